@@ -1,0 +1,195 @@
+#include "AppDelegate.h"
+
+#include "editor/EditorSession.h"
+#include "platform/DesktopWindowing.h"
+#include "platform/Log.h"
+#include "platform/ScreenCapture.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QQuickView>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+namespace {
+
+const QString qmlRoot = QStringLiteral("qrc:/qt/qml/Orrinvale/");
+
+} // namespace
+
+AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
+                         std::unique_ptr<DesktopWindowing> windowing, QObject *parent)
+    : QObject(parent), m_windowing(std::move(windowing)), m_screenshotManager(std::move(capture))
+{}
+
+AppDelegate::~AppDelegate()
+{
+    delete m_editorWindow.data();
+}
+
+QRect AppDelegate::overlayGeometry(const QRect &screenGeometry)
+{
+    return QRect(screenGeometry.x() + screenGeometry.width() - 250 - 20, screenGeometry.y(), 250,
+                 screenGeometry.height());
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    // Windows come and go; only the menu's quit ends the program.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    bootstrapPermissions();
+    setupOverlayWindow();
+    setupGlobalShortcut();
+    setupMenuBar();
+}
+
+void AppDelegate::bootstrapPermissions()
+{
+    // On X11 nothing is stored and nothing needs asking: reading the screen and grabbing
+    // keys are always allowed there. The permission issue brings the Wayland side.
+}
+
+void AppDelegate::setupGlobalShortcut()
+{
+    // The global key combinations are installed here once their backend lands.
+}
+
+QQuickView *AppDelegate::makeView(const QString &qmlFile, const QVariantMap &properties)
+{
+    auto *view = new QQuickView(&m_engine, nullptr);
+    view->setResizeMode(QQuickView::SizeRootObjectToView);
+    view->setInitialProperties(properties);
+    view->setSource(QUrl(qmlRoot + qmlFile));
+    for (const QQmlError &error : view->errors())
+        Log::line(QStringLiteral("QML error: ") + error.toString());
+    return view;
+}
+
+void AppDelegate::setupOverlayWindow()
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+
+    connect(&m_screenshotManager, &ScreenshotManager::previewRequested, this,
+            &AppDelegate::openEditor);
+
+    QQuickView *panel =
+        makeView(QStringLiteral("capture/OverlayView.qml"),
+                 {{QStringLiteral("manager"), QVariant::fromValue(&m_screenshotManager)}});
+    m_overlayWindow.reset(panel);
+    panel->setTitle(QStringLiteral("Orrinvale Stack"));
+    panel->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                    Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint);
+    panel->setColor(Qt::transparent);
+    panel->setGeometry(overlayGeometry(screen->geometry()));
+    panel->create();
+    m_windowing->keepOnAllDesktops(panel);
+    panel->show();
+}
+
+void AppDelegate::setupMenuBar()
+{
+    m_menu = std::make_unique<QMenu>();
+    QAction *take = m_menu->addAction(QStringLiteral("Take Screenshot"));
+    take->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+    connect(take, &QAction::triggered, this, &AppDelegate::takeScreenshotFromMenu);
+    m_menu->addSeparator();
+    QAction *settings = m_menu->addAction(QStringLiteral("Settings..."));
+    settings->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+    connect(settings, &QAction::triggered, this, &AppDelegate::openSettingsFromMenu);
+    m_menu->addSeparator();
+    QAction *quit = m_menu->addAction(QStringLiteral("Quit Orrinvale"));
+    quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    connect(quit, &QAction::triggered, this, &AppDelegate::quitRequested);
+
+    m_statusItem =
+        std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/orrinvale/orrinvale.svg")));
+    m_statusItem->setToolTip(QStringLiteral("Orrinvale"));
+    m_statusItem->setContextMenu(m_menu.get());
+    // A left click opens the same menu; the icon does nothing else.
+    connect(m_statusItem.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    m_menu->popup(QCursor::pos());
+            });
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        Log::line(QStringLiteral("No system tray available: Orrinvale runs without its icon; "
+                                 "use orrinvale --take-screenshot and --toggle-stack."));
+    }
+    m_statusItem->show();
+}
+
+void AppDelegate::takeScreenshotFromMenu()
+{
+    QMetaObject::invokeMethod(&m_screenshotManager, &ScreenshotManager::takeScreenshot,
+                              Qt::QueuedConnection);
+}
+
+void AppDelegate::openSettingsFromMenu()
+{
+    showSettingsWindow();
+}
+
+void AppDelegate::showSettingsWindow()
+{
+    if (!m_settingsWindow) {
+        QQuickView *window = makeView(QStringLiteral("app/SettingsView.qml"), {});
+        m_settingsWindow.reset(window);
+        window->setTitle(QStringLiteral("Settings"));
+        window->setFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+        const QSize size(400, 350);
+        window->setMinimumSize(size);
+        window->setMaximumSize(size);
+        window->resize(size);
+        if (QScreen *screen = QGuiApplication::primaryScreen())
+            window->setPosition(screen->availableGeometry().center() - QPoint(200, 175));
+    }
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->requestActivate();
+}
+
+void AppDelegate::openEditor(int index)
+{
+    if (index < 0 || index >= m_screenshotManager.count())
+        return;
+    // Never more than one editor: a new request replaces the open one.
+    if (m_editorWindow) {
+        m_editorWindow->hide();
+        m_editorWindow->deleteLater();
+        m_editorWindow = nullptr;
+    }
+
+    auto *session = new EditorSession(&m_screenshotManager, index);
+    QQuickView *window = makeView(QStringLiteral("editor/EditorView.qml"),
+                                  {{QStringLiteral("session"), QVariant::fromValue(session)}});
+    session->setParent(window);
+    // The close request closes this window only, later, and only if it still exists.
+    QPointer<QQuickView> weakWindow(window);
+    session->setOnClose([weakWindow] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [weakWindow] {
+                if (weakWindow)
+                    weakWindow->close();
+            },
+            Qt::QueuedConnection);
+    });
+    // A closed editor is gone for good; its annotations are discarded with it.
+    connect(window, &QWindow::visibleChanged, window, [window](bool visible) {
+        if (!visible)
+            window->deleteLater();
+    });
+
+    window->setTitle(QStringLiteral("Screenshot Editor"));
+    window->resize(1000, 750);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        window->setPosition(screen->availableGeometry().center() - QPoint(500, 375));
+    m_editorWindow = window;
+    window->show();
+    window->raise();
+    window->requestActivate();
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "capture/ScreenshotManager.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QQmlEngine>
+#include <QQuickView>
+#include <QRect>
+
+#include <memory>
+
+class DesktopWindowing;
+class QMenu;
+class QSystemTrayIcon;
+class ScreenCapture;
+
+/**
+ * Owns every long-lived object of the run: the screenshot manager, the stack panel, the
+ * tray icon with its menu, the editor window and the settings window. Runs the launch
+ * sequence and reacts to the menu, to the stack's request to edit a capture and to the
+ * editor's request to close.
+ */
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    AppDelegate(std::unique_ptr<ScreenCapture> capture, std::unique_ptr<DesktopWindowing> windowing,
+                QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    /// The panel's place: a 250-wide column, full height, 20 in from the screen's right edge.
+    static QRect overlayGeometry(const QRect &screenGeometry);
+
+    ScreenshotManager *screenshotManager() { return &m_screenshotManager; }
+    QQuickView *overlayWindow() const { return m_overlayWindow.get(); }
+    QQuickView *editorWindow() const { return m_editorWindow; }
+    QQuickView *settingsWindow() const { return m_settingsWindow.get(); }
+    QSystemTrayIcon *statusItem() const { return m_statusItem.get(); }
+    QMenu *menu() const { return m_menu.get(); }
+
+public Q_SLOTS:
+    void applicationDidFinishLaunching();
+    void takeScreenshotFromMenu();
+    void openSettingsFromMenu();
+    void showSettingsWindow();
+    void openEditor(int index);
+
+Q_SIGNALS:
+    void quitRequested();
+
+private:
+    void bootstrapPermissions();
+    void setupOverlayWindow();
+    void setupGlobalShortcut();
+    void setupMenuBar();
+    QQuickView *makeView(const QString &qmlFile, const QVariantMap &properties);
+
+    std::unique_ptr<DesktopWindowing> m_windowing;
+    ScreenshotManager m_screenshotManager;
+    // Declared before the windows: they use it until they are gone.
+    QQmlEngine m_engine;
+    std::unique_ptr<QQuickView> m_overlayWindow;
+    QPointer<QQuickView> m_editorWindow;
+    std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<QSystemTrayIcon> m_statusItem;
+    std::unique_ptr<QQuickView> m_settingsWindow;
+};

@@ -1,0 +1,57 @@
+#include "CommandLine.h"
+
+CommandLine CommandLine::parse(const QStringList &arguments)
+{
+    static const QList<QPair<QString, Command>> options = {
+        {QStringLiteral("--take-screenshot"), Command::TakeScreenshot},
+        {QStringLiteral("--toggle-stack"), Command::ToggleStack},
+        {QStringLiteral("--quit"), Command::Quit},
+        {QStringLiteral("--help"), Command::Help},
+        {QStringLiteral("-h"), Command::Help},
+        {QStringLiteral("--version"), Command::Version},
+    };
+
+    CommandLine result;
+    for (const QString &argument : arguments) {
+        Command found = Command::Invalid;
+        for (const auto &[name, command] : options) {
+            if (argument == name)
+                found = command;
+        }
+        if (found == Command::Invalid) {
+            return {Command::Invalid, QStringLiteral("unknown argument \"%1\"").arg(argument)};
+        }
+        if (result.command != Command::Start && result.command != found) {
+            return {Command::Invalid, QStringLiteral("only one command at a time")};
+        }
+        result.command = found;
+    }
+    return result;
+}
+
+QString CommandLine::usageLine()
+{
+    return QStringLiteral(
+        "usage: orrinvale [--take-screenshot | --toggle-stack | --quit | --help | --version]");
+}
+
+QString CommandLine::helpText()
+{
+    return usageLine() + QStringLiteral(R"(
+
+Orrinvale lives in the system tray. Ctrl+Shift+1 captures the main screen onto the
+stack at the right edge of the screen; Ctrl+Shift+2 shows or hides the stack.
+
+Commands (sent to the running Orrinvale, which is started first if needed):
+  --take-screenshot   capture the main screen
+  --toggle-stack      show or hide the stack
+  --quit              quit the running Orrinvale
+
+  --help              show this text
+  --version           show the version
+
+Where the desktop does not let programs take keys for themselves (most Wayland
+desktops), bind "orrinvale --take-screenshot" and "orrinvale --toggle-stack" to keys
+in the desktop's own keyboard shortcut settings.
+)");
+}

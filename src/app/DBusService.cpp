@@ -1,0 +1,74 @@
+#include "DBusService.h"
+
+#include "capture/ScreenshotManager.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+
+DBusService::DBusService(ScreenshotManager *manager, QObject *parent)
+    : QObject(parent), m_manager(manager), m_bus(QStringLiteral("not connected"))
+{
+    connect(m_manager, &ScreenshotManager::countChanged, this,
+            [this] { announce("CaptureCount", captureCount()); });
+    connect(m_manager, &ScreenshotManager::isVisibleChanged, this,
+            [this] { announce("StackVisible", stackVisible()); });
+}
+
+bool DBusService::registerOn(QDBusConnection bus)
+{
+    if (!bus.isConnected())
+        return false;
+    if (!bus.registerObject(QString::fromLatin1(ObjectPath), this,
+                            QDBusConnection::ExportAllSlots |
+                                QDBusConnection::ExportAllProperties)) {
+        return false;
+    }
+    const auto reply = bus.interface()->registerService(
+        QString::fromLatin1(ServiceName), QDBusConnectionInterface::DontQueueService,
+        QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+        bus.unregisterObject(QString::fromLatin1(ObjectPath));
+        return false;
+    }
+    m_bus = bus;
+    return true;
+}
+
+int DBusService::captureCount() const
+{
+    return m_manager->count();
+}
+
+bool DBusService::stackVisible() const
+{
+    return m_manager->isVisible();
+}
+
+void DBusService::TakeScreenshot()
+{
+    QMetaObject::invokeMethod(m_manager, &ScreenshotManager::takeScreenshot, Qt::QueuedConnection);
+}
+
+void DBusService::ToggleStack()
+{
+    QMetaObject::invokeMethod(m_manager, &ScreenshotManager::toggleVisibility,
+                              Qt::QueuedConnection);
+}
+
+void DBusService::Quit()
+{
+    // Queued, so the caller gets its reply before the process goes away.
+    QMetaObject::invokeMethod(this, &DBusService::quitRequested, Qt::QueuedConnection);
+}
+
+void DBusService::announce(const char *property, const QVariant &value)
+{
+    if (!m_bus.isConnected())
+        return;
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QString::fromLatin1(ObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("PropertiesChanged"));
+    signal << QString::fromLatin1(InterfaceName)
+           << QVariantMap{{QString::fromLatin1(property), value}} << QStringList();
+    m_bus.send(signal);
+}

@@ -1,0 +1,110 @@
+#include "OrrinvaleApp.h"
+
+#include "app/AppDelegate.h"
+#include "app/DBusService.h"
+#include "platform/DesktopWindowing.h"
+#include "platform/Log.h"
+#include "platform/ScreenCapture.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+
+#include <cstdio>
+
+namespace {
+
+void identify()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Orrinvale"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orrinvale"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORRINVALE_VERSION));
+}
+
+} // namespace
+
+bool OrrinvaleApp::forwardToRunningInstance(CommandLine::Command command)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    const QString service = QString::fromLatin1(DBusService::ServiceName);
+    if (!bus.interface()->isServiceRegistered(service))
+        return false;
+
+    QString method;
+    switch (command) {
+    case CommandLine::Command::TakeScreenshot:
+        method = QStringLiteral("TakeScreenshot");
+        break;
+    case CommandLine::Command::ToggleStack:
+        method = QStringLiteral("ToggleStack");
+        break;
+    case CommandLine::Command::Quit:
+        method = QStringLiteral("Quit");
+        break;
+    default:
+        return true; // a plain start with an instance running has nothing to do
+    }
+    const QDBusMessage reply = bus.call(
+        QDBusMessage::createMethodCall(service, QString::fromLatin1(DBusService::ObjectPath),
+                                       QString::fromLatin1(DBusService::InterfaceName), method),
+        QDBus::Block, 10000);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        std::fprintf(stderr, "orrinvale: the running instance did not answer: %s\n",
+                     qPrintable(reply.errorMessage()));
+    }
+    return true;
+}
+
+int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
+{
+    using Command = CommandLine::Command;
+
+    if (commandLine.command == Command::Quit) {
+        // Quitting never starts anything, so it needs no display.
+        QCoreApplication app(argc, argv);
+        identify();
+        forwardToRunningInstance(Command::Quit);
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    identify();
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orrinvale.Orrinvale"));
+
+    if (forwardToRunningInstance(commandLine.command))
+        return 0;
+
+    AppDelegate delegate(createScreenCapture(), DesktopWindowing::create());
+    DBusService remote(delegate.screenshotManager());
+    QObject::connect(&remote, &DBusService::quitRequested, &app, &QCoreApplication::quit);
+    QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit);
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        Log::line(QStringLiteral("No D-Bus session bus: orrinvale --take-screenshot and the "
+                                 "other commands cannot reach this instance."));
+    } else if (!remote.registerOn(bus)) {
+        // Another instance took the name between our check and now: it is the one.
+        if (forwardToRunningInstance(commandLine.command))
+            return 0;
+        Log::line(QStringLiteral("Could not take the D-Bus name %1: commands from the command "
+                                 "line cannot reach this instance.")
+                      .arg(QString::fromLatin1(DBusService::ServiceName)));
+    }
+
+    // Calls that arrived on the bus meanwhile wait in the queue until the event loop runs,
+    // when the launch is complete.
+    delegate.applicationDidFinishLaunching();
+
+    if (commandLine.command == Command::TakeScreenshot)
+        delegate.takeScreenshotFromMenu();
+    else if (commandLine.command == Command::ToggleStack)
+        QMetaObject::invokeMethod(delegate.screenshotManager(),
+                                  &ScreenshotManager::toggleVisibility, Qt::QueuedConnection);
+
+    return app.exec();
+}

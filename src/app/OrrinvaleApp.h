@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/CommandLine.h"
+
+/**
+ * The program's entry once the command line is parsed: forwards the command to an
+ * instance already running, or becomes the instance, runs AppDelegate and the event loop.
+ */
+class OrrinvaleApp
+{
+public:
+    static int run(const CommandLine &commandLine, int &argc, char **argv);
+
+private:
+    /// Sends the command to the running instance; false when there is none to reach.
+    static bool forwardToRunningInstance(CommandLine::Command command);
+};

@@ -1,0 +1,152 @@
+#include "ScreenshotManager.h"
+
+#include "capture/Thumbnail.h"
+#include "platform/Log.h"
+#include "platform/ScreenCapture.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <cmath>
+
+ScreenshotManager::ScreenshotManager(std::unique_ptr<ScreenCapture> capture,
+                                     ScreenScale screenScale, QObject *parent)
+    : QObject(parent), m_capture(std::move(capture)), m_screenScale(std::move(screenScale))
+{
+    m_worker.setMaxThreadCount(1);
+    m_worker.setExpiryTimeout(-1);
+    connect(&m_screenshots, &CaptureListModel::countChanged, this,
+            &ScreenshotManager::countChanged);
+}
+
+ScreenshotManager::~ScreenshotManager()
+{
+    // Jobs use the backend and post back to this object: let them finish first.
+    m_worker.waitForDone();
+}
+
+std::optional<qreal> ScreenshotManager::primaryScreenScale()
+{
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        return screen->devicePixelRatio();
+    return std::nullopt;
+}
+
+int ScreenshotManager::captureScale(std::optional<qreal> screenScale)
+{
+    if (!screenScale)
+        return 2;
+    const qreal truncated = std::trunc(*screenScale);
+    // A ratio below 1 (or nonsense) would give an empty capture.
+    if (!(truncated >= 1.0))
+        return 1;
+    return truncated > 64.0 ? 64 : int(truncated);
+}
+
+void ScreenshotManager::takeScreenshot()
+{
+    if (!m_capture->requestAccess()) {
+        Log::line(QStringLiteral("Screen Recording permission denied or pending."));
+        Q_EMIT captureFailed(QStringLiteral("Screen Recording permission denied or pending."));
+        return;
+    }
+
+    const std::optional<qreal> ratio = m_screenScale();
+    const int scale = captureScale(ratio);
+    const qreal pointsPerPixel = (ratio && *ratio > 0) ? 1.0 / *ratio : 1.0;
+    const quint64 captureId = m_nextCaptureId++;
+    ScreenCapture *backend = m_capture.get();
+
+    m_worker.start([this, backend, scale, pointsPerPixel, captureId] {
+        const auto fail = [this](const QString &message) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, message] {
+                    Log::line(QStringLiteral("Failed to capture screen: ") + message);
+                    Q_EMIT captureFailed(message);
+                },
+                Qt::QueuedConnection);
+        };
+
+        const auto displays = backend->displays();
+        if (!displays.ok())
+            return fail(displays.error());
+        if (displays.value().isEmpty()) {
+            QMetaObject::invokeMethod(
+                this, [this] { Q_EMIT captureFailed(QString()); }, Qt::QueuedConnection);
+            return;
+        }
+        const CaptureDisplay display = displays.value().first();
+        const QSize points(qMax(1, qRound(display.nativeGeometry.width() * pointsPerPixel)),
+                           qMax(1, qRound(display.nativeGeometry.height() * pointsPerPixel)));
+        auto image = backend->capture(display, points * scale);
+        if (!image.ok())
+            return fail(image.error());
+        QImage captured = std::move(image.value());
+        captured.setDevicePixelRatio(scale);
+
+        QMetaObject::invokeMethod(
+            this, [this, captureId, captured] { insertCapture(captureId, captured); },
+            Qt::QueuedConnection);
+    });
+}
+
+void ScreenshotManager::insertCapture(quint64 captureId, const QImage &image)
+{
+    m_screenshots.prepend(captureId, image);
+    setVisible(true);
+    makeThumbnail(captureId, 0, image);
+    Q_EMIT captureFinished(captureId);
+}
+
+void ScreenshotManager::makeThumbnail(quint64 captureId, int revision, const QImage &image)
+{
+    const std::optional<qreal> ratio = m_screenScale();
+    const qreal thumbnailRatio = (ratio && *ratio >= 1.0) ? *ratio : 1.0;
+    m_worker.start([this, captureId, revision, image, thumbnailRatio] {
+        const QImage thumbnail = Thumbnail::make(image, ThumbnailWidth, thumbnailRatio);
+        QMetaObject::invokeMethod(
+            this,
+            [this, captureId, revision, thumbnail] {
+                m_screenshots.setThumbnail(captureId, revision, thumbnail);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ScreenshotManager::toggleVisibility()
+{
+    setVisible(!m_isVisible);
+}
+
+void ScreenshotManager::setVisible(bool visible)
+{
+    if (m_isVisible == visible)
+        return;
+    m_isVisible = visible;
+    Q_EMIT isVisibleChanged();
+}
+
+void ScreenshotManager::replace(int index, const QImage &image)
+{
+    if (index < 0 || index >= count())
+        return;
+    m_screenshots.replace(index, image);
+    makeThumbnail(m_screenshots.idAt(index), m_screenshots.revisionAt(index), image);
+}
+
+bool ScreenshotManager::replaceCapture(quint64 captureId, const QImage &image)
+{
+    const int index = indexOfCapture(captureId);
+    if (index < 0)
+        return false;
+    replace(index, image);
+    return true;
+}
+
+void ScreenshotManager::requestPreview(int index)
+{
+    if (index < 0 || index >= count())
+        return;
+    Q_EMIT previewRequested(index);
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "CaptureListModel.h"
+
+#include <QObject>
+#include <QThreadPool>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ScreenCapture;
+
+/**
+ * Holds the captures of the run, newest first, and whether the stack is shown; takes new
+ * captures through the screen-capture service. One instance, owned by AppDelegate; the
+ * stack panel and the editor bind to it.
+ */
+class ScreenshotManager : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Owned by AppDelegate")
+    Q_PROPERTY(CaptureListModel *screenshots READ screenshots CONSTANT)
+    Q_PROPERTY(bool isVisible READ isVisible NOTIFY isVisibleChanged)
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    /// The main screen's device pixel ratio, or nothing when there is no screen.
+    using ScreenScale = std::function<std::optional<qreal>()>;
+
+    static constexpr int ThumbnailWidth = 230; // points
+
+    explicit ScreenshotManager(std::unique_ptr<ScreenCapture> capture,
+                               ScreenScale screenScale = primaryScreenScale,
+                               QObject *parent = nullptr);
+    ~ScreenshotManager() override;
+
+    static std::optional<qreal> primaryScreenScale();
+    /// The integer scale captures are taken at: the ratio truncated, at least 1; 2 without a
+    /// screen.
+    static int captureScale(std::optional<qreal> screenScale);
+
+    CaptureListModel *screenshots() { return &m_screenshots; }
+    bool isVisible() const { return m_isVisible; }
+    int count() const { return m_screenshots.count(); }
+
+    QImage imageAt(int index) const { return m_screenshots.imageAt(index); }
+    quint64 captureIdAt(int index) const { return m_screenshots.idAt(index); }
+    int indexOfCapture(quint64 captureId) const { return m_screenshots.indexOf(captureId); }
+
+    /// Puts `image` in place of the capture at `index`; the count and the others stay.
+    void replace(int index, const QImage &image);
+    /// The same for the capture with this id, wherever it now is; false if there is none.
+    bool replaceCapture(quint64 captureId, const QImage &image);
+
+public Q_SLOTS:
+    void takeScreenshot();
+    void toggleVisibility();
+    /// Asks for the editor on the capture at `index`; ignored when the index is not in the list.
+    void requestPreview(int index);
+
+Q_SIGNALS:
+    void isVisibleChanged();
+    void countChanged();
+    void previewRequested(int index);
+    /// Every capture request ends with exactly one of these two.
+    void captureFinished(quint64 captureId);
+    void captureFailed(const QString &message);
+
+private:
+    void insertCapture(quint64 captureId, const QImage &image);
+    void makeThumbnail(quint64 captureId, int revision, const QImage &image);
+    void setVisible(bool visible);
+
+    std::unique_ptr<ScreenCapture> m_capture;
+    ScreenScale m_screenScale;
+    CaptureListModel m_screenshots;
+    bool m_isVisible = true;
+    quint64 m_nextCaptureId = 1;
+    // One thread: captures share the backend's connection and reach the list in the order
+    // they complete; thumbnails queue behind them.
+    QThreadPool m_worker;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QImage>
+
+/** Makes the small picture the stack shows for a capture; runs off the UI thread. */
+namespace Thumbnail {
+/// `image` scaled to `widthPoints` wide at `devicePixelRatio`, aspect kept.
+QImage make(const QImage &image, int widthPoints, qreal devicePixelRatio);
+} // namespace Thumbnail

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+
+class ScreenshotManager;
+
+/**
+ * What an open editor window works on: its capture, held by the capture's id so newer
+ * captures pushing it down the stack never swap the picture under the editor, and the way
+ * to close its own window. Made by AppDelegate for each editor window.
+ */
+class EditorSession : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by AppDelegate")
+    Q_PROPERTY(QImage image READ image NOTIFY imageChanged)
+    Q_PROPERTY(int captureIndex READ captureIndex NOTIFY captureIndexChanged)
+
+public:
+    EditorSession(ScreenshotManager *manager, int index, QObject *parent = nullptr);
+
+    /// What `close()` does: set by whoever made the window.
+    void setOnClose(std::function<void()> onClose) { m_onClose = std::move(onClose); }
+
+    quint64 captureId() const { return m_captureId; }
+    /// Where the capture is in the stack now; -1 if it is not there.
+    int captureIndex() const;
+    QImage image() const { return m_image; }
+
+    /// Puts `image` in the stack in place of this editor's capture; false if it is gone.
+    bool saveImage(const QImage &image);
+
+public Q_SLOTS:
+    void close();
+
+Q_SIGNALS:
+    void imageChanged();
+    void captureIndexChanged();
+
+private:
+    void refresh();
+
+    ScreenshotManager *m_manager;
+    quint64 m_captureId;
+    QImage m_image;
+    std::function<void()> m_onClose;
+};

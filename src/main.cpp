@@ -1,0 +1,32 @@
+#include "app/CommandLine.h"
+#include "app/OrrinvaleApp.h"
+
+#include <QStringList>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <cstdio>
+
+Q_IMPORT_QML_PLUGIN(OrrinvalePlugin)
+
+int main(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = CommandLine::parse(arguments);
+
+    switch (commandLine.command) {
+    case CommandLine::Command::Help:
+        std::printf("%s", qPrintable(CommandLine::helpText()));
+        return 0;
+    case CommandLine::Command::Version:
+        std::printf("orrinvale %s (build %s)\n", ORRINVALE_VERSION, ORRINVALE_BUILD_ID);
+        return 0;
+    case CommandLine::Command::Invalid:
+        std::fprintf(stderr, "orrinvale: %s\n%s\n", qPrintable(commandLine.error),
+                     qPrintable(CommandLine::usageLine()));
+        return 2;
+    default:
+        return OrrinvaleApp::run(commandLine, argc, argv);
+    }
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "DesktopWindowing.h"
+
+/** For platforms whose window manager takes no hints from us: Qt's flags are all there is. */
+class NullDesktopWindowing final : public DesktopWindowing
+{
+public:
+    void keepOnAllDesktops(QWindow *) override {}
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ScreenCapture.h"
+
+#include <QByteArray>
+
+#include <memory>
+
+/**
+ * Screen capture on an X server: one GetImage of the display's rectangle on the root
+ * window, through a shared-memory segment that is kept attached between captures when the
+ * server offers MIT-SHM, plain GetImage otherwise. Uses a connection of its own, only
+ * from the capture worker.
+ */
+class X11ScreenCapture final : public ScreenCapture
+{
+public:
+    explicit X11ScreenCapture(QByteArray displayName);
+    ~X11ScreenCapture() override;
+
+    bool requestAccess() override { return true; }
+    Result<QList<CaptureDisplay>> displays() override;
+    Result<QImage> capture(const CaptureDisplay &display, QSize pixelSize) override;
+
+private:
+    struct Connection;
+    Result<Connection *> connection();
+
+    QByteArray m_displayName;
+    std::unique_ptr<Connection> m_connection;
+};

@@ -1,0 +1,48 @@
+#include "FakeScreenCapture.h"
+
+#include <QPainter>
+
+void FakeScreenCapture::setConfig(const Config &config)
+{
+    QMutexLocker lock(&m_mutex);
+    m_config = config;
+}
+
+bool FakeScreenCapture::requestAccess()
+{
+    QMutexLocker lock(&m_mutex);
+    return m_config.access;
+}
+
+Result<QList<CaptureDisplay>> FakeScreenCapture::displays()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_config.displaysError.isEmpty())
+        return Result<QList<CaptureDisplay>>::failure(m_config.displaysError);
+    return m_config.displays;
+}
+
+Result<QImage> FakeScreenCapture::capture(const CaptureDisplay &, QSize pixelSize)
+{
+    const int n = ++m_captureCalls;
+    QMutexLocker lock(&m_mutex);
+    m_lastPixelSize = pixelSize;
+    if (!m_config.captureError.isEmpty())
+        return Result<QImage>::failure(m_config.captureError);
+    return pattern(pixelSize, n);
+}
+
+QSize FakeScreenCapture::lastPixelSize() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastPixelSize;
+}
+
+QImage FakeScreenCapture::pattern(QSize pixelSize, int n)
+{
+    QImage image(pixelSize, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv((n * 47) % 360, 200, 220));
+    QPainter painter(&image);
+    painter.fillRect(QRect(QPoint(0, 0), pixelSize / 2), Qt::black);
+    return image;
+}

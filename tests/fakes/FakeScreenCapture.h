@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/ScreenCapture.h"
+
+#include <QMutex>
+
+#include <atomic>
+
+/**
+ * A screen-capture backend that tests control: the displays it reports, the picture it
+ * returns (a generated pattern of the requested size unless one is given), and failures.
+ * Safe to configure from the test thread while the manager's worker calls it.
+ */
+class FakeScreenCapture final : public ScreenCapture
+{
+public:
+    struct Config
+    {
+        bool access = true;
+        QList<CaptureDisplay> displays = {{QStringLiteral("fake"), QRect(0, 0, 1512, 982)}};
+        QString displaysError;
+        QString captureError;
+    };
+
+    void setConfig(const Config &config);
+
+    bool requestAccess() override;
+    Result<QList<CaptureDisplay>> displays() override;
+    Result<QImage> capture(const CaptureDisplay &display, QSize pixelSize) override;
+
+    int captureCalls() const { return m_captureCalls; }
+    QSize lastPixelSize() const;
+
+    /// The picture the fake returns for `pixelSize` and call number `n` (distinct per call).
+    static QImage pattern(QSize pixelSize, int n);
+
+private:
+    mutable QMutex m_mutex;
+    Config m_config;
+    QSize m_lastPixelSize;
+    std::atomic<int> m_captureCalls = 0;
+};
