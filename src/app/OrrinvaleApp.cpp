@@ -83,6 +83,9 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     QObject::connect(&remote, &DBusService::quitRequested, &app, &QCoreApplication::quit);
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit);
 
+    delegate.applicationDidFinishLaunching();
+
+    // The name is taken once the launch is complete, so whoever sees it can use everything.
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         Log::line(QStringLiteral("No D-Bus session bus: orrinvale --take-screenshot and the "
@@ -95,10 +98,6 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
                                  "line cannot reach this instance.")
                       .arg(QString::fromLatin1(DBusService::ServiceName)));
     }
-
-    // Calls that arrived on the bus meanwhile wait in the queue until the event loop runs,
-    // when the launch is complete.
-    delegate.applicationDidFinishLaunching();
 
     if (commandLine.command == Command::TakeScreenshot)
         delegate.takeScreenshotFromMenu();
