@@ -1,0 +1,145 @@
+#include "Preferences.h"
+
+#include "platform/Log.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+#include <QVariant>
+
+namespace {
+
+struct EntryInfo
+{
+    const char *key;
+    const char *defaultValue; // nullptr: the entry has no default and may be absent
+};
+
+// In the order of Preferences::Entry.
+constexpr EntryInfo entryInfo[] = {
+    {"shortcutPointer", "v"},
+    {"shortcutText", "t"},
+    {"shortcutPen", "d"},
+    {"shortcutRectangle", "r"},
+    {"shortcutLine", "l"},
+    {"shortcutArrow", "a"},
+    {"permissionsResetBuild_v3", nullptr},
+};
+
+} // namespace
+
+Preferences::Preferences(QObject *parent) : Preferences(defaultFilePath(), parent) {}
+
+Preferences::Preferences(const QString &filePath, QObject *parent)
+    : QObject(parent), m_filePath(filePath)
+{
+    static_assert(std::size(entryInfo) == EntryCount);
+    load();
+}
+
+QString Preferences::defaultFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Orrinvale/Orrinvale.conf");
+}
+
+void Preferences::load()
+{
+    QSettings settings(m_filePath, QSettings::IniFormat);
+    for (int entry = 0; entry < EntryCount; ++entry) {
+        const QVariant stored = settings.value(QLatin1String(entryInfo[entry].key));
+        // Anything but text (a list, a number, raw bytes written by hand) counts as absent.
+        if (stored.typeId() == QMetaType::QString)
+            m_slots[entry].value = stored.toString();
+    }
+
+    switch (settings.status()) {
+    case QSettings::NoError:
+        break;
+    case QSettings::AccessError:
+        Log::line(QStringLiteral("Could not read the preferences in %1; using the defaults.")
+                      .arg(m_filePath));
+        break;
+    case QSettings::FormatError:
+        Log::line(QStringLiteral("The preferences in %1 are damaged; using what could be read.")
+                      .arg(m_filePath));
+        break;
+    }
+}
+
+QString Preferences::value(Entry entry) const
+{
+    const Slot &slot = m_slots[entry];
+    if (slot.value)
+        return *slot.value;
+    return QString::fromLatin1(entryInfo[entry].defaultValue);
+}
+
+void Preferences::setValue(Entry entry, const QString &value)
+{
+    const QString before = this->value(entry);
+    m_slots[entry].value = value;
+    m_slots[entry].edited = true;
+    store();
+    if (value != before)
+        notify(entry);
+}
+
+std::optional<QString> Preferences::permissionsResetBuild() const
+{
+    return m_slots[PermissionsResetBuild].value;
+}
+
+void Preferences::setPermissionsResetBuild(const QString &buildId)
+{
+    setValue(PermissionsResetBuild, buildId);
+}
+
+void Preferences::store()
+{
+    // A fresh QSettings per store: its status then speaks of this write alone (a QSettings
+    // keeps the first error it met for good). Every value set in this run is written again,
+    // so a write that failed earlier is made good by the next one that succeeds.
+    QSettings settings(m_filePath, QSettings::IniFormat);
+    for (int entry = 0; entry < EntryCount; ++entry) {
+        if (m_slots[entry].edited)
+            settings.setValue(QLatin1String(entryInfo[entry].key), *m_slots[entry].value);
+    }
+    settings.sync();
+
+    // A damaged file is reported as a FormatError but still replaced; only an AccessError
+    // means nothing was written.
+    const bool stored = settings.status() != QSettings::AccessError;
+    if (!stored && !m_storeFailing) {
+        Log::line(QStringLiteral("Could not store the preferences in %1; changes apply until "
+                                 "Orrinvale quits.")
+                      .arg(m_filePath));
+    }
+    m_storeFailing = !stored;
+}
+
+void Preferences::notify(Entry entry)
+{
+    switch (entry) {
+    case ShortcutPointer:
+        Q_EMIT shortcutPointerChanged();
+        break;
+    case ShortcutText:
+        Q_EMIT shortcutTextChanged();
+        break;
+    case ShortcutPen:
+        Q_EMIT shortcutPenChanged();
+        break;
+    case ShortcutRectangle:
+        Q_EMIT shortcutRectangleChanged();
+        break;
+    case ShortcutLine:
+        Q_EMIT shortcutLineChanged();
+        break;
+    case ShortcutArrow:
+        Q_EMIT shortcutArrowChanged();
+        break;
+    case PermissionsResetBuild:
+    case EntryCount:
+        break;
+    }
+}
