@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/ScreenshotManager.h"
+#include "platform/Preferences.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,8 +17,8 @@ class QSystemTrayIcon;
 class ScreenCapture;
 
 /**
- * Owns every long-lived object of the run: the screenshot manager, the stack panel, the
- * tray icon with its menu, the editor window and the settings window. Runs the launch
+ * Owns every long-lived object of the run: the screenshot manager, the preferences, the stack
+ * panel, the tray icon with its menu, the editor window and the settings window. Runs the launch
  * sequence and reacts to the menu, to the stack's request to edit a capture and to the
  * editor's request to close.
  */
@@ -34,6 +35,7 @@ public:
     static QRect overlayGeometry(const QRect &screenGeometry);
 
     ScreenshotManager *screenshotManager() { return &m_screenshotManager; }
+    Preferences *preferences() { return &m_preferences; }
     QQuickView *overlayWindow() const { return m_overlayWindow.get(); }
     QQuickView *editorWindow() const { return m_editorWindow; }
     QQuickView *settingsWindow() const { return m_settingsWindow.get(); }
@@ -59,6 +61,7 @@ private:
 
     std::unique_ptr<DesktopWindowing> m_windowing;
     ScreenshotManager m_screenshotManager;
+    Preferences m_preferences;
     // Declared before the windows: they use it until they are gone.
     QQmlEngine m_engine;
     std::unique_ptr<QQuickView> m_overlayWindow;
