@@ -3,16 +3,16 @@ BUILD_RELEASE := build/release
 BUILD_TEST    := build/test
 JOBS          ?= $(shell nproc)
 
-.PHONY: run test bench build deps format clean
+.PHONY: run test bench deps configure-release format clean
 
 deps:
 	scripts/install-deps
 
-build: deps
+configure-release: deps
 	cmake -S . -B $(BUILD_RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-	cmake --build $(BUILD_RELEASE) -j $(JOBS)
 
-run: build
+run: configure-release
+	cmake --build $(BUILD_RELEASE) -j $(JOBS) --target orrinvale
 	scripts/run-orrinvale $(BUILD_RELEASE)/src/orrinvale
 
 test: deps
@@ -20,7 +20,8 @@ test: deps
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 	cd $(BUILD_TEST) && ctest --output-on-failure -j $(JOBS)
 
-bench: build
+bench: configure-release
+	cmake --build $(BUILD_RELEASE) -j $(JOBS)
 	scripts/run-benchmarks $(BUILD_RELEASE)
 
 format:

@@ -15,6 +15,7 @@ ScreenshotManager::ScreenshotManager(std::unique_ptr<ScreenCapture> capture,
 {
     m_worker.setMaxThreadCount(1);
     m_worker.setExpiryTimeout(-1);
+    m_thumbnailWorker.setMaxThreadCount(1);
     connect(&m_screenshots, &CaptureListModel::countChanged, this,
             &ScreenshotManager::countChanged);
 }
@@ -23,6 +24,7 @@ ScreenshotManager::~ScreenshotManager()
 {
     // Jobs use the backend and post back to this object: let them finish first.
     m_worker.waitForDone();
+    m_thumbnailWorker.waitForDone();
 }
 
 std::optional<qreal> ScreenshotManager::primaryScreenScale()
@@ -103,7 +105,7 @@ void ScreenshotManager::makeThumbnail(quint64 captureId, int revision, const QIm
 {
     const std::optional<qreal> ratio = m_screenScale();
     const qreal thumbnailRatio = (ratio && *ratio >= 1.0) ? *ratio : 1.0;
-    m_worker.start([this, captureId, revision, image, thumbnailRatio] {
+    m_thumbnailWorker.start([this, captureId, revision, image, thumbnailRatio] {
         const QImage thumbnail = Thumbnail::make(image, ThumbnailWidth, thumbnailRatio);
         QMetaObject::invokeMethod(
             this,

@@ -80,6 +80,8 @@ private:
     bool m_isVisible = true;
     quint64 m_nextCaptureId = 1;
     // One thread: captures share the backend's connection and reach the list in the order
-    // they complete; thumbnails queue behind them.
+    // they complete.
     QThreadPool m_worker;
+    // Thumbnails on their own thread, so a capture never waits behind one.
+    QThreadPool m_thumbnailWorker;
 };
