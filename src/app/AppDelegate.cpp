@@ -1,8 +1,13 @@
 #include "AppDelegate.h"
 
+#include "app/GlobalShortcut.h"
+#include "app/PermissionBootstrap.h"
 #include "editor/EditorSession.h"
 #include "platform/DesktopWindowing.h"
+#include "platform/GlobalKeys.h"
 #include "platform/Log.h"
+#include "platform/Permissions.h"
+#include "platform/QtClock.h"
 #include "platform/ScreenCapture.h"
 
 #include <QAction>
@@ -20,9 +25,19 @@ const QString qmlRoot = QStringLiteral("qrc:/qt/qml/Orrinvale/");
 } // namespace
 
 AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
-                         std::unique_ptr<DesktopWindowing> windowing, QObject *parent)
-    : QObject(parent), m_windowing(std::move(windowing)), m_screenshotManager(std::move(capture))
-{}
+                         std::unique_ptr<DesktopWindowing> windowing,
+                         std::unique_ptr<GlobalKeys> keys, std::unique_ptr<Permissions> permissions,
+                         QObject *parent)
+    : QObject(parent), m_windowing(std::move(windowing)), m_screenshotManager(std::move(capture)),
+      m_permissions(permissions ? std::move(permissions) : Permissions::create()),
+      m_clock(std::make_unique<QtClock>())
+{
+    m_globalShortcut = std::make_unique<GlobalShortcut>(
+        keys ? std::move(keys) : GlobalKeys::create(), m_permissions.get(), &m_screenshotManager);
+    m_permissionBootstrap = std::make_unique<PermissionBootstrap>(
+        m_permissions.get(), &m_preferences, m_clock.get(), QGuiApplication::desktopFileName(),
+        PermissionBootstrap::compiledBuildId(), [this] { setupGlobalShortcut(); });
+}
 
 AppDelegate::~AppDelegate()
 {
@@ -41,19 +56,20 @@ void AppDelegate::applicationDidFinishLaunching()
     QGuiApplication::setQuitOnLastWindowClosed(false);
     bootstrapPermissions();
     setupOverlayWindow();
-    setupGlobalShortcut();
+    // Without the trust now, the bootstrap's poll installs the combinations later, or never.
+    if (m_permissions->isTrusted())
+        setupGlobalShortcut();
     setupMenuBar();
 }
 
 void AppDelegate::bootstrapPermissions()
 {
-    // On X11 nothing is stored and nothing needs asking: reading the screen and grabbing
-    // keys are always allowed there. The permission issue brings the Wayland side.
+    m_permissionBootstrap->bootstrapPermissions();
 }
 
 void AppDelegate::setupGlobalShortcut()
 {
-    // The global key combinations are installed here once their backend lands.
+    m_globalShortcut->setupGlobalShortcut();
 }
 
 QQuickView *AppDelegate::makeView(const QString &qmlFile, const QVariantMap &properties)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "capture/ScreenshotManager.h"
+#include "platform/GlobalKeys.h"
+#include "platform/Permissions.h"
 #include "platform/Preferences.h"
 
 #include <QObject>
@@ -11,14 +13,18 @@
 
 #include <memory>
 
+class Clock;
 class DesktopWindowing;
+class GlobalShortcut;
+class PermissionBootstrap;
 class QMenu;
 class QSystemTrayIcon;
 class ScreenCapture;
 
 /**
- * Owns every long-lived object of the run: the screenshot manager, the preferences, the stack
- * panel, the tray icon with its menu, the editor window and the settings window. Runs the launch
+ * Owns every long-lived object of the run: the screenshot manager, the preferences, the
+ * permission bootstrap, the global key combinations, the stack panel, the tray icon with its
+ * menu, the editor window and the settings window. Runs the launch
  * sequence and reacts to the menu, to the stack's request to edit a capture and to the
  * editor's request to close.
  */
@@ -27,8 +33,10 @@ class AppDelegate : public QObject
     Q_OBJECT
 
 public:
+    /// `keys` and `permissions` default to the backends of the running session.
     AppDelegate(std::unique_ptr<ScreenCapture> capture, std::unique_ptr<DesktopWindowing> windowing,
-                QObject *parent = nullptr);
+                std::unique_ptr<GlobalKeys> keys = nullptr,
+                std::unique_ptr<Permissions> permissions = nullptr, QObject *parent = nullptr);
     ~AppDelegate() override;
 
     /// The panel's place: a 250-wide column, full height, 20 in from the screen's right edge.
@@ -62,6 +70,10 @@ private:
     std::unique_ptr<DesktopWindowing> m_windowing;
     ScreenshotManager m_screenshotManager;
     Preferences m_preferences;
+    std::unique_ptr<Permissions> m_permissions;
+    std::unique_ptr<Clock> m_clock;
+    std::unique_ptr<GlobalShortcut> m_globalShortcut;
+    std::unique_ptr<PermissionBootstrap> m_permissionBootstrap;
     // Declared before the windows: they use it until they are gone.
     QQmlEngine m_engine;
     std::unique_ptr<QQuickView> m_overlayWindow;
