@@ -375,7 +375,7 @@ class Desktop:
         self.binary = str(Path(self.binary).resolve())
         self.display = None
         self.bus_address = None
-        self.tray_window = None
+        self._trayer = None
         self.root = None
         self._children = []  # desktop services, stopped last-started first
         self._apps = []
@@ -555,14 +555,7 @@ class Desktop:
                 return x.selection_owner("_NET_SYSTEM_TRAY_S0")
 
         wait_until(owned, 30, "trayer to own the _NET_SYSTEM_TRAY_S0 selection")
-
-        def panel():
-            for window in self.window_tree().walk():
-                if window.wm_class == ("panel", "trayer") and self.is_viewable(window.id):
-                    return window
-            return None
-
-        self.tray_window = wait_until(panel, 30, "trayer's panel window to be mapped").id
+        self._trayer = child
 
     def _start_bus(self):
         # The session bus's own policy without its service directories: nothing is
@@ -801,18 +794,47 @@ class Desktop:
 
     # -- tray ----------------------------------------------------------------------------
 
-    def tray_icon(self, timeout=30):
-        """The program's icon window, once it is embedded (a descendant of trayer's panel)."""
-        def embedded():
-            for window in self.window_tree().walk():
-                if window.name == TRAY_ICON_NAME and "orrinvale" in window.wm_class and any(
-                        a.id == self.tray_window for a in window.ancestors()):
-                    if self.is_viewable(window.id):
-                        return window
-            return None
+    def tray_panel(self, tree=None):
+        """trayer's panel window, where icons are embedded; None while it does not exist."""
+        tree = tree or self.window_tree()
+        return next((w for w in tree.walk() if w.wm_class == ("panel", "trayer")), None)
 
-        return wait_until(embedded, timeout, "the tray icon to be embedded in trayer",
-                          interval=0.1)
+    def tray_icon(self, timeout=30):
+        """The program's icon window once it is embedded: a viewable descendant of trayer's
+        panel, inside the panel's rectangle, and at rest (trayer resizes itself and moves
+        its icons while one is added)."""
+        previous = []
+
+        def settled():
+            tree = self.window_tree()
+            tray = self.tray_panel(tree)
+            if tray is None:
+                return None
+            icons = [w for w in tray.walk()
+                     if w.name == TRAY_ICON_NAME and "orrinvale" in w.wm_class]
+            if len(icons) != 1 or not self.is_viewable(icons[0].id):
+                previous.clear()
+                return None
+            icon = icons[0]
+            place = (icon.abs_x, icon.abs_y, icon.width, icon.height,
+                     tray.abs_x, tray.abs_y, tray.width, tray.height)
+            inside = (tray.abs_x <= icon.abs_x
+                      and icon.abs_x + icon.width <= tray.abs_x + tray.width
+                      and tray.abs_y <= icon.abs_y
+                      and icon.abs_y + icon.height <= tray.abs_y + tray.height)
+            at_rest = previous == [place]
+            previous[:] = [place]
+            return icon if inside and at_rest else None
+
+        try:
+            return wait_until(settled, timeout, "the tray icon to be embedded in trayer",
+                              interval=0.15)
+        except WaitTimeout as timeout_error:
+            windows = [line for line in self.tool("xwininfo", "-root", "-tree").splitlines()
+                       if "trayer" in line or "orrinvale" in line]
+            raise WaitTimeout("%s\nwindows:\n%s\ntrayer's log:\n%s" % (
+                timeout_error, "\n".join(windows),
+                _tail(self._trayer.log) if self._trayer else "(no trayer)")) from None
 
     def open_popup_menus(self):
         """Ids of the program's viewable popup menus: its override-redirect top-level

@@ -13,12 +13,16 @@ class TrayMenuTest(DesktopTestCase):
     """The icon sits in the tray; its menu holds Take Screenshot, Settings... and Quit."""
 
     def test_icon_is_embedded_in_the_tray(self):
-        icon = self.desktop.tray_icon()
-        tray = self.desktop.geometry(self.desktop.tray_window)
-        x, y = icon.abs_x, icon.abs_y
-        self.assertTrue(tray[0] <= x and x + icon.width <= tray[0] + tray[2]
-                        and tray[1] <= y and y + icon.height <= tray[1] + tray[3],
-                        "icon at %r lies outside the tray at %r" % ((x, y), tray))
+        icon = self.desktop.tray_icon()  # waits until it rests inside trayer's panel
+        self.assertIn(self.desktop.tray_panel().id, [a.id for a in icon.ancestors()])
+
+        def painted():
+            shot = self.desktop.screenshot()
+            return len({shot.pixel(x, y)
+                        for x in range(icon.abs_x, icon.abs_x + icon.width)
+                        for y in range(icon.abs_y, icon.abs_y + icon.height)}) > 2
+
+        wait_until(painted, 20, "the tray icon to show a picture")
         self.assertNotIn("No system tray available", self.app.stdout())
 
     def test_left_and_right_click_open_the_menu(self):
