@@ -32,6 +32,9 @@ AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
       m_permissions(permissions ? std::move(permissions) : Permissions::create()),
       m_clock(std::make_unique<QtClock>())
 {
+    // Qt 6.4 does not search qrc:/qt/qml for modules by itself; without it the module's QML
+    // files cannot use each other across folders.
+    m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_globalShortcut = std::make_unique<GlobalShortcut>(
         keys ? std::move(keys) : GlobalKeys::create(), m_permissions.get(), &m_screenshotManager);
     m_permissionBootstrap = std::make_unique<PermissionBootstrap>(
@@ -152,7 +155,9 @@ void AppDelegate::openSettingsFromMenu()
 void AppDelegate::showSettingsWindow()
 {
     if (!m_settingsWindow) {
-        QQuickView *window = makeView(QStringLiteral("app/SettingsView.qml"), {});
+        QQuickView *window =
+            makeView(QStringLiteral("app/SettingsView.qml"),
+                     {{QStringLiteral("preferences"), QVariant::fromValue(&m_preferences)}});
         m_settingsWindow.reset(window);
         window->setTitle(QStringLiteral("Settings"));
         window->setFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

@@ -1,16 +1,22 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Orrinvale
 
 // The settings window's content: one tab per group of settings.
 Page {
     id: root
+    required property Preferences preferences
+
     width: 400
     height: 350
 
     header: TabBar {
         id: tabs
-        TabButton { text: "Shortcuts" }
+        TabButton {
+            text: "Shortcuts"
+            icon.name: "input-keyboard"
+        }
     }
 
     StackLayout {
@@ -18,9 +24,9 @@ Page {
         currentIndex: tabs.currentIndex
 
         Item {
-            Label {
+            ShortcutSettingsView {
                 anchors.centerIn: parent
-                text: "Tool shortcuts will be set here."
+                preferences: root.preferences
             }
         }
     }

@@ -1,0 +1,211 @@
+#include "shortcuts/ShortcutMatcher.h"
+#include "platform/Preferences.h"
+#include "shortcuts/HardwareKeyString.h"
+
+#include <QKeyEvent>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QStringList defaults = {"v", "t", "d", "r", "l", "a"};
+constexpr int none = -1;
+
+ShortcutValues valuesFrom(const QStringList &list)
+{
+    ShortcutValues values;
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = list.at(qsizetype(i));
+    return values;
+}
+
+QStringList with(int index, const QString &value, QStringList list = defaults)
+{
+    list[index] = value;
+    return list;
+}
+
+} // namespace
+
+class ShortcutMatcherTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void hardwareKeyStringNamesTheUsLetterPositions_data()
+    {
+        QTest::addColumn<uint>("code");
+        QTest::addColumn<QString>("letter");
+
+        const QList<QPair<uint, char>> letters = {
+            {24, 'q'}, {25, 'w'}, {26, 'e'}, {27, 'r'}, {28, 't'}, {29, 'y'}, {30, 'u'},
+            {31, 'i'}, {32, 'o'}, {33, 'p'}, {38, 'a'}, {39, 's'}, {40, 'd'}, {41, 'f'},
+            {42, 'g'}, {43, 'h'}, {44, 'j'}, {45, 'k'}, {46, 'l'}, {52, 'z'}, {53, 'x'},
+            {54, 'c'}, {55, 'v'}, {56, 'b'}, {57, 'n'}, {58, 'm'}};
+        for (const auto &[code, letter] : letters)
+            QTest::addRow("%u", code) << code << QString(QLatin1Char(letter));
+
+        // Digit 1, space, nothing, the last X key code, Escape, Tab, the bracket keys,
+        // Return, Left Ctrl, semicolon, backslash, comma, slash, and codes out of range.
+        for (uint code : {10u, 65u, 0u, 255u, 9u, 23u, 34u, 35u, 36u, 37u, 47u, 51u, 59u, 61u, 256u,
+                          65536u + 55u})
+            QTest::addRow("%u absent", code) << code << QString();
+    }
+
+    void hardwareKeyStringNamesTheUsLetterPositions()
+    {
+        QFETCH(uint, code);
+        QFETCH(QString, letter);
+
+        const std::optional<QString> name = hardwareKeyString(code);
+
+        QCOMPARE(name.has_value(), !letter.isNull());
+        if (name)
+            QCOMPARE(*name, letter);
+    }
+
+    void match_data()
+    {
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<uint>("code");
+        QTest::addColumn<bool>("windowIsKey");
+        QTest::addColumn<bool>("textFocus");
+        QTest::addColumn<int>("tool");
+
+        const int noMods = Qt::NoModifier;
+        auto row = [&](const char *name, const QStringList &values, int modifiers,
+                       const QString &text, uint code, int tool) {
+            QTest::newRow(name) << values << modifiers << text << code << true << false << tool;
+        };
+
+        // Each default on a US layout, through both the typed letter and the key position.
+        row("v selects pointer", defaults, noMods, "v", 55, 0);
+        row("t selects text", defaults, noMods, "t", 28, 1);
+        row("d selects pen", defaults, noMods, "d", 40, 2);
+        row("r selects rectangle", defaults, noMods, "r", 27, 3);
+        row("l selects line", defaults, noMods, "l", 46, 4);
+        row("a selects arrow", defaults, noMods, "a", 38, 5);
+        row("other letter", defaults, noMods, "k", 45, none);
+        row("digit", defaults, noMods, "1", 10, none);
+
+        // Layouts.
+        row("Shift", defaults, Qt::ShiftModifier, "V", 55, 0);
+        row("Caps Lock", defaults, noMods, "V", 55, 0);
+        row("Cyrillic on the V key", defaults, noMods, QString::fromUtf8("\xd0\xbc"), 55, 0);
+        row("Cyrillic on the A key", defaults, noMods, QString::fromUtf8("\xd1\x84"), 38, 5);
+        row("a on the US Q key", defaults, noMods, "a", 24, 5);
+        row("q on the US A key", defaults, noMods, "q", 38, 5);
+        row("no text, V key", defaults, noMods, "", 55, 0);
+
+        // Order: per tool A then B; an earlier tool wins.
+        row("B of an earlier tool beats A of a later", with(0, "q"), noMods, "a", 24, 0);
+        row("A of a later tool still reached without B", with(0, "q"), noMods, "a", 38, 5);
+        row("same value, pointer and pen", with(2, "v"), noMods, "v", 55, 0);
+        row("same value, text and line", with(4, "t"), noMods, "t", 28, 1);
+        row("same value, later one by its own key", with(4, "t"), noMods, "l", 46, none);
+
+        // Modifiers.
+        row("Ctrl blocks", defaults, Qt::ControlModifier, "\x16", 55, none);
+        row("Alt blocks", defaults, Qt::AltModifier, "v", 55, none);
+        row("Super blocks", defaults, Qt::MetaModifier, "v", 55, none);
+        row("Ctrl+Shift blocks", defaults, Qt::ControlModifier | Qt::ShiftModifier, "V", 55, none);
+        row("keypad does not block", with(2, "1"), Qt::KeypadModifier, "1", 87, 2);
+        row("AltGr does not block", with(2, "@"), Qt::GroupSwitchModifier, "@", 24, 2);
+
+        // Stored values.
+        row("upper case stored, upper case typed", with(2, "D"), Qt::ShiftModifier, "D", 40, none);
+        row("upper case stored, lower case typed", with(2, "D"), noMods, "d", 40, none);
+        row("a word stored", with(2, "dd"), noMods, "d", 40, none);
+        row("digit stored", with(2, "1"), noMods, "1", 10, 2);
+        row("accented letter stored", with(2, QString::fromUtf8("\xc3\xa9")), noMods,
+            QString::fromUtf8("\xc3\x89"), 19, 2);
+        row("space stored", with(2, " "), noMods, " ", 65, 2);
+        row("empty stored, key without text", with(2, ""), noMods, "", 9, none);
+        row("empty stored, its letter", with(2, ""), noMods, "d", 40, none);
+        row("empty stored, Escape", with(2, ""), noMods, "\x1b", 9, none);
+
+        // Where the key press happens.
+        QTest::newRow("window not key")
+            << defaults << noMods << "v" << 55u << false << false << none;
+        QTest::newRow("typing in a text box")
+            << defaults << noMods << "t" << 28u << true << true << none;
+        QTest::newRow("Ctrl+V in a text box")
+            << defaults << int(Qt::ControlModifier) << "\x16" << 55u << true << true << none;
+    }
+
+    void match()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(int, modifiers);
+        QFETCH(QString, text);
+        QFETCH(uint, code);
+        QFETCH(bool, windowIsKey);
+        QFETCH(bool, textFocus);
+        QFETCH(int, tool);
+        ShortcutKeyPress press;
+        press.windowIsKey = windowIsKey;
+        press.focusIsTextEditor = textFocus;
+        press.modifiers = Qt::KeyboardModifiers(modifiers);
+        press.text = text;
+        press.nativeScanCode = code;
+
+        const std::optional<ShortcutTool> matched =
+            ShortcutMatcher::match(press, valuesFrom(values));
+
+        QCOMPARE(matched ? int(*matched) : none, tool);
+    }
+
+    void valuesFollowThePreferences()
+    {
+        QTemporaryDir dir;
+        Preferences preferences(dir.filePath(QStringLiteral("Orrinvale.conf")));
+        ShortcutKeyPress press{true, false, Qt::NoModifier, QStringLiteral("k"), 45};
+        QCOMPARE(ShortcutMatcher::valuesOf(preferences), valuesFrom(defaults));
+        QVERIFY(!ShortcutMatcher::match(press, ShortcutMatcher::valuesOf(preferences)));
+
+        preferences.setShortcutLine(QStringLiteral("k"));
+
+        QCOMPARE(ShortcutMatcher::match(press, ShortcutMatcher::valuesOf(preferences)),
+                 std::optional(ShortcutTool::line));
+    }
+
+    void factsOfAKeyEvent()
+    {
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData("import QtQuick\nimport QtQuick.Controls\n"
+                          "Window { width: 200; height: 100; visible: true\n"
+                          "  property alias field: field\n  property alias plain: plain\n"
+                          "  TextField { id: field }\n  Item { id: plain; focus: true } }",
+                          QUrl());
+        std::unique_ptr<QObject> object(component.create());
+        auto *window = qobject_cast<QQuickWindow *>(object.get());
+        QVERIFY2(window, qPrintable(component.errorString()));
+        window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        const QKeyEvent shiftV(QEvent::KeyPress, Qt::Key_V, Qt::ShiftModifier, 55, 0x56, 0,
+                               QStringLiteral("V"));
+
+        const ShortcutKeyPress onPlainItem = ShortcutKeyPress::fromEvent(shiftV, window);
+        window->property("field").value<QQuickItem *>()->forceActiveFocus();
+        const ShortcutKeyPress inField = ShortcutKeyPress::fromEvent(shiftV, window);
+        const ShortcutKeyPress noWindow = ShortcutKeyPress::fromEvent(shiftV, nullptr);
+
+        QVERIFY(onPlainItem.windowIsKey);
+        QVERIFY(!onPlainItem.focusIsTextEditor);
+        QCOMPARE(onPlainItem.modifiers, Qt::KeyboardModifiers(Qt::ShiftModifier));
+        QCOMPARE(onPlainItem.text, QStringLiteral("V"));
+        QCOMPARE(onPlainItem.nativeScanCode, 55u);
+        QVERIFY(inField.focusIsTextEditor);
+        QVERIFY(!noWindow.windowIsKey);
+    }
+};
+
+QTEST_MAIN(ShortcutMatcherTest)
+#include "ShortcutMatcherTest.moc"

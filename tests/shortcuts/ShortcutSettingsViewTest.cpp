@@ -1,0 +1,242 @@
+#include "platform/Preferences.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString qmlRoot = QStringLiteral("qrc:/qt/qml/Orrinvale/");
+const QStringList labels = {"Select/Resize", "Text", "Pen", "Box", "Line", "Arrow"};
+const QStringList keys = {"shortcutPointer",   "shortcutText", "shortcutPen",
+                          "shortcutRectangle", "shortcutLine", "shortcutArrow"};
+
+std::unique_ptr<QQuickView> makeView(const QString &file, Preferences *preferences)
+{
+    auto view = std::make_unique<QQuickView>();
+    view->engine()->addImportPath(QStringLiteral("qrc:/qt/qml")); // as AppDelegate does
+    view->setInitialProperties({{QStringLiteral("preferences"), QVariant::fromValue(preferences)}});
+    view->setSource(QUrl(qmlRoot + file));
+    return view;
+}
+
+// The rows of a pane, top to bottom.
+QList<QQuickItem *> rowsOf(QQuickItem *pane)
+{
+    QList<QQuickItem *> rows;
+    for (QQuickItem *item : pane->findChildren<QQuickItem *>()) {
+        if (item->property("field").value<QQuickItem *>())
+            rows << item;
+    }
+    std::sort(rows.begin(), rows.end(), [pane](QQuickItem *a, QQuickItem *b) {
+        return a->mapToItem(pane, {0, 0}).y() < b->mapToItem(pane, {0, 0}).y();
+    });
+    return rows;
+}
+
+QQuickItem *fieldOf(QQuickItem *row)
+{
+    return row->property("field").value<QQuickItem *>();
+}
+
+QString fieldText(QQuickItem *row)
+{
+    return fieldOf(row)->property("text").toString();
+}
+
+QVariant stored(const QString &path, const QString &key)
+{
+    return QSettings(path, QSettings::IniFormat).value(key);
+}
+
+} // namespace
+
+class ShortcutSettingsViewTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    std::unique_ptr<Preferences> m_preferences;
+    std::unique_ptr<QQuickView> m_view;
+    QList<QQuickItem *> m_rows;
+    int m_case = 0;
+
+    // Puts the keyboard in `row`'s field, the caret after its text.
+    void focusField(QQuickItem *row)
+    {
+        QQuickItem *field = fieldOf(row);
+        field->forceActiveFocus();
+        QMetaObject::invokeMethod(field, "deselect");
+        field->setProperty("cursorPosition", fieldText(row).size());
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_path = m_dir.filePath(QStringLiteral("case%1/Orrinvale.conf").arg(++m_case));
+        m_preferences = std::make_unique<Preferences>(m_path);
+        m_view =
+            makeView(QStringLiteral("shortcuts/ShortcutSettingsView.qml"), m_preferences.get());
+        QCOMPARE(m_view->status(), QQuickView::Ready);
+        m_view->show();
+        m_view->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        m_rows = rowsOf(m_view->rootObject());
+        QCOMPARE(m_rows.size(), 6);
+    }
+
+    void cleanup()
+    {
+        m_view.reset();
+        m_preferences.reset();
+    }
+
+    void showsTheDefaultsWithoutWritingThem()
+    {
+        QQuickItem *pane = m_view->rootObject();
+
+        QCOMPARE(pane->size(), QSizeF(300, 240));
+        QStringList shownLabels, shownKeys;
+        for (QQuickItem *row : m_rows) {
+            shownLabels << row->property("label").toString();
+            shownKeys << fieldText(row);
+            QCOMPARE(fieldOf(row)->width(), 40.0);
+            // The field sits at the right edge of the pane, inside its margin.
+            const QPointF right = fieldOf(row)->mapToItem(pane, {fieldOf(row)->width(), 0});
+            QCOMPARE(right.x(), 300.0 - 16.0);
+        }
+        QCOMPARE(shownLabels, labels);
+        QCOMPARE(shownKeys, (QStringList{"v", "t", "d", "r", "l", "a"}));
+        QCOMPARE(pane->property("penKey").toString(), QStringLiteral("d"));
+        QVERIFY(!QFile::exists(m_path));
+    }
+
+    void typedKeyReplacesTheOldOneInLowerCase_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+
+        QTest::newRow("k after v in Select/Resize") << 0 << "k"
+                                                    << "k";
+        QTest::newRow("X in Pen") << 2 << "X"
+                                  << "x";
+        QTest::newRow("digit in Arrow") << 5 << "7"
+                                        << "7";
+        QTest::newRow("same letter again in Line") << 4 << "l"
+                                                   << "l";
+        QTest::newRow("two letters in Box") << 3 << "Qz"
+                                            << "z";
+    }
+
+    void typedKeyReplacesTheOldOneInLowerCase()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        focusField(m_rows[row]);
+
+        for (const QChar c : typed)
+            QTest::keyClick(m_view.get(), c.toLatin1());
+
+        QCOMPARE(fieldText(m_rows[row]), kept);
+        QCOMPARE(stored(m_path, keys[row]), QVariant(kept));
+        QCOMPARE(QSettings(m_path, QSettings::IniFormat).allKeys(), QStringList{keys[row]});
+    }
+
+    void typingIntoAClearedFieldStoresTheLetter()
+    {
+        QQuickItem *pen = m_rows[2];
+        focusField(pen);
+
+        QTest::keyClick(m_view.get(), Qt::Key_Backspace);
+        const QVariant cleared = stored(m_path, keys[2]);
+        QTest::keyClick(m_view.get(), 'X');
+
+        QCOMPARE(cleared, QVariant(QString()));
+        QCOMPARE(fieldText(pen), QStringLiteral("x"));
+        QCOMPARE(m_preferences->shortcutPen(), QStringLiteral("x"));
+    }
+
+    void deletingTheKeyStoresTheEmptyString()
+    {
+        QQuickItem *box = m_rows[3];
+        focusField(box);
+
+        QTest::keyClick(m_view.get(), Qt::Key_Backspace);
+
+        QCOMPARE(fieldText(box), QString());
+        QCOMPARE(stored(m_path, keys[3]), QVariant(QString()));
+        QCOMPARE(m_preferences->shortcutRectangle(), QString());
+    }
+
+    void pastingAWordKeepsItsLastCharacter()
+    {
+        QQuickItem *text = m_rows[1];
+        focusField(text);
+        QGuiApplication::clipboard()->setText(QString::fromUtf8("Shortcut\xc3\x89"));
+
+        QTest::keyClick(m_view.get(), Qt::Key_V, Qt::ControlModifier);
+
+        QCOMPARE(fieldText(text), QString::fromUtf8("\xc3\xa9"));
+        QCOMPARE(stored(m_path, keys[1]), QVariant(QString::fromUtf8("\xc3\xa9")));
+    }
+
+    void everyViewSeesAChangeAtOnce()
+    {
+        auto second =
+            makeView(QStringLiteral("shortcuts/ShortcutSettingsView.qml"), m_preferences.get());
+        QCOMPARE(second->status(), QQuickView::Ready);
+        const QList<QQuickItem *> otherRows = rowsOf(second->rootObject());
+        focusField(m_rows[2]);
+
+        QTest::keyClick(m_view.get(), 'q');
+        m_preferences->setShortcutArrow(QStringLiteral("w")); // as another window would
+
+        QCOMPARE(fieldText(otherRows[2]), QStringLiteral("q"));
+        QCOMPARE(second->rootObject()->property("penKey").toString(), QStringLiteral("q"));
+        QCOMPARE(fieldText(m_rows[5]), QStringLiteral("w"));
+        QCOMPARE(fieldText(otherRows[5]), QStringLiteral("w"));
+    }
+
+    void storedWordIsShownAsStored()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Orrinvale.conf"));
+        QSettings(path, QSettings::IniFormat).setValue("shortcutLine", "Word");
+        Preferences preferences(path);
+
+        auto view = makeView(QStringLiteral("shortcuts/ShortcutSettingsView.qml"), &preferences);
+
+        QCOMPARE(fieldText(rowsOf(view->rootObject())[4]), QStringLiteral("Word"));
+        QCOMPARE(stored(path, keys[4]), QVariant("Word"));
+    }
+
+    void settingsWindowShowsThePane()
+    {
+        auto settings = makeView(QStringLiteral("app/SettingsView.qml"), m_preferences.get());
+        QCOMPARE(settings->status(), QQuickView::Ready);
+        settings->resize(400, 350);
+
+        QQuickItem *pane = nullptr;
+        for (QQuickItem *item : settings->rootObject()->findChildren<QQuickItem *>()) {
+            if (item->property("penKey").isValid())
+                pane = item;
+        }
+
+        QVERIFY(pane);
+        QCOMPARE(pane->size(), QSizeF(300, 240));
+        QCOMPARE(rowsOf(pane).size(), 6);
+        m_preferences->setShortcutPen(QStringLiteral("j"));
+        QCOMPARE(fieldText(rowsOf(pane)[2]), QStringLiteral("j"));
+    }
+};
+
+QTEST_MAIN(ShortcutSettingsViewTest)
+#include "ShortcutSettingsViewTest.moc"
