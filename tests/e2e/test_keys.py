@@ -191,6 +191,16 @@ class KeysTest(DesktopTestCase):
         d.key("Escape")
         wait_until(lambda: not d.open_popup_menus(), 20, "the menu to close on Escape")
 
+    def test_launch_stores_the_build_and_asks_for_nothing(self):
+        # On X11 both permissions are always there: the bootstrap only notes the build.
+        version = self.desktop.run("--version").stdout
+        build = re.search(r"\(build ([^)]+)\)", version).group(1)
+        config = self.desktop.config_home / "Orrinvale" / "Orrinvale.conf"
+        wait_until(lambda: config.exists(), 20, "the preferences file")
+        self.assertIn("permissionsResetBuild_v3=%s\n" % build, config.read_text())
+        self.keylog.sync()
+        self.assertNotIn("permission", self.app.stdout())
+
     def set_lock(self, name, key, on):
         if self.lock_on(name) != on:
             self.desktop.key(key)
