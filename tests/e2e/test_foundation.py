@@ -130,31 +130,37 @@ class StackPanelTest(DesktopTestCase):
     def test_stays_above_a_normal_window_opened_later(self):
         desktop = self.desktop
         panel = self.panel()
+        # A thumbnail gives the panel pixels of its own to compare (its empty parts may be
+        # cut out of the window).
+        desktop.call("TakeScreenshot")
+        desktop.wait_for_property("CaptureCount", 1)
         red = (255, 0, 0)
-        # Half over the panel, half beside it.
-        left = desktop.width - 270 - 150
-        plain = desktop.open_plain_window("E2E Plain Window", left, 100, 300, 300, red)
+        # Half over the first thumbnail (230 wide at panel x + 10, from y = 40), half beside.
+        thumbnail_left = desktop.width - 270 + 10
+        plain = desktop.open_plain_window("E2E Plain Window", thumbnail_left - 150, 60, 300, 300,
+                                          red)
         desktop.tool("xdotool", "windowactivate", "--sync", str(plain.id))
         desktop.tool("xdotool", "windowraise", str(plain.id))
 
         def panel_on_top():
-            order = desktop.stacking()
-            frame_order = [w for w in order if w in (panel.id, plain.id)]
-            return frame_order == [plain.id, panel.id]
+            order = [w for w in desktop.stacking() if w in (panel.id, plain.id)]
+            return order == [plain.id, panel.id]
 
         wait_until(panel_on_top, 20, "_NET_CLIENT_LIST_STACKING to list the panel above the "
                    "normal window")
-        px, py, pw, ph = desktop.geometry(plain.id)
-        beside = (px + 50, py + ph // 2)
-        under_panel = (desktop.width - 270 + 50, py + ph // 2)
-        self.assertLess(under_panel[0], px + pw)
+        px, py, pw, _ = desktop.geometry(plain.id)
+        beside = (thumbnail_left - 50, py + 20)
+        on_thumbnail = (thumbnail_left + 40, py + 20)
+        self.assertLess(on_thumbnail[0], px + pw)
+        self.assertLess(on_thumbnail[1], 40 + 100)  # the thumbnail is more than 100 high
 
         def drawn():
             shot = desktop.screenshot()
             return (colour_close(shot.pixel(*beside), red)
-                    and not colour_close(shot.pixel(*under_panel), red))
+                    and not colour_close(shot.pixel(*on_thumbnail), red))
 
-        wait_until(drawn, 20, "the normal window to show beside the panel and not over it")
+        wait_until(drawn, 20, "the normal window to show beside the panel and not over its "
+                   "thumbnail")
 
 
 class CaptureContentTest(DesktopTestCase):
