@@ -203,6 +203,10 @@ private Q_SLOTS:
         QCOMPARE(second->rootObject()->property("penKey").toString(), QStringLiteral("q"));
         QCOMPARE(fieldText(m_rows[5]), QStringLiteral("w"));
         QCOMPARE(fieldText(otherRows[5]), QStringLiteral("w"));
+
+        // The edited field still follows the store afterwards.
+        m_preferences->setShortcutPen(QStringLiteral("z"));
+        QCOMPARE(fieldText(m_rows[2]), QStringLiteral("z"));
     }
 
     void storedWordIsShownAsStored()
