@@ -1,34 +1,103 @@
 import QtQuick
 import Orrinvale
 
-// The stack: a column of capture thumbnails, newest on top.
+// The stack: a column of capture thumbnails, newest on top, at the right of the screen.
+// Geometry and scrolling come from StackColumn; clicks and drags go to the manager and to
+// DragOut. Only the thumbnails are ever drawn: the panel around them stays transparent.
 Item {
     id: root
     required property ScreenshotManager manager
+    // Set by the application; without it thumbnails cannot be dragged out (as in tests).
+    property DragOut dragOut: null
 
-    ListView {
+    // The one motion of the stack: about half a second, critically damped (no overshoot).
+    component Spring: NumberAnimation {
+        duration: 500
+        easing.type: Easing.BezierSpline
+        easing.bezierCurve: [0.25, 0.2, 0.21, 0.97, 1, 1]
+    }
+
+    StackColumn {
         id: column
-        anchors.fill: parent
-        visible: root.manager.isVisible
         model: root.manager.screenshots
-        spacing: 15
-        clip: false
-        boundsBehavior: Flickable.StopAtBounds
-        header: Item { width: 1; height: 40 }
-        footer: Item { width: 1; height: 20 }
+        width: root.width
+        viewHeight: root.height
+    }
 
-        delegate: ImageItem {
-            required property int index
-            required property var thumbnail
-            required property size pointSize
+    // Mouse wheels and touchpads scroll the column; there is nothing to scroll sideways.
+    WheelHandler {
+        target: null
+        onWheel: (event) => column.scroll(event.angleDelta, event.pixelDelta)
+    }
 
-            x: (column.width - width) / 2
-            width: 230
-            height: pointSize.width > 0 ? Math.round(230 * pointSize.height / pointSize.width) : 0
-            image: thumbnail
+    Item {
+        id: stack
+        width: root.width
+        height: root.height
+        // 1 shown, 0 hidden: the column slides out to the right and fades, and back.
+        property real presence: root.manager.isVisible ? 1 : 0
+        Behavior on presence { Spring {} }
+        visible: presence > 0
+        opacity: presence
+        transform: Translate { x: (1 - stack.presence) * root.width }
 
-            TapHandler {
-                onTapped: root.manager.requestPreview(index)
+        Item {
+            id: content
+            y: -column.scrollY
+            width: root.width
+            height: column.contentHeight
+
+            Repeater {
+                model: root.manager.screenshots
+
+                delegate: Item {
+                    id: thumb
+                    required property int index
+                    required property var thumbnail
+
+                    // The shape of the panel window follows the items of this name.
+                    objectName: "stackThumbnail"
+                    readonly property rect slot: column.rects[index] ?? Qt.rect(0, 0, 0, 0)
+                    // New thumbnails slide in from the right while fading in.
+                    property real entrance: 0
+                    // Off until the first position is in: a new thumbnail appears in place,
+                    // the ones below it then move down.
+                    property bool settled: false
+
+                    x: slot.x
+                    y: slot.y
+                    width: slot.width
+                    height: slot.height
+                    opacity: entrance
+                    transform: Translate { x: (1 - thumb.entrance) * root.width }
+                    Behavior on y {
+                        enabled: thumb.settled
+                        Spring {}
+                    }
+                    Spring on entrance { from: 0; to: 1 }
+                    Component.onCompleted: Qt.callLater(() => { thumb.settled = true })
+
+                    ThumbnailShadow {
+                        anchors.fill: parent
+                    }
+                    ImageItem {
+                        anchors.fill: parent
+                        image: thumb.thumbnail
+                        smooth: true
+                    }
+
+                    TapHandler {
+                        onTapped: root.manager.requestPreview(thumb.index)
+                    }
+                    DragHandler {
+                        id: dragHandler
+                        target: null
+                        onActiveChanged: {
+                            if (active && root.dragOut)
+                                root.dragOut.start(thumb.index)
+                        }
+                    }
+                }
             }
         }
     }
