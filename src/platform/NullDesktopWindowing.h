@@ -7,4 +7,7 @@ class NullDesktopWindowing final : public DesktopWindowing
 {
 public:
     void keepOnAllDesktops(QWindow *) override {}
+    void setInputRegion(QWindow *, const QRegion &) override {}
+    void setVisibleRegion(QWindow *, const std::optional<QRegion> &) override {}
+    bool hasCompositor(QWindow *) const override { return true; }
 };

@@ -1,0 +1,164 @@
+#include "capture/PanelShape.h"
+#include "capture/StackGeometry.h"
+#include "fakes/FakeDesktopWindowing.h"
+
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QTest>
+
+namespace {
+
+// Two thumbnails in a column that can hide and move, like the stack's.
+const QByteArray Scene = R"(
+import QtQuick
+Item {
+    width: 250; height: 400
+    property alias column: column
+    property alias second: second
+    Item {
+        id: column
+        Item { objectName: "stackThumbnail"; x: 10; y: 40; width: 230; height: 100
+               Rectangle { anchors.fill: parent; color: "red" } }
+        Item { id: second; objectName: "stackThumbnail"; x: 10; y: 155; width: 230; height: 100 }
+    }
+}
+)";
+
+struct Fixture
+{
+    Fixture()
+    {
+        view.setColor(Qt::transparent);
+        QQmlComponent component(view.engine());
+        component.setData(Scene, QUrl());
+        root = qobject_cast<QQuickItem *>(component.create());
+        root->setParentItem(view.contentItem());
+        view.resize(250, 400);
+        view.create();
+    }
+    ~Fixture() { delete root; }
+
+    QQuickItem *item(const char *name) const { return root->property(name).value<QQuickItem *>(); }
+
+    QQuickView view;
+    QQuickItem *root = nullptr;
+    FakeDesktopWindowing windowing;
+};
+
+QRegion thumbnailAt(const QRect &rect)
+{
+    return StackGeometry::roundedRegion(rect, 12);
+}
+
+} // namespace
+
+class PanelShapeTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void shapesTheWindowToItsThumbnailsFromTheStart_data()
+    {
+        QTest::addColumn<bool>("compositor");
+        QTest::newRow("no compositor: only thumbnails are drawn") << false;
+        QTest::newRow("compositor: the window stays whole") << true;
+    }
+
+    void shapesTheWindowToItsThumbnailsFromTheStart()
+    {
+        QFETCH(bool, compositor);
+        Fixture f;
+        f.windowing.compositor = compositor;
+
+        PanelShape shape(&f.view, &f.windowing);
+
+        const QRegion expected =
+            thumbnailAt(QRect(10, 40, 230, 100)) + thumbnailAt(QRect(10, 155, 230, 100));
+        QCOMPARE(f.windowing.inputRegions, QList<QRegion>{expected});
+        QCOMPARE(f.windowing.visibleRegions.size(), 1);
+        if (compositor)
+            QVERIFY(!f.windowing.visibleRegions.first().has_value());
+        else
+            QCOMPARE(f.windowing.visibleRegions.first(), std::optional<QRegion>(expected));
+    }
+
+    void hiddenOrTransparentThumbnailsTakeNoClicks()
+    {
+        Fixture f;
+        PanelShape shape(&f.view, &f.windowing);
+
+        f.item("second")->setOpacity(0);
+        QCOMPARE(shape.visibleThumbnails(), thumbnailAt(QRect(10, 40, 230, 100)));
+
+        f.item("column")->setVisible(false);
+        QCOMPARE(shape.visibleThumbnails(), QRegion());
+    }
+
+    void followsMovesAndStaysInsideTheWindow()
+    {
+        Fixture f;
+        PanelShape shape(&f.view, &f.windowing);
+
+        // Sliding out to the right, half past the window's edge, and scrolled up.
+        f.item("column")->setX(200);
+        f.item("column")->setY(-60);
+        shape.refresh();
+
+        const QRegion expected =
+            (thumbnailAt(QRect(210, -20, 230, 100)) + thumbnailAt(QRect(210, 95, 230, 100)))
+                .intersected(QRect(0, 0, 250, 400));
+        QTRY_COMPARE(shape.appliedRegion(), expected);
+        QCOMPARE(f.windowing.inputRegions.last(), expected);
+        QCOMPARE(f.windowing.visibleRegions.last(), std::optional<QRegion>(expected));
+    }
+
+    void rapidMovesAreThrottledButTheLastOneArrives()
+    {
+        Fixture f;
+        PanelShape shape(&f.view, &f.windowing);
+        const int before = f.windowing.inputRegions.size();
+
+        for (int i = 1; i <= 20; ++i) {
+            f.item("second")->setY(155 + i);
+            shape.refresh();
+        }
+
+        QTRY_COMPARE(shape.appliedRegion(),
+                     thumbnailAt(QRect(10, 40, 230, 100)) + thumbnailAt(QRect(10, 175, 230, 100)));
+        QVERIFY(f.windowing.inputRegions.size() - before <= 3);
+    }
+
+    void unchangedRegionIsNotSentAgain()
+    {
+        Fixture f;
+        PanelShape shape(&f.view, &f.windowing);
+        const int before = f.windowing.inputRegions.size();
+
+        shape.refresh();
+        shape.refresh();
+        QTest::qWait(2 * PanelShape::ThrottleMs);
+
+        QCOMPARE(f.windowing.inputRegions.size(), before);
+    }
+
+    void compositorComingAndGoingReshapesTheWindow()
+    {
+        Fixture f;
+        PanelShape shape(&f.view, &f.windowing);
+        QVERIFY(f.windowing.visibleRegions.last().has_value());
+
+        f.windowing.compositor = true;
+        QTRY_VERIFY_WITH_TIMEOUT(!f.windowing.visibleRegions.last().has_value(),
+                                 3 * PanelShape::CompositorCheckMs);
+
+        f.windowing.compositor = false;
+        QTRY_VERIFY_WITH_TIMEOUT(f.windowing.visibleRegions.last().has_value(),
+                                 3 * PanelShape::CompositorCheckMs);
+        QCOMPARE(*f.windowing.visibleRegions.last(), shape.appliedRegion());
+    }
+};
+
+QTEST_MAIN(PanelShapeTest)
+#include "PanelShapeTest.moc"
