@@ -1,0 +1,61 @@
+#include "DragOut.h"
+
+#include "capture/DragOutData.h"
+#include "capture/ScreenshotManager.h"
+#include "platform/TemporaryFiles.h"
+
+#include <QDrag>
+#include <QPixmap>
+#include <QThreadPool>
+
+namespace {
+
+constexpr int DragIconWidth = 120; // points
+
+} // namespace
+
+DragOut::DragOut(ScreenshotManager *manager, std::shared_ptr<const TemporaryFiles> files,
+                 QThreadPool *pool, QObject *parent)
+    : QObject(parent), m_manager(manager), m_files(std::move(files)),
+      m_pool(pool ? pool : QThreadPool::globalInstance())
+{}
+
+std::unique_ptr<DragOutData> DragOut::prepare(int index) const
+{
+    if (index < 0 || index >= m_manager->count())
+        return nullptr;
+    return std::make_unique<DragOutData>(m_manager->imageAt(index), m_files, m_pool);
+}
+
+void DragOut::start(int index)
+{
+    std::unique_ptr<DragOutData> data = prepare(index);
+    if (!data)
+        return;
+
+    // The drag's owner: the platform deletes it once the receiver is done with the data,
+    // which may be after exec() returns.
+    auto *drag = new QDrag(this);
+    drag->setMimeData(data.release());
+    const QImage thumbnail = m_manager->screenshots()
+                                 ->index(index)
+                                 .data(CaptureListModel::ThumbnailRole)
+                                 .value<QImage>();
+    if (!thumbnail.isNull()) {
+        QPixmap icon = QPixmap::fromImage(thumbnail.scaledToWidth(
+            qRound(DragIconWidth * thumbnail.devicePixelRatio()), Qt::SmoothTransformation));
+        icon.setDevicePixelRatio(thumbnail.devicePixelRatio());
+        drag->setPixmap(icon);
+        const QSizeF size = icon.deviceIndependentSize();
+        drag->setHotSpot(QPoint(qRound(size.width() / 2), qRound(size.height() / 2)));
+    }
+    // exec() runs its own event loop until the drop; entering it from the next turn of the
+    // main loop lets the pointer handler that asked for the drag finish its event first.
+    QMetaObject::invokeMethod(
+        this,
+        [this, drag] {
+            drag->exec(Qt::CopyAction);
+            Q_EMIT finished();
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,131 @@
+#include "DragOutData.h"
+
+#include "capture/PngEncoder.h"
+#include "platform/Log.h"
+#include "platform/TemporaryFiles.h"
+
+#include <QThreadPool>
+#include <QUrl>
+#include <QUuid>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+
+namespace {
+
+const QString UriList = QStringLiteral("text/uri-list");
+const QString Png = QStringLiteral("image/png");
+
+void logFailure(const QString &cause)
+{
+    Log::line(QStringLiteral("Drag-out failed: ") + cause);
+}
+
+} // namespace
+
+/// The state the UI thread and the background jobs share; it outlives whichever ends last.
+struct DragOutData::Work
+{
+    std::shared_ptr<const TemporaryFiles> files;
+    QString fileName;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::optional<Result<QByteArray>> png;
+    bool fileWanted = false;
+    bool writing = false;
+    std::optional<Result<QString>> file;
+
+    /// Runs in the background once the PNG exists and a receiver wants the file.
+    static void writeFile(const std::shared_ptr<Work> &work, const QByteArray &png)
+    {
+        Result<QString> written = work->files->createFile(work->fileName, png);
+        if (!written.ok())
+            logFailure(written.error());
+        {
+            std::lock_guard lock(work->mutex);
+            work->file = std::move(written);
+        }
+        work->changed.notify_all();
+    }
+};
+
+DragOutData::DragOutData(const QImage &image, std::shared_ptr<const TemporaryFiles> files,
+                         QThreadPool *pool)
+    : m_work(std::make_shared<Work>()), m_pool(pool)
+{
+    m_work->files = std::move(files);
+    m_work->fileName = newFileName();
+
+    // Encoding starts now, so the PNG is usually ready by the time the pointer reaches a
+    // receiver; the UI thread only hands over a shared copy of the image.
+    m_pool->start([work = m_work, image] {
+        Result<QByteArray> encoded = PngEncoder::encode(image);
+        if (!encoded.ok())
+            logFailure(QStringLiteral("cannot encode the capture as PNG: ") + encoded.error());
+        bool write = false;
+        {
+            std::lock_guard lock(work->mutex);
+            if (work->fileWanted && !encoded.ok())
+                work->file = Result<QString>::failure(encoded.error());
+            write = work->fileWanted && encoded.ok();
+            work->writing = write;
+            work->png = std::move(encoded);
+        }
+        work->changed.notify_all();
+        if (write)
+            Work::writeFile(work, work->png->value());
+    });
+}
+
+DragOutData::~DragOutData() = default;
+
+QString DragOutData::newFileName()
+{
+    return QStringLiteral("Screenshot-%1.png")
+        .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+}
+
+QStringList DragOutData::formats() const
+{
+    return {UriList, Png};
+}
+
+bool DragOutData::hasFormat(const QString &mimeType) const
+{
+    return mimeType == UriList || mimeType == Png;
+}
+
+QString DragOutData::filePath() const
+{
+    std::lock_guard lock(m_work->mutex);
+    return m_work->file && m_work->file->ok() ? m_work->file->value() : QString();
+}
+
+QVariant DragOutData::retrieveData(const QString &mimeType, QMetaType) const
+{
+    Work &work = *m_work;
+    std::unique_lock lock(work.mutex);
+    if (mimeType == Png) {
+        work.changed.wait(lock, [&] { return work.png.has_value(); });
+        return work.png->ok() ? QVariant(work.png->value()) : QVariant();
+    }
+    if (mimeType != UriList)
+        return {};
+
+    if (!work.fileWanted) {
+        work.fileWanted = true;
+        if (work.png && !work.png->ok()) {
+            work.file = Result<QString>::failure(work.png->error());
+        } else if (work.png && !work.writing) {
+            // The encoding finished before anyone asked: the write still runs off this thread.
+            work.writing = true;
+            m_pool->start([shared = m_work] { Work::writeFile(shared, shared->png->value()); });
+        }
+    }
+    work.changed.wait(lock, [&] { return work.file.has_value(); });
+    if (!work.file->ok())
+        return {};
+    return QUrl::fromLocalFile(work.file->value()).toEncoded() + QByteArrayLiteral("\r\n");
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QImage>
+#include <QMimeData>
+
+#include <memory>
+
+class QThreadPool;
+class TemporaryFiles;
+
+/**
+ * What a capture dragged out of the stack offers a receiver: the capture as a PNG file
+ * (`text/uri-list`) and the same PNG bytes (`image/png`). The PNG is encoded in the
+ * background from the moment the drag starts; the file "Screenshot-<UUID>.png" is written
+ * only when a receiver first asks for it, and every later request gets the same path. A
+ * receiver asks on the UI thread and is answered there, so a request waits for the work
+ * still running. On failure it gets nothing and one line is logged. Made by DragOut.
+ */
+class DragOutData final : public QMimeData
+{
+    Q_OBJECT
+
+public:
+    DragOutData(const QImage &image, std::shared_ptr<const TemporaryFiles> files,
+                QThreadPool *pool);
+    ~DragOutData() override;
+
+    QStringList formats() const override;
+    bool hasFormat(const QString &mimeType) const override;
+
+    /// The file handed out; empty until a receiver has asked for it, or when it failed.
+    QString filePath() const;
+
+    /// "Screenshot-" + a fresh UUID in upper case + ".png".
+    static QString newFileName();
+
+protected:
+    QVariant retrieveData(const QString &mimeType, QMetaType type) const override;
+
+private:
+    struct Work;
+    std::shared_ptr<Work> m_work;
+    QThreadPool *m_pool;
+};

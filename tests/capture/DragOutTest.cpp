@@ -1,0 +1,262 @@
+#include "capture/DragOut.h"
+#include "capture/DragOutData.h"
+#include "capture/ScreenshotManager.h"
+#include "fakes/FakeScreenCapture.h"
+#include "fakes/StdoutCapture.h"
+#include "platform/TemporaryFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct Fixture
+{
+    Fixture()
+        : manager(std::make_unique<FakeScreenCapture>(), [] { return std::optional<qreal>(1.0); }),
+          files(std::make_shared<TemporaryFiles>(base.path())), dragOut(&manager, files, &pool)
+    {}
+
+    bool take(int count = 1)
+    {
+        QSignalSpy finished(&manager, &ScreenshotManager::captureFinished);
+        for (int i = 0; i < count; ++i)
+            manager.takeScreenshot();
+        return QTest::qWaitFor([&] { return finished.size() == count; }, 10000);
+    }
+
+    QStringList filesInFolder() const
+    {
+        return QDir(files->directoryPath()).entryList(QDir::Files | QDir::System);
+    }
+
+    QTemporaryDir base;
+    QThreadPool pool;
+    ScreenshotManager manager;
+    std::shared_ptr<TemporaryFiles> files;
+    DragOut dragOut;
+};
+
+QString pathFromUriList(const QByteArray &uriList)
+{
+    const QList<QByteArray> lines = uriList.split('\n');
+    return QUrl::fromEncoded(lines.first().trimmed()).toLocalFile();
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+} // namespace
+
+class DragOutTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void offersAFileAndPngBytes()
+    {
+        Fixture f;
+        QVERIFY(f.take());
+        const std::unique_ptr<DragOutData> data = f.dragOut.prepare(0);
+        QVERIFY(data);
+
+        QCOMPARE(data->formats(), QStringList({"text/uri-list", "image/png"}));
+        QVERIFY(data->hasUrls());
+        QVERIFY(!data->hasImage()); // Qt's own slow encoder stays out of it
+    }
+
+    void nothingIsWrittenUntilAReceiverAsks()
+    {
+        Fixture f;
+        QVERIFY(f.take());
+        const std::unique_ptr<DragOutData> data = f.dragOut.prepare(0);
+
+        f.pool.waitForDone();
+
+        QVERIFY(f.filesInFolder().isEmpty());
+        QVERIFY(data->filePath().isEmpty());
+    }
+
+    void receiverGetsTheCaptureAsAPrivatePngFile()
+    {
+        Fixture f;
+        QVERIFY(f.take(2));
+        const QImage capture = f.manager.imageAt(1);
+        const std::unique_ptr<DragOutData> data = f.dragOut.prepare(1);
+
+        const QList<QUrl> urls = data->urls();
+
+        QCOMPARE(urls.size(), 1);
+        const QString path = urls.first().toLocalFile();
+        QCOMPARE(QFileInfo(path).absolutePath(), f.files->directoryPath());
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("^Screenshot-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-"
+                                              "[0-9A-F]{4}-[0-9A-F]{12}\\.png$"))
+                .match(QFileInfo(path).fileName())
+                .hasMatch(),
+            qPrintable(path));
+        QCOMPARE(modeOf(path), mode_t(0600));
+        QCOMPARE(modeOf(f.files->directoryPath()), mode_t(0700));
+        const QImage written(path, "png");
+        QCOMPARE(written.size(), capture.size());
+        QCOMPARE(written.convertToFormat(QImage::Format_RGB32),
+                 capture.convertToFormat(QImage::Format_RGB32));
+        QCOMPARE(data->filePath(), path);
+    }
+
+    void oneDragMakesOneFileAndAlwaysTheSamePath()
+    {
+        Fixture f;
+        QVERIFY(f.take());
+        const std::unique_ptr<DragOutData> data = f.dragOut.prepare(0);
+
+        // Hovering receivers ask early, the drop asks again, some ask as plain text.
+        const QByteArray first = data->data(QStringLiteral("text/uri-list"));
+        const QByteArray second = data->data(QStringLiteral("text/uri-list"));
+        const QString asText = data->text();
+        const QByteArray png = data->data(QStringLiteral("image/png"));
+
+        QVERIFY(!first.isEmpty());
+        QCOMPARE(second, first);
+        QCOMPARE(QUrl(asText.trimmed()).toLocalFile(), pathFromUriList(first));
+        QCOMPARE(f.filesInFolder().size(), 1);
+        QFile file(pathFromUriList(first));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), png);
+    }
+
+    void pngBytesAloneWriteNoFile()
+    {
+        Fixture f;
+        QVERIFY(f.take());
+        const std::unique_ptr<DragOutData> data = f.dragOut.prepare(0);
+
+        const QImage decoded = QImage::fromData(data->data(QStringLiteral("image/png")), "png");
+
+        QCOMPARE(decoded.size(), f.manager.imageAt(0).size());
+        f.pool.waitForDone();
+        QVERIFY(f.filesInFolder().isEmpty());
+    }
+
+    void twoDragsGiveTwoFiles()
+    {
+        Fixture f;
+        QVERIFY(f.take());
+
+        const std::unique_ptr<DragOutData> one = f.dragOut.prepare(0);
+        const std::unique_ptr<DragOutData> two = f.dragOut.prepare(0);
+        const QString first = one->urls().value(0).toLocalFile();
+        const QString second = two->urls().value(0).toLocalFile();
+
+        QVERIFY(!first.isEmpty());
+        QVERIFY(!second.isEmpty());
+        QVERIFY(first != second);
+        QCOMPARE(f.filesInFolder().size(), 2);
+        QCOMPARE(QImage(first).size(), QImage(second).size());
+    }
+
+    void indexOutsideTheListIsNotActedOn_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::newRow("negative") << -1;
+        QTest::newRow("one past the end") << 2;
+        QTest::newRow("far past the end") << 1000;
+    }
+
+    void indexOutsideTheListIsNotActedOn()
+    {
+        QFETCH(int, index);
+        Fixture f;
+        QVERIFY(f.take(2));
+
+        QVERIFY(!f.dragOut.prepare(index));
+        f.dragOut.start(index);
+
+        QCoreApplication::processEvents();
+        QVERIFY(f.dragOut.findChildren<QObject *>().isEmpty());
+        QVERIFY(!QFileInfo::exists(f.files->directoryPath()));
+    }
+
+    void failureGivesNoDataLeavesNoFileAndLogsOneLine()
+    {
+        Fixture f;
+        QVERIFY(f.take());
+        // The private folder's name is taken by a plain file: nothing can be written there.
+        QFile blocker(f.files->directoryPath());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        StdoutCapture out;
+        const std::unique_ptr<DragOutData> data = f.dragOut.prepare(0);
+
+        const QByteArray first = data->data(QStringLiteral("text/uri-list"));
+        const QByteArray again = data->data(QStringLiteral("text/uri-list"));
+        const QList<QUrl> urls = data->urls();
+
+        QVERIFY(first.isEmpty());
+        QVERIFY(again.isEmpty());
+        QVERIFY(urls.isEmpty());
+        QVERIFY(data->filePath().isEmpty());
+        f.pool.waitForDone();
+        const QStringList lines = out.takeLines();
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().startsWith(QStringLiteral("Drag-out failed: ")),
+                 qPrintable(lines.first()));
+        QVERIFY2(lines.first().contains(QStringLiteral("not a directory")),
+                 qPrintable(lines.first()));
+        QVERIFY(
+            QDir(f.base.path()).entryList(QDir::Files).filter(QStringLiteral(".png")).isEmpty());
+    }
+
+    void imageThatCannotBeEncodedGivesNoData()
+    {
+        QTemporaryDir base;
+        QThreadPool pool;
+        auto files = std::make_shared<TemporaryFiles>(base.path());
+        StdoutCapture out;
+        DragOutData data(QImage(), files, &pool);
+
+        QVERIFY(data.data(QStringLiteral("image/png")).isEmpty());
+        QVERIFY(data.data(QStringLiteral("text/uri-list")).isEmpty());
+
+        pool.waitForDone();
+        const QStringList lines = out.takeLines();
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().startsWith(QStringLiteral("Drag-out failed: cannot encode")),
+                 qPrintable(lines.first()));
+        QVERIFY(!QFileInfo::exists(files->directoryPath()));
+    }
+
+    void laterDragsStillWorkAfterAFailure()
+    {
+        Fixture f;
+        QVERIFY(f.take());
+        QFile blocker(f.files->directoryPath());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        {
+            StdoutCapture out;
+            QVERIFY(f.dragOut.prepare(0)->urls().isEmpty());
+            f.pool.waitForDone();
+        }
+        QVERIFY(blocker.remove());
+
+        const QList<QUrl> urls = f.dragOut.prepare(0)->urls();
+
+        QCOMPARE(urls.size(), 1);
+        QVERIFY(QFileInfo(urls.first().toLocalFile()).isFile());
+    }
+};
+
+QTEST_MAIN(DragOutTest)
+#include "DragOutTest.moc"
