@@ -52,6 +52,7 @@ Commands (sent to the running Orrinvale, which is started first if needed):
 
 Where the desktop does not let programs take keys for themselves (most Wayland
 desktops), bind "orrinvale --take-screenshot" and "orrinvale --toggle-stack" to keys
-in the desktop's own keyboard shortcut settings.
+in the desktop's own keyboard shortcut settings; "man orrinvale" shows how on GNOME,
+KDE Plasma and sway.
 )");
 }
