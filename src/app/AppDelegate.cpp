@@ -2,8 +2,6 @@
 
 #include "app/GlobalShortcut.h"
 #include "app/PermissionBootstrap.h"
-#include "capture/DragOut.h"
-#include "capture/PanelShape.h"
 #include "editor/EditorSession.h"
 #include "platform/DesktopWindowing.h"
 #include "platform/GlobalKeys.h"
@@ -11,7 +9,6 @@
 #include "platform/Permissions.h"
 #include "platform/QtClock.h"
 #include "platform/ScreenCapture.h"
-#include "platform/TemporaryFiles.h"
 
 #include <QAction>
 #include <QCursor>
@@ -98,11 +95,9 @@ void AppDelegate::setupOverlayWindow()
     connect(&m_screenshotManager, &ScreenshotManager::previewRequested, this,
             &AppDelegate::openEditor);
 
-    m_dragOut = std::make_unique<DragOut>(&m_screenshotManager, std::make_shared<TemporaryFiles>());
     QQuickView *panel =
         makeView(QStringLiteral("capture/OverlayView.qml"),
-                 {{QStringLiteral("manager"), QVariant::fromValue(&m_screenshotManager)},
-                  {QStringLiteral("dragOut"), QVariant::fromValue(m_dragOut.get())}});
+                 {{QStringLiteral("manager"), QVariant::fromValue(&m_screenshotManager)}});
     m_overlayWindow.reset(panel);
     panel->setTitle(QStringLiteral("Orrinvale Stack"));
     panel->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
@@ -111,8 +106,6 @@ void AppDelegate::setupOverlayWindow()
     panel->setGeometry(overlayGeometry(screen->geometry()));
     panel->create();
     m_windowing->keepOnAllDesktops(panel);
-    // Shaped before it is first shown: the empty panel never catches a click or shows black.
-    m_panelShape = std::make_unique<PanelShape>(panel, m_windowing.get());
     panel->show();
 }
 
@@ -164,7 +157,8 @@ void AppDelegate::showSettingsWindow()
     if (!m_settingsWindow) {
         QQuickView *window =
             makeView(QStringLiteral("app/SettingsView.qml"),
-                     {{QStringLiteral("preferences"), QVariant::fromValue(&m_preferences)}});
+                     {{QStringLiteral("preferences"), QVariant::fromValue(&m_preferences)},
+                      {QStringLiteral("autostart"), QVariant::fromValue(&m_autostart)}});
         m_settingsWindow.reset(window);
         window->setTitle(QStringLiteral("Settings"));
         window->setFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -175,6 +169,8 @@ void AppDelegate::showSettingsWindow()
         if (QScreen *screen = QGuiApplication::primaryScreen())
             window->setPosition(screen->availableGeometry().center() - QPoint(200, 175));
     }
+    // The entry may have been changed behind our back since the window last showed it.
+    m_autostart.refresh();
     m_settingsWindow->show();
     m_settingsWindow->raise();
     m_settingsWindow->requestActivate();

@@ -16,9 +16,7 @@
 
 class Clock;
 class DesktopWindowing;
-class DragOut;
 class GlobalShortcut;
-class PanelShape;
 class PermissionBootstrap;
 class QMenu;
 class QSystemTrayIcon;
@@ -80,10 +78,7 @@ private:
     std::unique_ptr<PermissionBootstrap> m_permissionBootstrap;
     // Declared before the windows: they use it until they are gone.
     QQmlEngine m_engine;
-    // Outlives the panel, whose view refers to it.
-    std::unique_ptr<DragOut> m_dragOut;
     std::unique_ptr<QQuickView> m_overlayWindow;
-    std::unique_ptr<PanelShape> m_panelShape;
     QPointer<QQuickView> m_editorWindow;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;

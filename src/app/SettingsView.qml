@@ -7,6 +7,7 @@ import Orrinvale
 Page {
     id: root
     required property Preferences preferences
+    required property Autostart autostart
 
     width: 400
     height: 350
@@ -16,6 +17,10 @@ Page {
         TabButton {
             text: "Shortcuts"
             icon.name: "input-keyboard"
+        }
+        TabButton {
+            text: "General"
+            icon.name: "preferences-system"
         }
     }
 
@@ -27,6 +32,13 @@ Page {
             ShortcutSettingsView {
                 anchors.centerIn: parent
                 preferences: root.preferences
+            }
+        }
+
+        Item {
+            GeneralSettingsView {
+                anchors.centerIn: parent
+                autostart: root.autostart
             }
         }
     }

@@ -1,3 +1,4 @@
+#include "platform/Autostart.h"
 #include "platform/Preferences.h"
 
 #include <QClipboard>
@@ -15,11 +16,15 @@ const QStringList labels = {"Select/Resize", "Text", "Pen", "Box", "Line", "Arro
 const QStringList keys = {"shortcutPointer",   "shortcutText", "shortcutPen",
                           "shortcutRectangle", "shortcutLine", "shortcutArrow"};
 
-std::unique_ptr<QQuickView> makeView(const QString &file, Preferences *preferences)
+std::unique_ptr<QQuickView> makeView(const QString &file, Preferences *preferences,
+                                     Autostart *autostart = nullptr)
 {
     auto view = std::make_unique<QQuickView>();
     view->engine()->addImportPath(QStringLiteral("qrc:/qt/qml")); // as AppDelegate does
-    view->setInitialProperties({{QStringLiteral("preferences"), QVariant::fromValue(preferences)}});
+    QVariantMap properties{{QStringLiteral("preferences"), QVariant::fromValue(preferences)}};
+    if (autostart)
+        properties.insert(QStringLiteral("autostart"), QVariant::fromValue(autostart));
+    view->setInitialProperties(properties);
     view->setSource(QUrl(qmlRoot + file));
     return view;
 }
@@ -224,7 +229,9 @@ private Q_SLOTS:
 
     void settingsWindowShowsThePane()
     {
-        auto settings = makeView(QStringLiteral("app/SettingsView.qml"), m_preferences.get());
+        Autostart autostart(m_dir.filePath(QStringLiteral("config")));
+        auto settings =
+            makeView(QStringLiteral("app/SettingsView.qml"), m_preferences.get(), &autostart);
         QCOMPARE(settings->status(), QQuickView::Ready);
         settings->resize(400, 350);
 
@@ -239,6 +246,27 @@ private Q_SLOTS:
         QCOMPARE(rowsOf(pane).size(), 6);
         m_preferences->setShortcutPen(QStringLiteral("j"));
         QCOMPARE(fieldText(rowsOf(pane)[2]), QStringLiteral("j"));
+    }
+
+    void generalTabStartsAtLogin()
+    {
+        Autostart autostart(m_dir.filePath(QStringLiteral("config%1").arg(m_case)));
+        auto settings =
+            makeView(QStringLiteral("app/SettingsView.qml"), m_preferences.get(), &autostart);
+        QCOMPARE(settings->status(), QQuickView::Ready);
+        auto *box = settings->rootObject()->findChild<QQuickItem *>(QStringLiteral("startAtLogin"));
+        QVERIFY(box);
+        QCOMPARE(box->property("checked").toBool(), false);
+
+        QMetaObject::invokeMethod(box, "toggle");
+        QMetaObject::invokeMethod(box, "toggled");
+        QVERIFY(QFile::exists(autostart.entryPath()));
+        QCOMPARE(box->property("checked").toBool(), true);
+
+        // A change on disk shows once the window asks again.
+        QVERIFY(QFile::remove(autostart.entryPath()));
+        autostart.refresh();
+        QCOMPARE(box->property("checked").toBool(), false);
     }
 };
 
