@@ -2,6 +2,8 @@
 
 #include "app/GlobalShortcut.h"
 #include "app/PermissionBootstrap.h"
+#include "capture/DragOut.h"
+#include "capture/PanelShape.h"
 #include "editor/EditorSession.h"
 #include "platform/DesktopWindowing.h"
 #include "platform/GlobalKeys.h"
@@ -9,6 +11,7 @@
 #include "platform/Permissions.h"
 #include "platform/QtClock.h"
 #include "platform/ScreenCapture.h"
+#include "platform/TemporaryFiles.h"
 
 #include <QAction>
 #include <QCursor>
@@ -95,9 +98,11 @@ void AppDelegate::setupOverlayWindow()
     connect(&m_screenshotManager, &ScreenshotManager::previewRequested, this,
             &AppDelegate::openEditor);
 
+    m_dragOut = std::make_unique<DragOut>(&m_screenshotManager, std::make_shared<TemporaryFiles>());
     QQuickView *panel =
         makeView(QStringLiteral("capture/OverlayView.qml"),
-                 {{QStringLiteral("manager"), QVariant::fromValue(&m_screenshotManager)}});
+                 {{QStringLiteral("manager"), QVariant::fromValue(&m_screenshotManager)},
+                  {QStringLiteral("dragOut"), QVariant::fromValue(m_dragOut.get())}});
     m_overlayWindow.reset(panel);
     panel->setTitle(QStringLiteral("Orrinvale Stack"));
     panel->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
@@ -106,6 +111,8 @@ void AppDelegate::setupOverlayWindow()
     panel->setGeometry(overlayGeometry(screen->geometry()));
     panel->create();
     m_windowing->keepOnAllDesktops(panel);
+    // Shaped before it is first shown: the empty panel never catches a click or shows black.
+    m_panelShape = std::make_unique<PanelShape>(panel, m_windowing.get());
     panel->show();
 }
 

@@ -2,6 +2,7 @@
 
 #include "capture/ScreenshotManager.h"
 #include "platform/Autostart.h"
+#include "platform/Autostart.h"
 #include "platform/GlobalKeys.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
@@ -16,7 +17,9 @@
 
 class Clock;
 class DesktopWindowing;
+class DragOut;
 class GlobalShortcut;
+class PanelShape;
 class PermissionBootstrap;
 class QMenu;
 class QSystemTrayIcon;
@@ -72,13 +75,17 @@ private:
     ScreenshotManager m_screenshotManager;
     Preferences m_preferences;
     Autostart m_autostart;
+    Autostart m_autostart;
     std::unique_ptr<Permissions> m_permissions;
     std::unique_ptr<Clock> m_clock;
     std::unique_ptr<GlobalShortcut> m_globalShortcut;
     std::unique_ptr<PermissionBootstrap> m_permissionBootstrap;
     // Declared before the windows: they use it until they are gone.
     QQmlEngine m_engine;
+    // Outlives the panel, whose view refers to it.
+    std::unique_ptr<DragOut> m_dragOut;
     std::unique_ptr<QQuickView> m_overlayWindow;
+    std::unique_ptr<PanelShape> m_panelShape;
     QPointer<QQuickView> m_editorWindow;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
