@@ -364,7 +364,8 @@ class _Child:
 class Desktop:
     """Xvfb + openbox + trayer + a private session bus, and the program under test."""
 
-    def __init__(self, width=1280, height=800, depth=24, tray=True, binary=None):
+    def __init__(self, width=1280, height=800, depth=24, tray=True, binary=None,
+                 service_dirs=()):
         self.width = width
         self.height = height
         self.depth = depth
@@ -373,6 +374,8 @@ class Desktop:
         if not self.binary:
             raise RuntimeError("set ORRINVALE_BINARY to the orrinvale executable to test")
         self.binary = str(Path(self.binary).resolve())
+        # D-Bus service directories the session bus activates from (none by default).
+        self.service_dirs = [str(Path(d).resolve()) for d in service_dirs]
         self.display = None
         self.bus_address = None
         self._trayer = None
@@ -559,8 +562,10 @@ class Desktop:
 
     def _start_bus(self):
         # The session bus's own policy without its service directories: nothing is
-        # activated behind the harness's back, so every bus client is one it started.
+        # activated behind the harness's back, so every bus client is one it started
+        # (or one from a service directory the test named).
         config = self.root / "session-bus.conf"
+        service_dirs = "".join("  <servicedir>%s</servicedir>\n" % d for d in self.service_dirs)
         config.write_text(
             '<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"\n'
             ' "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">\n'
@@ -568,12 +573,13 @@ class Desktop:
             "  <type>session</type>\n"
             "  <listen>unix:dir=%s</listen>\n"
             "  <auth>EXTERNAL</auth>\n"
+            "%s"
             '  <policy context="default">\n'
             '    <allow send_destination="*" eavesdrop="true"/>\n'
             '    <allow eavesdrop="true"/>\n'
             '    <allow own="*"/>\n'
             "  </policy>\n"
-            "</busconfig>\n" % self.bus_dir)
+            "</busconfig>\n" % (self.bus_dir, service_dirs))
         read_fd, write_fd = os.pipe()
         try:
             child = self._spawn("dbus", [
