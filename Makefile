@@ -3,7 +3,7 @@ BUILD_RELEASE := build/release
 BUILD_TEST    := build/test
 JOBS          ?= $(shell nproc)
 
-.PHONY: run test bench deps configure-release format clean
+.PHONY: run test bench deb deps configure-release format clean
 
 deps:
 	scripts/install-deps
@@ -23,6 +23,15 @@ test: deps
 bench: configure-release
 	cmake --build $(BUILD_RELEASE) -j $(JOBS)
 	scripts/run-benchmarks $(BUILD_RELEASE)
+
+# The package is built from the release tree and left in the top folder:
+# `make deb && sudo apt install ./orrinvale_*.deb`.
+deb: configure-release
+	cmake --build $(BUILD_RELEASE) -j $(JOBS)
+	cd $(BUILD_RELEASE) && cpack -G DEB >/dev/null
+	rm -f orrinvale_*.deb
+	cp $(BUILD_RELEASE)/orrinvale_*.deb .
+	@ls orrinvale_*.deb
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
