@@ -99,10 +99,12 @@ void AppDelegate::setupOverlayWindow()
             &AppDelegate::openEditor);
 
     m_dragOut = std::make_unique<DragOut>(&m_screenshotManager, std::make_shared<TemporaryFiles>());
+    m_panelShape = std::make_unique<PanelShape>(m_windowing.get());
     QQuickView *panel =
         makeView(QStringLiteral("capture/OverlayView.qml"),
                  {{QStringLiteral("manager"), QVariant::fromValue(&m_screenshotManager)},
-                  {QStringLiteral("dragOut"), QVariant::fromValue(m_dragOut.get())}});
+                  {QStringLiteral("dragOut"), QVariant::fromValue(m_dragOut.get())},
+                  {QStringLiteral("shape"), QVariant::fromValue(m_panelShape.get())}});
     m_overlayWindow.reset(panel);
     panel->setTitle(QStringLiteral("Orrinvale Stack"));
     panel->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
@@ -112,7 +114,7 @@ void AppDelegate::setupOverlayWindow()
     panel->create();
     m_windowing->keepOnAllDesktops(panel);
     // Shaped before it is first shown: the empty panel never catches a click or shows black.
-    m_panelShape = std::make_unique<PanelShape>(panel, m_windowing.get());
+    m_panelShape->attach(panel);
     panel->show();
 }
 

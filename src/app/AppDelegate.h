@@ -1,8 +1,6 @@
 #pragma once
 
 #include "capture/ScreenshotManager.h"
-#include "platform/Autostart.h"
-#include "platform/Autostart.h"
 #include "platform/GlobalKeys.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
@@ -74,18 +72,16 @@ private:
     std::unique_ptr<DesktopWindowing> m_windowing;
     ScreenshotManager m_screenshotManager;
     Preferences m_preferences;
-    Autostart m_autostart;
-    Autostart m_autostart;
     std::unique_ptr<Permissions> m_permissions;
     std::unique_ptr<Clock> m_clock;
     std::unique_ptr<GlobalShortcut> m_globalShortcut;
     std::unique_ptr<PermissionBootstrap> m_permissionBootstrap;
     // Declared before the windows: they use it until they are gone.
     QQmlEngine m_engine;
-    // Outlives the panel, whose view refers to it.
+    // Both outlive the panel, whose view refers to them.
     std::unique_ptr<DragOut> m_dragOut;
-    std::unique_ptr<QQuickView> m_overlayWindow;
     std::unique_ptr<PanelShape> m_panelShape;
+    std::unique_ptr<QQuickView> m_overlayWindow;
     QPointer<QQuickView> m_editorWindow;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;

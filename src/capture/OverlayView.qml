@@ -7,8 +7,13 @@ import Orrinvale
 Item {
     id: root
     required property ScreenshotManager manager
-    // Set by the application; without it thumbnails cannot be dragged out (as in tests).
+    // Set by the application; without them thumbnails cannot be dragged out and the motion
+    // fades as if a compositor ran (as in tests).
     property DragOut dragOut: null
+    property PanelShape shape: null
+    // Without a compositor a half-transparent pixel shows darkened, not blended: then the
+    // stack only slides.
+    readonly property bool fades: !shape || shape.compositing
 
     // The one motion of the stack: about half a second, critically damped (no overshoot).
     component Spring: NumberAnimation {
@@ -38,7 +43,7 @@ Item {
         property real presence: root.manager.isVisible ? 1 : 0
         Behavior on presence { Spring {} }
         visible: presence > 0
-        opacity: presence
+        opacity: root.fades ? presence : 1
         transform: Translate { x: (1 - stack.presence) * root.width }
 
         Item {
@@ -68,7 +73,7 @@ Item {
                     y: slot.y
                     width: slot.width
                     height: slot.height
-                    opacity: entrance
+                    opacity: root.fades ? entrance : 1
                     transform: Translate { x: (1 - thumb.entrance) * root.width }
                     Behavior on y {
                         enabled: thumb.settled

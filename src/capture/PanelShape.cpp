@@ -4,25 +4,37 @@
 #include "platform/DesktopWindowing.h"
 
 #include <QQuickItem>
-#include <QQuickWindow>
 
 #include <cmath>
 
-PanelShape::PanelShape(QQuickWindow *window, DesktopWindowing *windowing, QObject *parent)
-    : QObject(parent), m_window(window), m_windowing(windowing)
+PanelShape::PanelShape(DesktopWindowing *windowing, QObject *parent)
+    : QObject(parent), m_windowing(windowing)
 {
-    m_throttle.setSingleShot(true);
-    connect(&m_throttle, &QTimer::timeout, this, &PanelShape::apply);
-    // The window's frames are the only times thumbnails can have moved.
-    connect(window, &QQuickWindow::afterAnimating, this, &PanelShape::refresh);
+    m_inputThrottle.setSingleShot(true);
+    connect(&m_inputThrottle, &QTimer::timeout, this, &PanelShape::applyInput);
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(SettleMs);
+    connect(&m_settle, &QTimer::timeout, this, [this] { setDrawn(m_current); });
     // A compositing manager may start or stop while the program runs.
     m_compositorCheck.setInterval(CompositorCheckMs);
     connect(&m_compositorCheck, &QTimer::timeout, this, &PanelShape::checkCompositor);
+}
+
+void PanelShape::attach(QQuickWindow *window)
+{
+    m_window = window;
+    // The window's frames are the only times thumbnails can have moved.
+    connect(window, &QQuickWindow::afterAnimating, this, &PanelShape::refresh);
     m_compositorCheck.start();
 
     m_compositor = m_windowing->hasCompositor(window);
-    m_wanted = visibleThumbnails();
-    apply();
+    m_current = visibleThumbnails();
+    applyInput();
+    if (m_compositor)
+        m_windowing->setVisibleRegion(window, std::nullopt);
+    else
+        setDrawn(m_current);
+    Q_EMIT compositingChanged();
 }
 
 QRegion PanelShape::visibleThumbnails() const
@@ -54,37 +66,46 @@ void PanelShape::collect(QQuickItem *item, qreal opacity, QRegion &region) const
 
 void PanelShape::refresh()
 {
-    const QRegion region = visibleThumbnails();
-    if (region == m_wanted)
-        return;
-    m_wanted = region;
-    if (m_throttle.isActive())
-        return; // the pending update sends the newest region
-    const qint64 elapsed = m_sinceApply.isValid() ? m_sinceApply.elapsed() : ThrottleMs;
-    if (elapsed >= ThrottleMs)
-        apply();
-    else
-        m_throttle.start(int(ThrottleMs - elapsed));
-}
-
-void PanelShape::apply()
-{
     if (!m_window)
         return;
-    if (m_everApplied && m_wanted == m_applied && m_visibleCut == !m_compositor)
+    const QRegion region = visibleThumbnails();
+    if (region == m_current)
         return;
-    m_windowing->setInputRegion(m_window, m_wanted);
+    const QRegion previous = m_current;
+    m_current = region;
+
     if (!m_compositor) {
-        // Transparent pixels would show black: draw nothing but the thumbnails.
-        m_windowing->setVisibleRegion(m_window, m_wanted);
-        m_visibleCut = true;
-    } else if (m_visibleCut || !m_everApplied) {
-        m_windowing->setVisibleRegion(m_window, std::nullopt);
-        m_visibleCut = false;
+        // The screen shows the last frame until this one is drawn: cut the window to what
+        // both frames cover, so neither shows its transparent pixels (black here).
+        setDrawn(previous.intersected(region));
+        m_settle.start();
     }
-    m_applied = m_wanted;
-    m_everApplied = true;
-    m_sinceApply.start();
+    if (m_inputThrottle.isActive())
+        return; // the pending update sends the newest region
+    const qint64 elapsed = m_sinceInput.isValid() ? m_sinceInput.elapsed() : InputThrottleMs;
+    if (elapsed >= InputThrottleMs)
+        applyInput();
+    else
+        m_inputThrottle.start(int(InputThrottleMs - elapsed));
+}
+
+void PanelShape::applyInput()
+{
+    if (!m_window || (m_inputSent && m_input == m_current))
+        return;
+    m_windowing->setInputRegion(m_window, m_current);
+    m_input = m_current;
+    m_inputSent = true;
+    m_sinceInput.start();
+}
+
+void PanelShape::setDrawn(const QRegion &region)
+{
+    if (!m_window || m_compositor || (m_drawnCut && m_drawn == region))
+        return;
+    m_windowing->setVisibleRegion(m_window, region);
+    m_drawn = region;
+    m_drawnCut = true;
 }
 
 void PanelShape::checkCompositor()
@@ -95,5 +116,11 @@ void PanelShape::checkCompositor()
     if (compositor == m_compositor)
         return;
     m_compositor = compositor;
-    apply();
+    if (compositor) {
+        m_windowing->setVisibleRegion(m_window, std::nullopt);
+        m_drawnCut = false;
+    } else {
+        setDrawn(m_current);
+    }
+    Q_EMIT compositingChanged();
 }

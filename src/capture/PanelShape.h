@@ -6,8 +6,7 @@
 #include <QQuickWindow>
 #include <QRegion>
 #include <QTimer>
-
-#include <optional>
+#include <QtQml/qqmlregistration.h>
 
 class DesktopWindowing;
 class QQuickItem;
@@ -15,45 +14,61 @@ class QQuickItem;
 /**
  * Keeps the stack panel's window shaped to the thumbnails it shows: only they take clicks
  * (the rest of the panel lets clicks through to the windows below), and when nothing
- * composites the screen only they are drawn, so the transparent rest never shows as a black
- * block. Follows the thumbnails frame by frame while they move, scroll and fade, sending at
- * most one new shape per ThrottleMs. Made by AppDelegate for the panel; thumbnails are the
- * items whose objectName is ThumbnailName.
+ * composites the screen only they are drawn, so the transparent rest never shows as black.
+ * Follows the thumbnails frame by frame while they move, scroll and fade. Made by
+ * AppDelegate; OverlayView reads `compositing` (without a compositor a fade would darken
+ * instead of blend, so the view only slides). Thumbnails are the items whose objectName is
+ * ThumbnailName.
  */
 class PanelShape : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by AppDelegate")
+    Q_PROPERTY(bool compositing READ compositing NOTIFY compositingChanged)
 
 public:
     static constexpr const char *ThumbnailName = "stackThumbnail";
-    static constexpr int ThrottleMs = 30;
+    /// The input shape changes at most this often while thumbnails move.
+    static constexpr int InputThrottleMs = 30;
+    /// Once frames stop this long, the drawn shape catches up with the last one.
+    static constexpr int SettleMs = 40;
     static constexpr int CompositorCheckMs = 2000;
 
-    /// Call once the window's native window exists; shapes it at once (empty: no thumbnails).
-    PanelShape(QQuickWindow *window, DesktopWindowing *windowing, QObject *parent = nullptr);
+    explicit PanelShape(DesktopWindowing *windowing, QObject *parent = nullptr);
 
+    /// Starts shaping `window`, whose native window must exist: at once (before it is first
+    /// shown, so an empty panel never catches a click), then after every frame.
+    void attach(QQuickWindow *window);
+
+    bool compositing() const { return m_compositor; }
     /// The pixels the visible thumbnails cover now, in window coordinates.
     QRegion visibleThumbnails() const;
-    /// The region last handed to the window.
-    QRegion appliedRegion() const { return m_applied; }
+    /// The region that last became the window's input shape.
+    QRegion inputRegion() const { return m_input; }
 
-    /// Recomputes the region and sends it if it changed (throttled); runs after every frame's
-    /// animations, and may be called to catch up at once.
+    /// Recomputes the region and passes changes on; runs after each frame's animations.
     void refresh();
 
+Q_SIGNALS:
+    void compositingChanged();
+
 private:
-    void apply();
+    void applyInput();
+    void setDrawn(const QRegion &region);
     void checkCompositor();
     void collect(QQuickItem *item, qreal opacity, QRegion &region) const;
 
-    QPointer<QQuickWindow> m_window;
     DesktopWindowing *m_windowing;
-    QRegion m_wanted;
-    QRegion m_applied;
-    bool m_everApplied = false;
+    QPointer<QQuickWindow> m_window;
     bool m_compositor = false;
-    bool m_visibleCut = false;
-    QElapsedTimer m_sinceApply;
-    QTimer m_throttle;
+    QRegion m_current;
+    QRegion m_input;
+    bool m_inputSent = false;
+    QRegion m_drawn;
+    bool m_drawnCut = false;
+    QElapsedTimer m_sinceInput;
+    QTimer m_inputThrottle;
+    QTimer m_settle;
     QTimer m_compositorCheck;
 };

@@ -6,6 +6,7 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -72,7 +73,8 @@ private Q_SLOTS:
         Fixture f;
         f.windowing.compositor = compositor;
 
-        PanelShape shape(&f.view, &f.windowing);
+        PanelShape shape(&f.windowing);
+        shape.attach(&f.view);
 
         const QRegion expected =
             thumbnailAt(QRect(10, 40, 230, 100)) + thumbnailAt(QRect(10, 155, 230, 100));
@@ -87,7 +89,8 @@ private Q_SLOTS:
     void hiddenOrTransparentThumbnailsTakeNoClicks()
     {
         Fixture f;
-        PanelShape shape(&f.view, &f.windowing);
+        PanelShape shape(&f.windowing);
+        shape.attach(&f.view);
 
         f.item("second")->setOpacity(0);
         QCOMPARE(shape.visibleThumbnails(), thumbnailAt(QRect(10, 40, 230, 100)));
@@ -99,7 +102,8 @@ private Q_SLOTS:
     void followsMovesAndStaysInsideTheWindow()
     {
         Fixture f;
-        PanelShape shape(&f.view, &f.windowing);
+        PanelShape shape(&f.windowing);
+        shape.attach(&f.view);
 
         // Sliding out to the right, half past the window's edge, and scrolled up.
         f.item("column")->setX(200);
@@ -109,15 +113,50 @@ private Q_SLOTS:
         const QRegion expected =
             (thumbnailAt(QRect(210, -20, 230, 100)) + thumbnailAt(QRect(210, 95, 230, 100)))
                 .intersected(QRect(0, 0, 250, 400));
-        QTRY_COMPARE(shape.appliedRegion(), expected);
+        QTRY_COMPARE(shape.inputRegion(), expected);
         QCOMPARE(f.windowing.inputRegions.last(), expected);
-        QCOMPARE(f.windowing.visibleRegions.last(), std::optional<QRegion>(expected));
+        QTRY_COMPARE(f.windowing.visibleRegions.last(), std::optional<QRegion>(expected));
+    }
+
+    void withoutCompositorAMoveFirstShowsOnlyWhatBothFramesCover()
+    {
+        Fixture f;
+        PanelShape shape(&f.windowing);
+        shape.attach(&f.view);
+        const QRegion before = shape.visibleThumbnails();
+        const int drawnBefore = f.windowing.visibleRegions.size();
+
+        f.item("second")->setY(175);
+        shape.refresh();
+
+        const QRegion after = shape.visibleThumbnails();
+        QCOMPARE(f.windowing.visibleRegions.size(), drawnBefore + 1);
+        QCOMPARE(f.windowing.visibleRegions.last(), std::optional<QRegion>(before & after));
+        // Once no new frame comes, the whole new shape is drawn.
+        QTRY_COMPARE(f.windowing.visibleRegions.last(), std::optional<QRegion>(after));
+    }
+
+    void withCompositorOnlyTheInputIsShaped()
+    {
+        Fixture f;
+        f.windowing.compositor = true;
+        PanelShape shape(&f.windowing);
+        shape.attach(&f.view);
+
+        f.item("second")->setY(175);
+        shape.refresh();
+
+        QTRY_COMPARE(shape.inputRegion(), shape.visibleThumbnails());
+        QTest::qWait(2 * PanelShape::SettleMs);
+        QCOMPARE(f.windowing.visibleRegions, QList<std::optional<QRegion>>{std::nullopt});
+        QVERIFY(shape.compositing());
     }
 
     void rapidMovesAreThrottledButTheLastOneArrives()
     {
         Fixture f;
-        PanelShape shape(&f.view, &f.windowing);
+        PanelShape shape(&f.windowing);
+        shape.attach(&f.view);
         const int before = f.windowing.inputRegions.size();
 
         for (int i = 1; i <= 20; ++i) {
@@ -125,7 +164,7 @@ private Q_SLOTS:
             shape.refresh();
         }
 
-        QTRY_COMPARE(shape.appliedRegion(),
+        QTRY_COMPARE(shape.inputRegion(),
                      thumbnailAt(QRect(10, 40, 230, 100)) + thumbnailAt(QRect(10, 175, 230, 100)));
         QVERIFY(f.windowing.inputRegions.size() - before <= 3);
     }
@@ -133,12 +172,13 @@ private Q_SLOTS:
     void unchangedRegionIsNotSentAgain()
     {
         Fixture f;
-        PanelShape shape(&f.view, &f.windowing);
+        PanelShape shape(&f.windowing);
+        shape.attach(&f.view);
         const int before = f.windowing.inputRegions.size();
 
         shape.refresh();
         shape.refresh();
-        QTest::qWait(2 * PanelShape::ThrottleMs);
+        QTest::qWait(2 * PanelShape::InputThrottleMs);
 
         QCOMPARE(f.windowing.inputRegions.size(), before);
     }
@@ -146,17 +186,22 @@ private Q_SLOTS:
     void compositorComingAndGoingReshapesTheWindow()
     {
         Fixture f;
-        PanelShape shape(&f.view, &f.windowing);
+        PanelShape shape(&f.windowing);
+        shape.attach(&f.view);
         QVERIFY(f.windowing.visibleRegions.last().has_value());
+
+        QSignalSpy changed(&shape, &PanelShape::compositingChanged);
 
         f.windowing.compositor = true;
         QTRY_VERIFY_WITH_TIMEOUT(!f.windowing.visibleRegions.last().has_value(),
                                  3 * PanelShape::CompositorCheckMs);
+        QCOMPARE(changed.size(), 1);
+        QVERIFY(shape.compositing());
 
         f.windowing.compositor = false;
         QTRY_VERIFY_WITH_TIMEOUT(f.windowing.visibleRegions.last().has_value(),
                                  3 * PanelShape::CompositorCheckMs);
-        QCOMPARE(*f.windowing.visibleRegions.last(), shape.appliedRegion());
+        QCOMPARE(*f.windowing.visibleRegions.last(), shape.visibleThumbnails());
     }
 };
 
