@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/ScreenshotManager.h"
+#include "platform/Autostart.h"
 #include "platform/GlobalKeys.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
@@ -72,6 +73,7 @@ private:
     std::unique_ptr<DesktopWindowing> m_windowing;
     ScreenshotManager m_screenshotManager;
     Preferences m_preferences;
+    Autostart m_autostart;
     std::unique_ptr<Permissions> m_permissions;
     std::unique_ptr<Clock> m_clock;
     std::unique_ptr<GlobalShortcut> m_globalShortcut;
