@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "app/GlobalShortcut.h"
+#include "app/HideOnClose.h"
 #include "app/PermissionBootstrap.h"
 #include "capture/DragOut.h"
 #include "capture/PanelShape.h"
@@ -170,6 +171,7 @@ void AppDelegate::showSettingsWindow()
                       {QStringLiteral("autostart"), QVariant::fromValue(&m_autostart)}});
         m_settingsWindow.reset(window);
         window->setTitle(QStringLiteral("Settings"));
+        new HideOnClose(window);
         window->setFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         const QSize size(400, 350);
         window->setMinimumSize(size);

@@ -97,10 +97,14 @@ private Q_SLOTS:
         delegate->menu()->actions().at(2)->trigger();
         QQuickView *first = delegate->settingsWindow();
         QVERIFY(first);
+        const QPlatformWindow *nativeWindow = first->handle();
         first->close();
+        QVERIFY(!first->isVisible());
         delegate->showSettingsWindow();
 
         QCOMPARE(delegate->settingsWindow(), first);
+        // Closing only hid it: the very same native window comes back.
+        QCOMPARE(first->handle(), nativeWindow);
         QVERIFY(first->isVisible());
         QCOMPARE(first->title(), QStringLiteral("Settings"));
         QCOMPARE(first->size(), QSize(400, 350));
