@@ -7,14 +7,18 @@
 
 #include <cmath>
 
+namespace {
+
+// Positions this close to a whole pixel count as on it.
+constexpr qreal Epsilon = 1.0 / 256;
+
+} // namespace
+
 PanelShape::PanelShape(DesktopWindowing *windowing, QObject *parent)
     : QObject(parent), m_windowing(windowing)
 {
     m_inputThrottle.setSingleShot(true);
     connect(&m_inputThrottle, &QTimer::timeout, this, &PanelShape::applyInput);
-    m_settle.setSingleShot(true);
-    m_settle.setInterval(SettleMs);
-    connect(&m_settle, &QTimer::timeout, this, [this] { setDrawn(m_current); });
     // A compositing manager may start or stop while the program runs.
     m_compositorCheck.setInterval(CompositorCheckMs);
     connect(&m_compositorCheck, &QTimer::timeout, this, &PanelShape::checkCompositor);
@@ -25,6 +29,15 @@ void PanelShape::attach(QQuickWindow *window)
     m_window = window;
     // The window's frames are the only times thumbnails can have moved.
     connect(window, &QQuickWindow::afterAnimating, this, &PanelShape::refresh);
+    // The drawn shape changes once the frame is on screen: earlier, parts of the new shape
+    // would show pixels the window has not drawn yet (black), later, parts of the old one
+    // would show the new frame's transparent pixels (black too).
+    connect(window, &QQuickWindow::frameSwapped, this, [this] {
+        if (m_drawnPending) {
+            m_drawnPending = false;
+            setDrawn(m_current);
+        }
+    });
     m_compositorCheck.start();
 
     m_compositor = m_windowing->hasCompositor(window);
@@ -51,8 +64,15 @@ void PanelShape::collect(QQuickItem *item, qreal opacity, QRegion &region) const
     if (!item->isVisible() || effectiveOpacity <= 0)
         return;
     if (item->objectName() == QLatin1String(ThumbnailName)) {
-        const QRect onScreen =
-            item->mapRectToScene(QRectF(0, 0, item->width(), item->height())).toAlignedRect();
+        // Only whole pixels: a thumbnail between pixels (while it moves) draws its edge half
+        // transparent, which shows dark without a compositor.
+        const QRectF scene = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+        const QPoint topLeft(int(std::ceil(scene.left() - Epsilon)),
+                             int(std::ceil(scene.top() - Epsilon)));
+        const QPoint bottomRight(int(std::floor(scene.right() + Epsilon)),
+                                 int(std::floor(scene.bottom() + Epsilon)));
+        const QRect onScreen(topLeft,
+                             QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y()));
         const QRect window(QPoint(0, 0), m_window->size());
         region +=
             StackGeometry::roundedRegion(onScreen, int(std::lround(StackGeometry::CornerRadius)))
@@ -71,15 +91,8 @@ void PanelShape::refresh()
     const QRegion region = visibleThumbnails();
     if (region == m_current)
         return;
-    const QRegion previous = m_current;
     m_current = region;
-
-    if (!m_compositor) {
-        // The screen shows the last frame until this one is drawn: cut the window to what
-        // both frames cover, so neither shows its transparent pixels (black here).
-        setDrawn(previous.intersected(region));
-        m_settle.start();
-    }
+    m_drawnPending = !m_compositor;
     if (m_inputThrottle.isActive())
         return; // the pending update sends the newest region
     const qint64 elapsed = m_sinceInput.isValid() ? m_sinceInput.elapsed() : InputThrottleMs;

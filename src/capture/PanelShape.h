@@ -15,7 +15,8 @@ class QQuickItem;
  * Keeps the stack panel's window shaped to the thumbnails it shows: only they take clicks
  * (the rest of the panel lets clicks through to the windows below), and when nothing
  * composites the screen only they are drawn, so the transparent rest never shows as black.
- * Follows the thumbnails frame by frame while they move, scroll and fade. Made by
+ * Follows the thumbnails frame by frame while they move, scroll and fade: the input shape at
+ * most every InputThrottleMs, the drawn shape with each frame as it reaches the screen. Made by
  * AppDelegate; OverlayView reads `compositing` (without a compositor a fade would darken
  * instead of blend, so the view only slides). Thumbnails are the items whose objectName is
  * ThumbnailName.
@@ -31,8 +32,6 @@ public:
     static constexpr const char *ThumbnailName = "stackThumbnail";
     /// The input shape changes at most this often while thumbnails move.
     static constexpr int InputThrottleMs = 30;
-    /// Once frames stop this long, the drawn shape catches up with the last one.
-    static constexpr int SettleMs = 40;
     static constexpr int CompositorCheckMs = 2000;
 
     explicit PanelShape(DesktopWindowing *windowing, QObject *parent = nullptr);
@@ -47,7 +46,8 @@ public:
     /// The region that last became the window's input shape.
     QRegion inputRegion() const { return m_input; }
 
-    /// Recomputes the region and passes changes on; runs after each frame's animations.
+    /// Recomputes the region and passes changes on; runs after each frame's animations. The
+    /// drawn shape follows when the frame has been swapped to the screen.
     void refresh();
 
 Q_SIGNALS:
@@ -67,8 +67,8 @@ private:
     bool m_inputSent = false;
     QRegion m_drawn;
     bool m_drawnCut = false;
+    bool m_drawnPending = false;
     QElapsedTimer m_sinceInput;
     QTimer m_inputThrottle;
-    QTimer m_settle;
     QTimer m_compositorCheck;
 };
