@@ -200,7 +200,9 @@ void AppDelegate::openEditor(int index)
 
     auto *session = new EditorSession(&m_screenshotManager, index);
     QQuickView *window = makeView(QStringLiteral("editor/EditorView.qml"),
-                                  {{QStringLiteral("session"), QVariant::fromValue(session)}});
+                                  {{QStringLiteral("session"), QVariant::fromValue(session)},
+                                   {QStringLiteral("preferences"),
+                                    QVariant::fromValue(&m_preferences)}});
     session->setParent(window);
     // The close request closes this window only, later, and only if it still exists.
     QPointer<QQuickView> weakWindow(window);
@@ -221,6 +223,8 @@ void AppDelegate::openEditor(int index)
 
     window->setTitle(QStringLiteral("Screenshot Editor"));
     window->resize(1000, 750);
+    // The toolbar's two rows and a usable canvas need this much.
+    window->setMinimumSize(QSize(850, 600));
     if (QScreen *screen = QGuiApplication::primaryScreen())
         window->setPosition(screen->availableGeometry().center() - QPoint(500, 375));
     m_editorWindow = window;

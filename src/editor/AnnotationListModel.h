@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Annotation.h"
+
+#include <QAbstractListModel>
+#include <QList>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+
+/**
+ * The editor's committed annotations, in drawing order, as a list model for the views of
+ * text and image records. Rows are only ever inserted, removed and changed in place (never
+ * reset), so a view made for a record lives as long as the record, keeping its focus and
+ * editing state. Records are addressed by id. Owned by EditorState.
+ */
+class AnnotationListModel : public QAbstractListModel
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Owned by EditorState")
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Role {
+        AnnotationIdRole = Qt::UserRole + 1,
+        TypeRole, // the tool's raw value, "Text"
+        PointsRole,
+        PositionRole, // the first point
+        ColorRole,
+        LineWidthRole,
+        ImagePayloadRole, // a null image when there is none
+        HasImageRole,
+        ImageSizeRole,   // the image's size in points; empty when there is none
+        TextPayloadRole, // "" when there is none
+        HasTextRole,
+        ImageScaleRole,
+        TextHasBackgroundRole,
+        FontNameRole,
+        FontSizeRole,
+    };
+
+    explicit AnnotationListModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int count() const { return int(m_records.size()); }
+    const QList<Annotation> &records() const { return m_records; }
+    const Annotation &at(int row) const { return m_records.at(row); }
+    /// The row of the record with this id, or -1.
+    int indexOf(const QUuid &id) const;
+    bool contains(const QUuid &id) const { return indexOf(id) >= 0; }
+
+    void append(const Annotation &annotation);
+    /// Removes the last record; false when there is none.
+    bool removeLast();
+    /// Removes every record, one row range at a time.
+    void clear();
+    /// Removes exactly the records `matches` holds for, keeping the others in order; returns
+    /// how many went.
+    int removeIf(const std::function<bool(const Annotation &)> &matches);
+    /// Changes the record with `id` in place (its id stays); false when there is none.
+    bool update(const QUuid &id, const std::function<void(Annotation &)> &change);
+
+Q_SIGNALS:
+    void countChanged();
+
+private:
+    QList<Annotation> m_records;
+};

@@ -1,0 +1,127 @@
+#include "CanvasInputLayer.h"
+
+#include "EditorEventFilter.h"
+#include "EditorState.h"
+
+#include <QNativeGestureEvent>
+#include <QQuickWindow>
+
+#include <cmath>
+
+CanvasInputLayer::CanvasInputLayer(QQuickItem *parent) : QQuickItem(parent)
+{
+    setAcceptedMouseButtons(Qt::LeftButton);
+}
+
+CanvasInputLayer::~CanvasInputLayer() = default;
+
+void CanvasInputLayer::setEditor(EditorState *editor)
+{
+    if (m_editor == editor)
+        return;
+    m_editor = editor;
+    if (m_editor) {
+        m_editor->setWindow(window());
+        m_editor->setCanvasAreaSize(size());
+    }
+    updateWatch();
+    Q_EMIT editorChanged();
+}
+
+void CanvasInputLayer::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
+{
+    QQuickItem::geometryChange(newGeometry, oldGeometry);
+    if (m_editor && newGeometry.size() != oldGeometry.size())
+        m_editor->setCanvasAreaSize(newGeometry.size());
+}
+
+void CanvasInputLayer::itemChange(ItemChange change, const ItemChangeData &value)
+{
+    QQuickItem::itemChange(change, value);
+    if (change == ItemSceneChange) {
+        if (m_watchedWindow)
+            disconnect(m_watchedWindow, nullptr, this, nullptr);
+        m_watchedWindow = value.window;
+        if (m_watchedWindow)
+            connect(m_watchedWindow, &QWindow::visibleChanged, this,
+                    &CanvasInputLayer::updateWatch);
+        if (m_editor)
+            m_editor->setWindow(value.window);
+        updateWatch();
+    }
+}
+
+void CanvasInputLayer::updateWatch()
+{
+    const bool shown = m_editor && m_watchedWindow && m_watchedWindow->isVisible();
+    if (shown && !m_filter)
+        m_filter = std::make_unique<EditorEventFilter>(m_editor, m_watchedWindow);
+    else if (!shown)
+        m_filter.reset();
+}
+
+void CanvasInputLayer::mousePressEvent(QMouseEvent *event)
+{
+    if (!m_editor) {
+        event->ignore();
+        return;
+    }
+    m_pressed = true;
+    m_editor->pressCanvas(event->position());
+    event->accept();
+}
+
+void CanvasInputLayer::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_pressed && m_editor)
+        m_editor->moveCanvas(event->position());
+}
+
+void CanvasInputLayer::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!m_pressed)
+        return;
+    m_pressed = false;
+    if (m_editor)
+        m_editor->releaseCanvas(event->position());
+}
+
+void CanvasInputLayer::mouseUngrabEvent()
+{
+    if (!m_pressed)
+        return;
+    m_pressed = false;
+    if (m_editor)
+        m_editor->cancelCanvasPress();
+}
+
+bool CanvasInputLayer::event(QEvent *event)
+{
+    if (event->type() != QEvent::NativeGesture || !m_editor)
+        return QQuickItem::event(event);
+    auto *gesture = static_cast<QNativeGestureEvent *>(event);
+    switch (gesture->gestureType()) {
+    case Qt::BeginNativeGesture:
+        m_pinchMagnification = 1;
+        m_pinching = false;
+        break;
+    case Qt::ZoomNativeGesture:
+        m_pinchMagnification *= 1 + gesture->value();
+        // Like a pinch that must change the scale by 0.01 before it counts.
+        if (!m_pinching && std::abs(m_pinchMagnification - 1) >= 0.01)
+            m_pinching = true;
+        if (m_pinching)
+            m_editor->pinchChanged(m_pinchMagnification);
+        break;
+    case Qt::EndNativeGesture:
+        if (m_pinching)
+            m_editor->pinchEnded();
+        m_pinchMagnification = 1;
+        m_pinching = false;
+        break;
+    default:
+        return QQuickItem::event(event);
+    }
+    event->accept();
+    return true;
+}

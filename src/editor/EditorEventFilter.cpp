@@ -1,0 +1,113 @@
+#include "EditorEventFilter.h"
+
+#include "EditorState.h"
+#include "shortcuts/ShortcutMatcher.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QStyleHints>
+#include <QWheelEvent>
+#include <QWindow>
+
+#include <cmath>
+
+namespace {
+
+DrawingTool toolOf(ShortcutTool tool)
+{
+    switch (tool) {
+    case ShortcutTool::pointer:
+        return DrawingTool::pointer;
+    case ShortcutTool::text:
+        return DrawingTool::text;
+    case ShortcutTool::pen:
+        return DrawingTool::pen;
+    case ShortcutTool::rectangle:
+        return DrawingTool::rectangle;
+    case ShortcutTool::line:
+        return DrawingTool::line;
+    case ShortcutTool::arrow:
+        return DrawingTool::arrow;
+    }
+    return DrawingTool::pen;
+}
+
+} // namespace
+
+EditorEventFilter::EditorEventFilter(EditorState *editor, QWindow *window, QObject *parent)
+    : QObject(parent), m_editor(editor), m_window(window)
+{
+    qApp->installEventFilter(this);
+}
+
+EditorEventFilter::~EditorEventFilter()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool EditorEventFilter::eventFilter(QObject *watched, QEvent *event)
+{
+    // Events reach the window first and are then handed to its items, passing this filter
+    // each time: acting only where the receiver is the window acts once per event, and never
+    // for another window (the settings window's key fields, a scroll over the stack).
+    if (!m_editor || !m_window || watched != m_window)
+        return false;
+    if (event->type() == QEvent::KeyPress)
+        return keyPressed(static_cast<QKeyEvent *>(event));
+    if (event->type() == QEvent::Wheel)
+        return wheelTurned(static_cast<QWheelEvent *>(event));
+    return false;
+}
+
+bool EditorEventFilter::keyPressed(QKeyEvent *event)
+{
+    const ShortcutValues keys = {m_editor->pointerKey(), m_editor->textKey(),
+                                 m_editor->penKey(),     m_editor->rectangleKey(),
+                                 m_editor->lineKey(),    m_editor->arrowKey()};
+    if (const auto tool =
+            ShortcutMatcher::match(ShortcutKeyPress::fromEvent(*event, m_window), keys)) {
+        m_editor->setCurrentTool(toolOf(*tool));
+        return true;
+    }
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
+        m_editor->handleEscape();
+        return true;
+    }
+    return false;
+}
+
+bool EditorEventFilter::wheelTurned(QWheelEvent *event)
+{
+    if (m_window != QGuiApplication::focusWindow())
+        return false;
+    if (event->modifiers() & Qt::ControlModifier) {
+        const double factor = wheelZoomFactor(*event);
+        if (factor != 1)
+            m_editor->pinchStep(factor);
+        return true;
+    }
+    const double pointsPerNotch = 20.0 * QGuiApplication::styleHints()->wheelScrollLines();
+    m_editor->wheelPan(wheelPanDelta(*event, pointsPerNotch));
+    return false;
+}
+
+QSizeF EditorEventFilter::wheelPanDelta(const QWheelEvent &event, double pointsPerNotch)
+{
+    QPointF delta;
+    if (!event.pixelDelta().isNull())
+        delta = event.pixelDelta();
+    else
+        delta = QPointF(event.angleDelta()) / 120.0 * pointsPerNotch;
+    // A mouse has one wheel: with Shift it scrolls sideways, as elsewhere on the desktop.
+    if ((event.modifiers() & Qt::ShiftModifier) && delta.x() == 0)
+        delta = QPointF(delta.y(), 0);
+    return {delta.x(), delta.y()};
+}
+
+double EditorEventFilter::wheelZoomFactor(const QWheelEvent &event)
+{
+    const QPoint angle = event.angleDelta();
+    const int notches = angle.y() != 0 ? angle.y() : angle.x();
+    return std::pow(EditorState::zoomPerNotch, notches / 120.0);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class EditorState;
+class QKeyEvent;
+class QWheelEvent;
+class QWindow;
+
+/**
+ * The editor's application-wide watch on key presses and wheel turns, for the editor's own
+ * window only. A tool key (matched by ShortcutMatcher against the editor's keys) selects its
+ * tool and is swallowed; Escape runs the editor's handleEscape; a plain wheel turn pans and
+ * goes on; Ctrl+wheel zooms like a pinch. Each event is seen where it enters the window,
+ * never again as it is handed to the items inside. Installed while the canvas is shown, by
+ * CanvasInputLayer; removing it (destroying it) ends the watch.
+ */
+class EditorEventFilter : public QObject
+{
+    Q_OBJECT
+
+public:
+    EditorEventFilter(EditorState *editor, QWindow *window, QObject *parent = nullptr);
+    ~EditorEventFilter() override;
+
+    /// The pan of a wheel turn: pixel deltas as they are, else 15 degrees (a notch) for
+    /// `pointsPerNotch`; Shift turns a vertical turn sideways.
+    static QSizeF wheelPanDelta(const QWheelEvent &event, double pointsPerNotch);
+    /// The zoom factor of a Ctrl+wheel turn: zoomPerNotch per notch, up for away from the user.
+    static double wheelZoomFactor(const QWheelEvent &event);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool keyPressed(QKeyEvent *event);
+    bool wheelTurned(QWheelEvent *event);
+
+    QPointer<EditorState> m_editor;
+    QPointer<QWindow> m_window;
+};

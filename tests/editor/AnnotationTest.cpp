@@ -1,0 +1,262 @@
+#include "editor/Annotation.h"
+#include "editor/AnnotationListModel.h"
+#include "editor/ContrastingTextColor.h"
+#include "editor/DrawingTool.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+Annotation text(const std::optional<QString> &payload)
+{
+    Annotation record = Annotation::create(DrawingTool::text, QPointF(1, 2), Qt::red);
+    record.textPayload = payload;
+    return record;
+}
+
+Annotation shape(DrawingTool type = DrawingTool::pen)
+{
+    return Annotation::create(type, QPointF(3, 4), Qt::blue);
+}
+
+QList<QUuid> idsOf(const AnnotationListModel &model)
+{
+    QList<QUuid> ids;
+    for (const Annotation &record : model.records())
+        ids.append(record.id);
+    return ids;
+}
+
+} // namespace
+
+class AnnotationTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void toolFromRawValue_data()
+    {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<int>("tool"); // -1: none
+
+        QTest::newRow("Pan") << "Pan" << int(DrawingTool::pan);
+        QTest::newRow("Select") << "Select" << int(DrawingTool::pointer);
+        QTest::newRow("Text") << "Text" << int(DrawingTool::text);
+        QTest::newRow("Pen") << "Pen" << int(DrawingTool::pen);
+        QTest::newRow("Box") << "Box" << int(DrawingTool::rectangle);
+        QTest::newRow("Line") << "Line" << int(DrawingTool::line);
+        QTest::newRow("Arrow") << "Arrow" << int(DrawingTool::arrow);
+        QTest::newRow("Dropped Image") << "Dropped Image" << int(DrawingTool::droppedImage);
+        QTest::newRow("lower case") << "select" << -1;
+        QTest::newRow("case name, not raw value") << "Rectangle" << -1;
+        QTest::newRow("empty") << "" << -1;
+        QTest::newRow("without the space") << "DroppedImage" << -1;
+        QTest::newRow("trailing space") << "Pen " << -1;
+    }
+
+    void toolFromRawValue()
+    {
+        QFETCH(QString, raw);
+        QFETCH(int, tool);
+
+        const std::optional<DrawingTool> found = drawingToolFromRawValue(raw);
+
+        QCOMPARE(found ? int(*found) : -1, tool);
+        if (found)
+            QCOMPARE(rawValue(*found), raw);
+    }
+
+    void newRecordsHaveTheirDefaultsAndDistinctIds()
+    {
+        const Annotation a = Annotation::create(DrawingTool::arrow, QPointF(5, 6), Qt::green);
+        const Annotation b = Annotation::create(DrawingTool::arrow, QPointF(5, 6), Qt::green);
+
+        QVERIFY(!a.id.isNull());
+        QVERIFY(a.id != b.id);
+        QCOMPARE(a.points, QList<QPointF>{QPointF(5, 6)});
+        QCOMPARE(a.lineWidth, 4.0);
+        QVERIFY(!a.imagePayload && !a.textPayload);
+        QCOMPARE(a.imageScale, 1.0);
+        QCOMPARE(a.textHasBackground, false);
+        QCOMPARE(a.fontName, QStringLiteral("Helvetica"));
+        QCOMPARE(a.fontSize, 24.0);
+        const Annotation t = Annotation::createText(QPointF(1, 1), Qt::red, true, "Serif", 30);
+        QCOMPARE(t.type, DrawingTool::text);
+        QCOMPARE(t.textPayload, std::optional<QString>(QString()));
+        QVERIFY(t.textHasBackground);
+        QCOMPARE(t.fontName, QStringLiteral("Serif"));
+        QCOMPARE(t.fontSize, 30.0);
+    }
+
+    void blankText_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("hasPayload");
+        QTest::addColumn<QString>("payload");
+        QTest::addColumn<bool>("blank");
+
+        const int text = int(DrawingTool::text);
+        QTest::newRow("absent") << text << false << QString() << true;
+        QTest::newRow("empty") << text << true << "" << true;
+        QTest::newRow("two spaces and a newline") << text << true << "  \n" << true;
+        QTest::newRow("tabs and returns") << text << true << "\t\r\n" << true;
+        QTest::newRow("no-break space") << text << true << QString(QChar(0x00a0)) << true;
+        QTest::newRow("a letter between spaces") << text << true << " a " << false;
+        QTest::newRow("a dot") << text << true << "." << false;
+        QTest::newRow("a pen is never blank text") << int(DrawingTool::pen) << false << "" << false;
+        QTest::newRow("an image is never blank text")
+            << int(DrawingTool::droppedImage) << false << "" << false;
+    }
+
+    void blankText()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, hasPayload);
+        QFETCH(QString, payload);
+        QFETCH(bool, blank);
+
+        Annotation record = Annotation::create(DrawingTool(type), QPointF(), Qt::red);
+        if (hasPayload)
+            record.textPayload = payload;
+
+        QCOMPARE(isBlankText(record), blank);
+    }
+
+    void contrastingTextColor_data()
+    {
+        QTest::addColumn<QColor>("plate");
+        QTest::addColumn<QColor>("text");
+
+        QTest::newRow("yellow 0.886") << QColor(255, 255, 0) << QColor(Qt::black);
+        QTest::newRow("white") << QColor(Qt::white) << QColor(Qt::black);
+        QTest::newRow("blue 0.114") << QColor(0, 0, 255) << QColor(Qt::white);
+        QTest::newRow("red 0.299") << QColor(255, 0, 0) << QColor(Qt::white);
+        QTest::newRow("green 0.587") << QColor(0, 255, 0) << QColor(Qt::black);
+        QTest::newRow("black") << QColor(Qt::black) << QColor(Qt::white);
+        QTest::newRow("grey at exactly one half")
+            << QColor::fromRgbF(0.5, 0.5, 0.5) << QColor(Qt::white);
+        QTest::newRow("8-bit grey 128 is above a half")
+            << QColor(128, 128, 128) << QColor(Qt::black);
+        QTest::newRow("8-bit grey 127") << QColor(127, 127, 127) << QColor(Qt::white);
+        QTest::newRow("opacity is ignored") << QColor(255, 255, 0, 10) << QColor(Qt::black);
+        QTest::newRow("an HSV yellow") << QColor::fromHsvF(1.0 / 6, 1, 1) << QColor(Qt::black);
+        QTest::newRow("invalid") << QColor() << QColor(Qt::black);
+    }
+
+    void contrastingTextColor()
+    {
+        QFETCH(QColor, plate);
+        QFETCH(QColor, text);
+
+        QCOMPARE(::contrastingTextColor(plate), text);
+    }
+
+    void modelChangesRowsWithoutEverResetting()
+    {
+        AnnotationListModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        const Annotation first = shape();
+        model.append(first);
+        model.append(text(QString()));
+        model.append(shape(DrawingTool::arrow));
+
+        QVERIFY(model.update(first.id, [](Annotation &record) { record.color = Qt::yellow; }));
+        QVERIFY(!model.update(QUuid::createUuid(), [](Annotation &) {}));
+        QVERIFY(model.removeLast());
+        model.clear();
+        QVERIFY(!model.removeLast());
+
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.first().at(0).toModelIndex().row(), 0);
+        QCOMPARE(removed.count(), 2);
+        QCOMPARE(removed.at(1).at(1).toInt(), 0);
+        QCOMPARE(removed.at(1).at(2).toInt(), 1);
+        QCOMPARE(model.count(), 0);
+    }
+
+    void updateKeepsTheId()
+    {
+        AnnotationListModel model;
+        const Annotation record = text(QStringLiteral("a"));
+        model.append(record);
+
+        model.update(record.id, [](Annotation &r) {
+            r.id = QUuid::createUuid();
+            r.textPayload = QStringLiteral("ab");
+        });
+
+        QCOMPARE(model.at(0).id, record.id);
+        QCOMPARE(model.data(model.index(0), AnnotationListModel::TextPayloadRole).toString(),
+                 QStringLiteral("ab"));
+    }
+
+    void removeIfKeepsTheOthersInOrder_data()
+    {
+        QTest::addColumn<QString>("layout"); // b: blank text, t: text, s: shape
+        QTest::addColumn<int>("removals");   // rowsRemoved signals expected
+
+        QTest::newRow("none blank") << "tsts" << 0;
+        QTest::newRow("all blank") << "bbb" << 1;
+        QTest::newRow("alternating") << "bsbtb" << 3;
+        QTest::newRow("runs") << "sbbtbbs" << 2;
+        QTest::newRow("first and last") << "bssb" << 2;
+    }
+
+    void removeIfKeepsTheOthersInOrder()
+    {
+        QFETCH(QString, layout);
+        QFETCH(int, removals);
+        AnnotationListModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QList<QUuid> kept;
+        for (QChar c : layout) {
+            const Annotation record = c == 'b'   ? text(QStringLiteral(" \n"))
+                                      : c == 't' ? text(QStringLiteral("x"))
+                                                 : shape();
+            model.append(record);
+            if (c != 'b')
+                kept.append(record.id);
+        }
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+
+        const int count = model.removeIf(isBlankText);
+
+        QCOMPARE(count, int(layout.count('b')));
+        QCOMPARE(idsOf(model), kept);
+        QCOMPARE(removed.count(), removals);
+        QCOMPARE(resets.count(), 0);
+    }
+
+    void rolesExposeTheRecord()
+    {
+        AnnotationListModel model;
+        Annotation image = Annotation::create(DrawingTool::droppedImage, QPointF(7, 8), Qt::red);
+        QImage picture(40, 20, QImage::Format_ARGB32);
+        picture.setDevicePixelRatio(2);
+        image.imagePayload = picture;
+        model.append(image);
+        const QModelIndex row = model.index(0);
+
+        QCOMPARE(model.data(row, AnnotationListModel::AnnotationIdRole).toString(),
+                 image.id.toString(QUuid::WithoutBraces));
+        QCOMPARE(model.data(row, AnnotationListModel::TypeRole).toString(),
+                 QStringLiteral("Dropped Image"));
+        QCOMPARE(model.data(row, AnnotationListModel::PositionRole).toPointF(), QPointF(7, 8));
+        QCOMPARE(model.data(row, AnnotationListModel::ImageSizeRole).toSizeF(), QSizeF(20, 10));
+        QCOMPARE(model.data(row, AnnotationListModel::HasTextRole).toBool(), false);
+        QCOMPARE(model.roleNames().value(AnnotationListModel::AnnotationIdRole),
+                 QByteArray("annotationId"));
+    }
+};
+
+QTEST_GUILESS_MAIN(AnnotationTest)
+#include "AnnotationTest.moc"

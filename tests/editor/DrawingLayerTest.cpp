@@ -1,0 +1,273 @@
+#include "editor/DrawingLayer.h"
+#include "editor/EditorFixture.h"
+
+#include <QPainter>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+bool isRed(QRgb p)
+{
+    return qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80;
+}
+
+bool isBlue(QRgb p)
+{
+    return qBlue(p) > 200 && qRed(p) < 80 && qGreen(p) < 80;
+}
+
+bool isWhite(QRgb p)
+{
+    return qRed(p) > 245 && qGreen(p) > 245 && qBlue(p) > 245;
+}
+
+/** A white window showing only a drawing layer over a 1000 x 500 canvas area. */
+struct LayerWindow
+{
+    explicit LayerWindow(QSizeF area = QSizeF(1000, 500)) : f(QSize(1600, 1200), area)
+    {
+        window.setColor(Qt::white);
+        window.resize(area.toSize());
+        layer = new DrawingLayer(window.contentItem());
+        layer->setSize(area);
+        layer->setEditor(f.state.get());
+        window.show();
+        exposed = QTest::qWaitForWindowExposed(&window);
+    }
+
+    void resize(QSizeF area)
+    {
+        window.resize(area.toSize());
+        layer->setSize(area);
+        f.state->setCanvasAreaSize(area);
+    }
+
+    QImage grab() { return window.grabWindow().convertToFormat(QImage::Format_RGB32); }
+    QRgb at(const QImage &image, QPointF canvasPoint) const
+    {
+        const QPoint p = f.state->canvasToView(canvasPoint).toPoint();
+        return image.pixel(p);
+    }
+
+    EditorFixture f;
+    QQuickWindow window;
+    DrawingLayer *layer = nullptr;
+    bool exposed = false;
+};
+
+Annotation record(DrawingTool type, QList<QPointF> points, QColor color)
+{
+    Annotation a = Annotation::create(type, points.takeFirst(), color);
+    a.points.append(points);
+    return a;
+}
+
+// The vertical extent of the non-white run crossing row y0 in column x.
+int thicknessAt(const QImage &image, int x, int y0)
+{
+    int top = y0, bottom = y0;
+    while (top > 0 && !isWhite(image.pixel(x, top - 1)))
+        --top;
+    while (bottom + 1 < image.height() && !isWhite(image.pixel(x, bottom + 1)))
+        ++bottom;
+    return bottom - top + 1;
+}
+
+} // namespace
+
+class DrawingLayerTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void boxOutlineWithAnEmptyInside()
+    {
+        LayerWindow w;
+        QVERIFY(w.f.ready && w.exposed);
+        // Drawn from the bottom-right corner to the top-left.
+        w.f.state->annotations()->append(
+            record(DrawingTool::rectangle, {{300, 200}, {250, 20}, {100, 50}}, Qt::red));
+
+        const QImage image = w.grab();
+
+        QVERIFY(isRed(w.at(image, QPointF(200, 50))));     // top edge
+        QVERIFY(isRed(w.at(image, QPointF(200, 200))));    // bottom edge
+        QVERIFY(isRed(w.at(image, QPointF(100, 125))));    // left edge
+        QVERIFY(isRed(w.at(image, QPointF(300, 125))));    // right edge
+        QVERIFY(isRed(w.at(image, QPointF(100.5, 50.5)))); // a mitred corner is filled
+        QVERIFY(isWhite(w.at(image, QPointF(200, 125))));  // inside
+        QVERIFY(isWhite(w.at(image, QPointF(200, 35))));   // outside, above
+        QVERIFY(isWhite(w.at(image, QPointF(250, 20))));   // the middle sample plays no part
+    }
+
+    void strokeWidthFollowsTheZoom()
+    {
+        LayerWindow w;
+        QVERIFY(w.f.ready && w.exposed);
+        const QPointF centre(w.f.state->viewSize().width() / 2, w.f.state->viewSize().height() / 2);
+        w.f.state->annotations()->append(record(
+            DrawingTool::pen, {centre - QPointF(150, 0), centre + QPointF(150, 0)}, Qt::red));
+
+        const int atOne = thicknessAt(w.grab(), 450, 250);
+        w.f.state->pinchStep(2);
+        const QImage zoomed = w.grab();
+        const int atTwo = thicknessAt(zoomed, 450, 250);
+
+        QVERIFY2(atOne >= 4 && atOne <= 5, qPrintable(QString::number(atOne)));
+        QVERIFY2(atTwo >= 8 && atTwo <= 9, qPrintable(QString::number(atTwo)));
+        // The canvas centre stays at the layer's centre.
+        QVERIFY(isRed(zoomed.pixel(500, 250)));
+        QVERIFY(isRed(zoomed.pixel(500 - 290, 250)));
+        QVERIFY(isWhite(zoomed.pixel(500 - 310, 250)));
+    }
+
+    void theRecordBeingDrawnLiesOverTheCommittedOnes()
+    {
+        LayerWindow w;
+        QVERIFY(w.f.ready && w.exposed);
+        EditorState &s = *w.f.state;
+        s.annotations()->append(record(DrawingTool::line, {{200, 100}, {200, 400}}, Qt::blue));
+        s.setCurrentTool(DrawingTool::line);
+
+        s.pressCanvas(s.canvasToView(QPointF(100, 250)));
+        s.moveCanvas(s.canvasToView(QPointF(300, 250)));
+        const QImage drawing = w.grab();
+        s.releaseCanvas(s.canvasToView(QPointF(300, 250)));
+        const QImage committed = w.grab();
+
+        QVERIFY(isRed(w.at(drawing, QPointF(200, 250))));
+        QVERIFY(isBlue(w.at(drawing, QPointF(200, 150))));
+        QVERIFY(isRed(w.at(committed, QPointF(200, 250))));
+        QVERIFY(isBlue(w.at(committed, QPointF(200, 150))));
+        QVERIFY(isRed(w.at(committed, QPointF(280, 250))));
+    }
+
+    // The live stroke grows a segment per sample; it must look as if stroked whole.
+    void growingStrokeLooksLikeTheWholePath_data()
+    {
+        QTest::addColumn<QColor>("color");
+
+        QTest::newRow("opaque") << QColor(Qt::red);
+        QTest::newRow("half transparent, crossing itself") << QColor(255, 0, 0, 128);
+    }
+
+    void growingStrokeLooksLikeTheWholePath()
+    {
+        QFETCH(QColor, color);
+        LayerWindow w;
+        QVERIFY(w.f.ready && w.exposed);
+        EditorState &s = *w.f.state;
+        s.annotations()->append(record(DrawingTool::arrow, {{50, 50}, {600, 450}}, Qt::blue));
+        s.setSelectedColor(color);
+        // A loop that crosses itself, sampled finely, rendered every few samples.
+        s.pressCanvas(s.canvasToView(QPointF(300, 250)));
+        for (int i = 1; i <= 120; ++i) {
+            const double t = i * 0.06;
+            s.moveCanvas(s.canvasToView(
+                QPointF(300 + 150 * std::sin(2 * t), 250 + 120 * std::sin(t) + i * 0.3)));
+            if (i % 7 == 0)
+                w.grab();
+        }
+
+        const QImage shown = w.grab();
+        QImage whole(shown.size(), QImage::Format_RGB32);
+        whole.fill(Qt::white);
+        QPainter painter(&whole);
+        DrawingLayer::paintAll(painter, s);
+        painter.end();
+
+        int differing = 0, strokePixels = 0, worst = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb a = shown.pixel(x, y), b = whole.pixel(x, y);
+                const int diff =
+                    std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))});
+                worst = std::max(worst, diff);
+                strokePixels += isWhite(b) ? 0 : 1;
+                differing += diff > 24 ? 1 : 0;
+            }
+        }
+        // Only antialiased edge pixels where two segments meet may differ a little.
+        QVERIFY2(strokePixels > 5000, qPrintable(QString::number(strokePixels)));
+        QVERIFY2(differing * 100 < strokePixels,
+                 qPrintable(QStringLiteral("%1 of %2 differ, worst by %3")
+                                .arg(differing)
+                                .arg(strokePixels)
+                                .arg(worst)));
+        QVERIFY2(worst < 100, qPrintable(QString::number(worst)));
+    }
+
+    void textAndImageRecordsAreNotStroked()
+    {
+        LayerWindow w;
+        QVERIFY(w.f.ready && w.exposed);
+        Annotation text = record(DrawingTool::text, {{100, 100}, {300, 300}}, Qt::red);
+        text.textPayload = QStringLiteral("hello");
+        Annotation image = record(DrawingTool::droppedImage, {{200, 200}, {400, 100}}, Qt::red);
+        image.imagePayload = QImage(10, 10, QImage::Format_RGB32);
+        w.f.state->annotations()->append(text);
+        w.f.state->annotations()->append(image);
+
+        const QImage shown = w.grab();
+
+        for (int y = 0; y < shown.height(); y += 3) {
+            for (int x = 0; x < shown.width(); x += 3)
+                QVERIFY(isWhite(shown.pixel(x, y)));
+        }
+    }
+
+    void panUndoAndResizeRedraw()
+    {
+        LayerWindow w;
+        QVERIFY(w.f.ready && w.exposed);
+        EditorState &s = *w.f.state;
+        s.annotations()->append(record(DrawingTool::line, {{100, 100}, {500, 100}}, Qt::red));
+        s.annotations()->append(record(DrawingTool::line, {{100, 300}, {500, 300}}, Qt::blue));
+        const QPoint onRed = s.canvasToView(QPointF(300, 100)).toPoint();
+        QVERIFY(isRed(w.grab().pixel(onRed)));
+
+        s.wheelPan(QSizeF(0, 40));
+        const QImage panned = w.grab();
+        QVERIFY(isWhite(panned.pixel(onRed)));
+        QVERIFY(isRed(panned.pixel(onRed + QPoint(0, 40))));
+
+        s.annotations()->removeLast();
+        QVERIFY(!isBlue(w.grab().pixel(s.canvasToView(QPointF(300, 300)).toPoint())));
+
+        // Twice the area: canvas space is stretched onto the new fit, strokes with it.
+        w.resize(QSizeF(2000, 1000));
+        const QImage large = w.grab();
+        const QPointF red = s.canvasToView(QPointF(300, 100));
+        QVERIFY(std::abs(red.x() - (1000 + 2 * (300 - 2000.0 / 6))) < 0.01);
+        QVERIFY(isRed(large.pixel(red.toPoint())));
+        QCOMPARE(thicknessAt(large, red.toPoint().x(), red.toPoint().y()) >= 8, true);
+    }
+
+    void hugeZoomStillDraws()
+    {
+        LayerWindow w;
+        QVERIFY(w.f.ready && w.exposed);
+        EditorState &s = *w.f.state;
+        const QPointF centre(s.viewSize().width() / 2, s.viewSize().height() / 2);
+        s.annotations()->append(record(DrawingTool::pen,
+                                       {centre - QPointF(100, 0), centre, centre + QPointF(100, 1)},
+                                       Qt::red));
+        s.annotations()->append(record(DrawingTool::rectangle,
+                                       {centre - QPointF(50, 50), centre + QPointF(50, 50)},
+                                       Qt::blue));
+
+        for (double zoom : {1e4, 1e9, 1e15}) {
+            s.pinchStep(zoom / s.zoomScale());
+            const QImage shown = w.grab();
+            QVERIFY2(isRed(shown.pixel(500, 250)), qPrintable(QString::number(zoom)));
+        }
+    }
+};
+
+QTEST_MAIN(DrawingLayerTest)
+#include "DrawingLayerTest.moc"

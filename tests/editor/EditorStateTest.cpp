@@ -1,0 +1,609 @@
+#include "editor/EditorFixture.h"
+#include "platform/Preferences.h"
+
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+bool near(QPointF a, QPointF b, double tolerance = 0.01)
+{
+    return std::abs(a.x() - b.x()) <= tolerance && std::abs(a.y() - b.y()) <= tolerance;
+}
+
+bool near(QSizeF a, QSizeF b, double tolerance = 1e-9)
+{
+    return std::abs(a.width() - b.width()) <= tolerance &&
+           std::abs(a.height() - b.height()) <= tolerance;
+}
+
+QString idOf(const Annotation &record)
+{
+    return record.id.toString(QUuid::WithoutBraces);
+}
+
+// A window whose text field can hold the keyboard, as a text box does.
+struct FocusWindow
+{
+    FocusWindow()
+    {
+        component.setData("import QtQuick\n"
+                          "Window { width: 200; height: 100; visible: true\n"
+                          "  property alias field: field\n"
+                          "  TextInput { id: field; width: 100; height: 20 } }",
+                          QUrl());
+        object.reset(component.create());
+        window = qobject_cast<QQuickWindow *>(object.get());
+    }
+
+    QQuickItem *field() const { return window->property("field").value<QQuickItem *>(); }
+
+    QQmlEngine engine;
+    QQmlComponent component{&engine};
+    std::unique_ptr<QObject> object;
+    QQuickWindow *window = nullptr;
+};
+
+} // namespace
+
+class EditorStateTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void freshEditor()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        const EditorState &s = *f.state;
+
+        QCOMPARE(s.annotations()->count(), 0);
+        QVERIFY(!s.currentAnnotation());
+        QCOMPARE(s.currentTool(), DrawingTool::pen);
+        QCOMPARE(s.currentToolName(), QStringLiteral("Pen"));
+        QCOMPARE(s.colorPresets(),
+                 (QList<QColor>{Qt::red, Qt::blue, Qt::green, Qt::yellow, Qt::black, Qt::white}));
+        QCOMPARE(s.activeColorIndex(), 0);
+        QCOMPARE(s.selectedColor(), QColor(Qt::red));
+        QCOMPARE(s.textHasBackground(), false);
+        QCOMPARE(s.selectedFont(), QStringLiteral("Helvetica"));
+        QCOMPARE(s.selectedFontSize(), 24.0);
+        QCOMPARE(s.zoomScale(), 1.0);
+        QCOMPARE(s.baseZoom(), 1.0);
+        QCOMPARE(s.panOffset(), QSizeF(0, 0));
+        QCOMPARE(s.basePan(), QSizeF(0, 0));
+        QVERIFY(!s.selectedAnnotationID());
+        QCOMPARE((QStringList{s.pointerKey(), s.textKey(), s.penKey(), s.rectangleKey(),
+                              s.lineKey(), s.arrowKey()}),
+                 (QStringList{"v", "t", "d", "r", "l", "a"}));
+        QVERIFY(near(s.viewSize(), QSizeF(2000.0 / 3, 500)));
+        QVERIFY(near(s.imageOffset(), QSizeF(500.0 / 3, 0)));
+    }
+
+    void viewSizeStaysZeroUntilLaidOut()
+    {
+        EditorFixture f(QSize(1600, 1200), QSizeF(0, 0));
+        QVERIFY(f.ready);
+
+        QCOMPARE(f.state->viewSize(), QSizeF(0, 0));
+        QCOMPARE(f.state->imageOffset(), QSizeF(0, 0));
+    }
+
+    void clickConvertsWithZoomAndPan()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+
+        QVERIFY(near(s.viewToCanvas(QPointF(500, 250)), QPointF(333.33, 250)));
+        s.wheelPan(QSizeF(100, 0));
+        s.pinchStep(2);
+        // Zooming scales the pan with it; put it back to (100, 0).
+        s.wheelPan(QSizeF(-100, 0));
+
+        QCOMPARE(s.panOffset(), QSizeF(100, 0));
+        QVERIFY(near(s.viewToCanvas(QPointF(500, 250)), QPointF(283.33, 250)));
+    }
+
+    void pinch_data()
+    {
+        QTest::addColumn<QList<double>>("steps"); // magnifications, 0 ends a pinch
+        QTest::addColumn<QSizeF>("startPan");
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<QSizeF>("pan");
+
+        QTest::newRow("half scales the pan")
+            << QList<double>{0.5} << QSizeF(40, -20) << 0.5 << QSizeF(20, -10);
+        QTest::newRow("within one pinch the total counts")
+            << QList<double>{1.5, 2, 0.5} << QSizeF(10, 0) << 0.5 << QSizeF(5, 0);
+        QTest::newRow("two pinches multiply")
+            << QList<double>{2, 0, 1.5} << QSizeF(0, 0) << 3.0 << QSizeF(0, 0);
+        QTest::newRow("floor") << QList<double>{1e-9} << QSizeF(1, 1) << 0.0001
+                               << QSizeF(0.0001, 0.0001);
+        QTest::newRow("no upper limit")
+            << QList<double>{1e6, 0, 1e6, 0, 1e6} << QSizeF(0, 0) << 1e18 << QSizeF(0, 0);
+    }
+
+    void pinch()
+    {
+        QFETCH(QList<double>, steps);
+        QFETCH(QSizeF, startPan);
+        QFETCH(double, zoom);
+        QFETCH(QSizeF, pan);
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.wheelPan(startPan);
+
+        for (double m : steps) {
+            if (m == 0)
+                s.pinchEnded();
+            else
+                s.pinchChanged(m);
+        }
+
+        QVERIFY2(std::abs(s.zoomScale() / zoom - 1) < 1e-12,
+                 qPrintable(QString::number(s.zoomScale())));
+        QVERIFY(near(s.panOffset(), pan, 1e-9));
+        QCOMPARE(s.basePan(), s.panOffset());
+    }
+
+    void pinchKeepsTheCentrePointInPlace()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.wheelPan(QSizeF(37, -12));
+        const QPointF centre = s.viewToCanvas(QPointF(500, 250));
+
+        s.pinchChanged(3.5);
+
+        QVERIFY(near(s.viewToCanvas(QPointF(500, 250)), centre, 1e-9));
+    }
+
+    void stepsLeavingTheFiniteNumbersAreRefused_data()
+    {
+        QTest::addColumn<QSizeF>("startPan");
+        QTest::addColumn<double>("startZoom");
+        QTest::addColumn<QString>("step");
+
+        const double big = std::numeric_limits<double>::max() / 2;
+        QTest::newRow("zoom overflows") << QSizeF(1, 1) << 1e300 << "pinch 1e10";
+        QTest::newRow("pan overflows as zoom grows") << QSizeF(1e300, 0) << 1.0 << "pinch 1e10";
+        QTest::newRow("wheel overflows the pan") << QSizeF(big, 0) << 1.0 << "wheel";
+        QTest::newRow("pan drag overflows") << QSizeF(big * 1.9, 0) << 1.0 << "drag";
+        QTest::newRow("not a number") << QSizeF(3, 4) << 2.0 << "pinch nan";
+    }
+
+    void stepsLeavingTheFiniteNumbersAreRefused()
+    {
+        QFETCH(QSizeF, startPan);
+        QFETCH(double, startZoom);
+        QFETCH(QString, step);
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.pinchStep(startZoom);
+        s.wheelPan(startPan);
+        const double zoom = s.zoomScale();
+        const QSizeF pan = s.panOffset();
+
+        if (step == "pinch 1e10")
+            s.pinchChanged(1e10);
+        else if (step == "pinch nan")
+            s.pinchChanged(std::nan(""));
+        else if (step == "wheel")
+            s.wheelPan(QSizeF(std::numeric_limits<double>::max(), 0));
+        else
+            s.panChanged(QSizeF(std::numeric_limits<double>::max(), 0));
+
+        QCOMPARE(s.zoomScale(), zoom);
+        QCOMPARE(s.panOffset(), pan);
+        // Still usable: a sane step afterwards works.
+        s.pinchEnded();
+        s.pinchChanged(0.5);
+        QCOMPARE(s.zoomScale(), zoom * 0.5);
+        QVERIFY(std::isfinite(s.viewToCanvas(QPointF(1, 1)).x()));
+    }
+
+    void wheelPanFeedsTheNextPanDrag()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.setCurrentTool(DrawingTool::pan);
+
+        s.wheelPan(QSizeF(5, -3));
+        QCOMPARE(s.panOffset(), QSizeF(5, -3));
+        QCOMPARE(s.basePan(), QSizeF(5, -3));
+        s.pressCanvas(QPointF(100, 100));
+        s.moveCanvas(QPointF(110, 120));
+        QCOMPARE(s.panOffset(), QSizeF(15, 17));
+        QCOMPARE(s.basePan(), QSizeF(5, -3));
+        s.releaseCanvas(QPointF(110, 120));
+
+        QCOMPARE(s.basePan(), QSizeF(15, 17));
+        QCOMPARE(s.annotations()->count(), 0);
+    }
+
+    void everyPressReleaseWithADrawingToolCommitsOneRecord_data()
+    {
+        QTest::addColumn<int>("tool");
+        QTest::addColumn<QList<QPointF>>("samples"); // press, moves..., release
+
+        const QList<QPointF> drag = {{100, 100}, {150, 120}, {200, 180}, {200, 180}};
+        const QList<QPointF> still = {{300, 200}, {300, 200}};
+        for (DrawingTool tool :
+             {DrawingTool::pen, DrawingTool::rectangle, DrawingTool::line, DrawingTool::arrow}) {
+            QTest::addRow("%s drag", qPrintable(rawValue(tool))) << int(tool) << drag;
+            QTest::addRow("%s click", qPrintable(rawValue(tool))) << int(tool) << still;
+        }
+    }
+
+    void everyPressReleaseWithADrawingToolCommitsOneRecord()
+    {
+        QFETCH(int, tool);
+        QFETCH(QList<QPointF>, samples);
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.setCurrentTool(DrawingTool(tool));
+        s.setActiveColorIndex(3);
+        QSignalSpy live(&s, &EditorState::currentAnnotationChanged);
+
+        s.pressCanvas(samples.first());
+        QVERIFY(s.currentAnnotation()); // begins at the press, before any movement
+        for (qsizetype i = 1; i + 1 < samples.size(); ++i)
+            s.moveCanvas(samples.at(i));
+        s.releaseCanvas(samples.last());
+
+        QVERIFY(!s.currentAnnotation());
+        QCOMPARE(s.annotations()->count(), 1);
+        const Annotation &record = s.annotations()->at(0);
+        QCOMPARE(record.type, DrawingTool(tool));
+        QCOMPARE(record.points.size(), samples.size() - 1); // every sample, none at release
+        QVERIFY(near(record.points.first(), s.viewToCanvas(samples.first())));
+        QCOMPARE(record.color, QColor(Qt::red)); // the swatch index alone changes no colour
+        QCOMPARE(record.lineWidth, 4.0);
+        QVERIFY(!record.textPayload && !record.imagePayload);
+        QCOMPARE(record.fontName, QStringLiteral("Helvetica"));
+        QCOMPARE(live.count(), samples.size());
+    }
+
+    void textToolClicks()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.setCurrentTool(DrawingTool::text);
+        s.setSelectedColor(Qt::green);
+        s.setTextHasBackground(true);
+        s.setSelectedFont(QStringLiteral("DejaVu Sans"));
+        s.setSelectedFontSize(30);
+
+        s.click(QPointF(500, 250));
+        QCOMPARE(s.annotations()->count(), 1);
+        const Annotation first = s.annotations()->at(0);
+        QCOMPARE(first.type, DrawingTool::text);
+        QVERIFY(near(first.points.first(), QPointF(333.33 - 8, 250 - 22)));
+        QCOMPARE(first.points.size(), 1);
+        QCOMPARE(first.textPayload, std::optional<QString>(QString()));
+        QCOMPARE(first.color, QColor(Qt::green));
+        QVERIFY(first.textHasBackground);
+        QCOMPARE(first.fontName, QStringLiteral("DejaVu Sans"));
+        QCOMPARE(first.fontSize, 30.0);
+        QCOMPARE(first.imageScale, 1.0);
+        QCOMPARE(s.selectedAnnotationID(), std::optional(first.id));
+
+        // The next click only ends that box, and a blank one goes.
+        s.click(QPointF(100, 100));
+        QVERIFY(!s.selectedAnnotationID());
+        QCOMPARE(s.annotations()->count(), 0);
+
+        // A box with text stays when clicked away from.
+        s.click(QPointF(100, 100));
+        const QUuid second = s.annotations()->at(0).id;
+        s.annotations()->update(second, [](Annotation &r) { r.textPayload = QStringLiteral("x"); });
+        s.click(QPointF(300, 300));
+        QCOMPARE(s.annotations()->count(), 1);
+        QVERIFY(!s.selectedAnnotationID());
+        s.click(QPointF(300, 300));
+        QCOMPARE(s.annotations()->count(), 2);
+    }
+
+    void aSelectionOfARemovedRecordDoesNotSwallowATextClick()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.setCurrentTool(DrawingTool::text);
+        s.click(QPointF(500, 250));
+        s.annotations()->clear(); // what Clear in the toolbar does; the selection stays
+
+        s.click(QPointF(200, 200));
+
+        QCOMPARE(s.annotations()->count(), 1);
+        QCOMPARE(s.selectedAnnotationID(), std::optional(s.annotations()->at(0).id));
+    }
+
+    void otherToolsClickToDeselectAndDropBlankTexts_data()
+    {
+        QTest::addColumn<int>("tool");
+        for (DrawingTool tool :
+             {DrawingTool::pointer, DrawingTool::pan, DrawingTool::pen, DrawingTool::arrow})
+            QTest::addRow("%s", qPrintable(rawValue(tool))) << int(tool);
+    }
+
+    void otherToolsClickToDeselectAndDropBlankTexts()
+    {
+        QFETCH(int, tool);
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        const Annotation blank = Annotation::createText({}, Qt::red, false, "Helvetica", 24);
+        Annotation kept = Annotation::createText({}, Qt::red, false, "Helvetica", 24);
+        kept.textPayload = QStringLiteral("kept");
+        s.annotations()->append(blank);
+        s.annotations()->append(kept);
+        s.setCurrentTool(DrawingTool::pointer);
+        s.selectAnnotation(idOf(kept));
+        QVERIFY(s.selectedAnnotationID());
+        s.setCurrentTool(DrawingTool(tool));
+
+        s.pressCanvas(QPointF(400, 300));
+        s.releaseCanvas(QPointF(400, 300));
+
+        QVERIFY(!s.selectedAnnotationID());
+        QCOMPARE(s.annotations()->indexOf(blank.id), -1);
+        QVERIFY(s.annotations()->contains(kept.id));
+    }
+
+    void blankRemovalKeepsTheOrderOfTheRest()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        QList<QUuid> expected;
+        for (const char *text : {"a", " ", "b", "\n\n", "", "c"}) {
+            Annotation record = Annotation::createText({}, Qt::red, false, "Helvetica", 24);
+            record.textPayload = QString::fromUtf8(text);
+            s.annotations()->append(record);
+            if (!isBlankText(record))
+                expected.append(record.id);
+            const Annotation stroke = Annotation::create(DrawingTool::pen, {}, Qt::red);
+            s.annotations()->append(stroke);
+            expected.append(stroke.id);
+        }
+
+        s.removeBlankTexts();
+
+        QList<QUuid> ids;
+        for (const Annotation &record : s.annotations()->records())
+            ids.append(record.id);
+        QCOMPARE(ids, expected);
+    }
+
+    void escapeEndsEditingFirstThenCloses()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        FocusWindow focus;
+        QVERIFY2(focus.window, qPrintable(focus.component.errorString()));
+        focus.window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(focus.window));
+        EditorState &s = *f.state;
+        s.setWindow(focus.window);
+        s.setCurrentTool(DrawingTool::text);
+        s.click(QPointF(500, 250)); // a blank box, selected
+        const std::optional<QUuid> box = s.selectedAnnotationID();
+        focus.field()->forceActiveFocus();
+        QCOMPARE(focus.window->activeFocusItem(), focus.field());
+
+        s.handleEscape();
+
+        QVERIFY(focus.window->activeFocusItem() != focus.field());
+        QCOMPARE(f.closeRequests, 0);
+        QCOMPARE(s.selectedAnnotationID(), box); // the selection is left alone
+        QCOMPARE(s.annotations()->count(), 1);   // the blank box goes on the next turn
+        QTRY_COMPARE(s.annotations()->count(), 0);
+
+        s.handleEscape();
+        QCOMPARE(f.closeRequests, 1);
+    }
+
+    void escapeWithoutAWindowCloses()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+
+        f.state->handleEscape();
+
+        QCOMPARE(f.closeRequests, 1);
+    }
+
+    void selectingTakesTheRecordsColourIntoTheActiveSwatch()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        Annotation text = Annotation::createText({}, Qt::red, false, "Helvetica", 24);
+        text.textPayload = QStringLiteral("hi");
+        const Annotation stroke = Annotation::create(DrawingTool::pen, {}, Qt::green);
+        s.annotations()->append(text);
+        s.annotations()->append(stroke);
+        s.setActiveColorIndex(1);
+        s.setSelectedColor(Qt::blue);
+
+        s.selectAnnotation(idOf(text)); // the pen tool selects nothing
+        QVERIFY(!s.selectedAnnotationID());
+        QCOMPARE(s.selectedColor(), QColor(Qt::blue));
+
+        s.setCurrentTool(DrawingTool::pointer);
+        s.selectAnnotation(idOf(stroke)); // shapes are never selected
+        QVERIFY(!s.selectedAnnotationID());
+        s.selectAnnotation(idOf(text));
+
+        QCOMPARE(s.selectedAnnotationID(), std::optional(text.id));
+        QCOMPARE(s.selectedColor(), QColor(Qt::red));
+        QCOMPARE(s.colorPresets().at(1), QColor(Qt::red));
+        QCOMPARE(s.colorPresets().at(0), QColor(Qt::red));
+        QCOMPARE(s.colorPresets().at(2), QColor(Qt::green));
+
+        // A colour chosen while it is selected recolours it, and nothing else.
+        s.setSelectedColor(Qt::yellow);
+        QCOMPARE(s.annotations()->at(0).color, QColor(Qt::yellow));
+        QCOMPARE(s.annotations()->at(1).color, QColor(Qt::green));
+    }
+
+    void deselectDropsTheRecordLaterOnlyIfBlank_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("kept");
+
+        QTest::newRow("blank") << " \n" << false;
+        QTest::newRow("written") << "x" << true;
+    }
+
+    void deselectDropsTheRecordLaterOnlyIfBlank()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, kept);
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.setCurrentTool(DrawingTool::text);
+        s.click(QPointF(10, 10));
+        const Annotation other = Annotation::createText({}, Qt::red, false, "Helvetica", 24);
+        s.annotations()->append(other); // blank too, but not the one that ended
+        const QUuid box = s.annotations()->at(0).id;
+        s.annotations()->update(box, [&](Annotation &r) { r.textPayload = text; });
+
+        s.deselectAnnotation(box.toString());
+
+        QVERIFY(!s.selectedAnnotationID());
+        QCOMPARE(s.annotations()->count(), 2);
+        QTRY_COMPARE(s.annotations()->count(), kept ? 2 : 1);
+        QVERIFY(s.annotations()->contains(other.id));
+    }
+
+    void toolChangeDeselects()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.setCurrentTool(DrawingTool::text);
+        s.click(QPointF(10, 10));
+        QVERIFY(s.selectedAnnotationID());
+        QSignalSpy changed(&s, &EditorState::currentToolChanged);
+
+        s.setCurrentToolName(QStringLiteral("Select"));
+        s.setCurrentToolName(QStringLiteral("Rectangle")); // not a tool: ignored
+
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(s.currentTool(), DrawingTool::pointer);
+        QVERIFY(s.isPointerMode());
+        QVERIFY(!s.selectedAnnotationID());
+    }
+
+    // A drag whose tool changes under it keeps what it drew as a record of its own.
+    void aDragEndedByAToolChangeCommitsItsRecord()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.pressCanvas(QPointF(100, 100));
+        s.moveCanvas(QPointF(120, 100));
+        s.moveCanvas(QPointF(140, 110));
+
+        s.setCurrentTool(DrawingTool::arrow);
+        QVERIFY(!s.currentAnnotation());
+        QCOMPARE(s.annotations()->count(), 1);
+        s.moveCanvas(QPointF(160, 130)); // the rest of that press draws nothing
+        s.releaseCanvas(QPointF(160, 130));
+        s.pressCanvas(QPointF(300, 300));
+        s.moveCanvas(QPointF(350, 320));
+        s.releaseCanvas(QPointF(350, 320));
+
+        QCOMPARE(s.annotations()->count(), 2);
+        const Annotation &pen = s.annotations()->at(0);
+        const Annotation &arrow = s.annotations()->at(1);
+        QCOMPARE(pen.type, DrawingTool::pen);
+        QCOMPARE(pen.points.size(), 3);
+        QCOMPARE(arrow.type, DrawingTool::arrow);
+        QCOMPARE(arrow.points.size(), 2);
+        QVERIFY(near(arrow.points.first(), s.viewToCanvas(QPointF(300, 300))));
+        QVERIFY(pen.id != arrow.id);
+    }
+
+    void aPressTakenAwayCommitsItsRecord()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.pressCanvas(QPointF(100, 100));
+        s.moveCanvas(QPointF(130, 100));
+
+        s.cancelCanvasPress();
+        s.pressCanvas(QPointF(400, 400));
+        s.releaseCanvas(QPointF(400, 400));
+
+        QCOMPARE(s.annotations()->count(), 2);
+        QCOMPARE(s.annotations()->at(0).points.size(), 2);
+        QCOMPARE(s.annotations()->at(1).points.size(), 1);
+    }
+
+    // Canvas space is fixed by the first layout; a resize stretches it onto the new fit.
+    void resizingKeepsAnnotationsOnTheirPixels()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.pressCanvas(QPointF(500, 250)); // the capture's centre
+        s.releaseCanvas(QPointF(500, 250));
+        s.pressCanvas(QPointF(500.0 / 3, 0)); // its top-left corner
+        s.releaseCanvas(QPointF(500.0 / 3, 0));
+        const QSizeF canvas = s.viewSize();
+        QSignalSpy placement(&s, &EditorState::canvasPlacementChanged);
+
+        s.setCanvasAreaSize(QSizeF(1500, 1000));
+
+        QCOMPARE(s.viewSize(), canvas);
+        QVERIFY(near(s.imageOffset(), QSizeF(250.0 / 3, 0)));
+        QVERIFY(placement.count() >= 1);
+        QVERIFY(near(s.canvasToView(s.annotations()->at(0).points.first()), QPointF(750, 500)));
+        QVERIFY(near(s.canvasToView(s.annotations()->at(1).points.first()), QPointF(250.0 / 3, 0)));
+        QVERIFY(near(s.canvasOrigin(), QPointF(250.0 / 3, 0)));
+        QVERIFY(std::abs(s.canvasScale() - 2) < 1e-9);
+        // And back: the same points as before.
+        s.setCanvasAreaSize(QSizeF(1000, 500));
+        QVERIFY(near(s.canvasToView(s.annotations()->at(0).points.first()), QPointF(500, 250)));
+    }
+
+    void toolKeysFollowThePreferences()
+    {
+        QTemporaryDir dir;
+        Preferences preferences(dir.filePath("prefs.conf"));
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.setPreferences(&preferences);
+        QSignalSpy pen(&s, &EditorState::penKeyChanged);
+
+        preferences.setShortcutPen(QStringLiteral("k"));
+
+        QCOMPARE(pen.count(), 1);
+        QCOMPARE(s.penKey(), QStringLiteral("k"));
+        QCOMPARE(s.textKey(), QStringLiteral("t"));
+    }
+};
+
+QTEST_MAIN(EditorStateTest)
+#include "EditorStateTest.moc"

@@ -1,0 +1,274 @@
+#include "app/AppDelegate.h"
+#include "editor/CanvasInputLayer.h"
+#include "editor/EditorState.h"
+#include "fakes/FakeScreenCapture.h"
+#include "platform/NullDesktopWindowing.h"
+
+#include <QKeyEvent>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
+#include <QQmlComponent>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QTest>
+#include <QWheelEvent>
+
+namespace {
+
+/** The real program's editor window, on one capture from the fake backend. */
+struct OpenEditor
+{
+    OpenEditor()
+    {
+        delegate = std::make_unique<AppDelegate>(std::make_unique<FakeScreenCapture>(),
+                                                 std::make_unique<NullDesktopWindowing>());
+        delegate->applicationDidFinishLaunching();
+        ScreenshotManager *manager = delegate->screenshotManager();
+        manager->takeScreenshot();
+        if (!QTest::qWaitFor([&] { return manager->count() == 1; }, 10000))
+            return;
+        delegate->openEditor(0);
+        window = delegate->editorWindow();
+        if (!window || !window->rootObject())
+            return;
+        state = window->rootObject()->property("editor").value<EditorState *>();
+        input = window->rootObject()->findChild<CanvasInputLayer *>("canvasInput");
+        canvasArea = window->rootObject()->findChild<QQuickItem *>("canvasArea");
+        window->requestActivate();
+        ready = state && input && canvasArea && QTest::qWaitForWindowActive(window);
+    }
+
+    // A point of the canvas area, in window coordinates.
+    QPoint inWindow(QPointF canvasAreaPoint) const
+    {
+        return canvasArea->mapToScene(canvasAreaPoint).toPoint();
+    }
+
+    QPoint onCanvas(QPointF canvasPoint) const
+    {
+        return inWindow(state->canvasToView(canvasPoint));
+    }
+
+    std::unique_ptr<AppDelegate> delegate;
+    QPointer<QQuickView> window;
+    QPointer<EditorState> state;
+    QPointer<CanvasInputLayer> input;
+    QPointer<QQuickItem> canvasArea;
+    bool ready = false;
+};
+
+// A key press as X11 delivers it: the physical key (XKB code) and the text of the layout.
+bool pressKey(QWindow *window, quint32 keyCode, const QString &text,
+              Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    const int key = text.isEmpty() ? 0 : text.at(0).toUpper().unicode();
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, keyCode, 0, 0, text);
+    QCoreApplication::sendEvent(window, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, keyCode, 0, 0, text);
+    QCoreApplication::sendEvent(window, &release);
+    return press.isAccepted();
+}
+
+void turnWheel(QWindow *window, QPoint at, QPoint angle, Qt::KeyboardModifiers modifiers,
+               QPoint pixels = {})
+{
+    QWheelEvent wheel(at, window->mapToGlobal(at), pixels, angle, Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(window, &wheel);
+}
+
+} // namespace
+
+class EditorViewTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void windowLayout()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+
+        QCOMPARE(e.window->minimumSize(), QSize(850, 600));
+        QCOMPARE(e.window->size(), QSize(1000, 750));
+        const QRectF area(e.canvasArea->mapToScene(QPointF(0, 0)), e.canvasArea->size());
+        QCOMPARE(area.left(), 30.0);
+        QCOMPARE(e.window->width() - area.right(), 30.0);
+        QCOMPARE(e.window->height() - area.bottom(), 30.0);
+        QVERIFY(area.top() > 30); // below the toolbar band and its divider
+        QCOMPARE(e.state->canvasAreaSize(), area.size());
+        QVERIFY(e.input->isWatchingEvents());
+        QVERIFY(!e.state->viewSize().isEmpty());
+    }
+
+    void toolKeysOnAnyLayout_data()
+    {
+        QTest::addColumn<uint>("keyCode");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("tool");
+
+        QTest::newRow("t on US") << 28u << "t"
+                                 << "Text";
+        QTest::newRow("r on US") << 27u << "r"
+                                 << "Box";
+        QTest::newRow("Shift+v types V") << 55u << "V"
+                                         << "Select";
+        QTest::newRow("a's key types q on French") << 38u << "q"
+                                                   << "Arrow";
+        QTest::newRow("l on a Cyrillic layout") << 46u << QString(QChar(0x0434)) << "Line";
+        QTest::newRow("d typed on Dvorak, on the h key") << 43u << "d"
+                                                         << "Pen";
+    }
+
+    void toolKeysOnAnyLayout()
+    {
+        QFETCH(uint, keyCode);
+        QFETCH(QString, text);
+        QFETCH(QString, tool);
+        OpenEditor e;
+        QVERIFY(e.ready);
+        e.state->setCurrentToolName(QStringLiteral("Pan"));
+
+        const bool swallowed = pressKey(e.window, keyCode, text,
+                                        text.at(0).isUpper() ? Qt::ShiftModifier : Qt::NoModifier);
+
+        QVERIFY(swallowed);
+        QCOMPARE(e.state->currentToolName(), tool);
+    }
+
+    void typingInATextFieldNeverSwitchesTools()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        QQmlComponent component(e.window->engine());
+        component.setData("import QtQuick\nTextInput { width: 80; height: 20 }", QUrl());
+        std::unique_ptr<QObject> object(component.create());
+        auto *field = qobject_cast<QQuickItem *>(object.get());
+        QVERIFY2(field, qPrintable(component.errorString()));
+        field->setParentItem(e.window->rootObject());
+        field->forceActiveFocus();
+
+        pressKey(e.window, 28, QStringLiteral("t"));
+
+        QCOMPARE(e.state->currentTool(), DrawingTool::pen);
+        QCOMPARE(field->property("text").toString(), QStringLiteral("t"));
+    }
+
+    void eachWheelEventActsOnce()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        const QPoint middle = e.inWindow(QPointF(400, 300));
+
+        turnWheel(e.window, middle, QPoint(0, 120), Qt::ControlModifier);
+        QVERIFY(std::abs(e.state->zoomScale() - EditorState::zoomPerNotch) < 1e-12);
+        turnWheel(e.window, middle, QPoint(0, -240), Qt::ControlModifier);
+        QVERIFY(std::abs(e.state->zoomScale() - 1 / EditorState::zoomPerNotch) < 1e-12);
+        e.state->pinchStep(1 / e.state->zoomScale());
+        turnWheel(e.window, middle, QPoint(0, 0), Qt::NoModifier, QPoint(5, -3));
+        QCOMPARE(e.state->panOffset(), QSizeF(5, -3));
+        QCOMPARE(e.state->basePan(), QSizeF(5, -3));
+        turnWheel(e.window, middle, QPoint(0, -120), Qt::ShiftModifier);
+        QVERIFY(e.state->panOffset().width() < 5 && e.state->panOffset().height() == -3);
+    }
+
+    // Keys and wheel turns for another window (the settings window) leave the editor alone.
+    void otherWindowsEventsAreLeftAlone()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        e.delegate->showSettingsWindow();
+        QQuickView *settings = e.delegate->settingsWindow();
+        QVERIFY(QTest::qWaitForWindowActive(settings));
+
+        pressKey(settings, 28, QStringLiteral("t"));
+        turnWheel(settings, QPoint(50, 50), QPoint(0, 120), Qt::NoModifier);
+        turnWheel(settings, QPoint(50, 50), QPoint(0, 120), Qt::ControlModifier);
+        // And the editor's own wheel does nothing while another window has the keyboard.
+        turnWheel(e.window, e.inWindow(QPointF(10, 10)), QPoint(0, 120), Qt::NoModifier);
+
+        QCOMPARE(e.state->currentTool(), DrawingTool::pen);
+        QCOMPARE(e.state->panOffset(), QSizeF(0, 0));
+        QCOMPARE(e.state->zoomScale(), 1.0);
+    }
+
+    void drawingWithTheMouse()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        pressKey(e.window, 27, QStringLiteral("r"));
+        const QPointF from(100, 80), to(300, 200);
+
+        QTest::mousePress(e.window, Qt::LeftButton, {}, e.onCanvas(from));
+        for (int i = 1; i <= 10; ++i)
+            QTest::mouseMove(e.window, e.onCanvas(from + (to - from) * i / 10.0));
+        QTest::mouseRelease(e.window, Qt::LeftButton, {}, e.onCanvas(to));
+
+        QCOMPARE(e.state->annotations()->count(), 1);
+        const Annotation &box = e.state->annotations()->at(0);
+        QCOMPARE(box.type, DrawingTool::rectangle);
+        QVERIFY((box.points.last() - to).manhattanLength() < 2);
+        const QImage shown = e.window->grabWindow();
+        const QRgb edge = shown.pixel(e.onCanvas(QPointF(200, 80)));
+        QVERIFY2(qRed(edge) > 200 && qGreen(edge) < 60 && qBlue(edge) < 60,
+                 qPrintable(QColor(edge).name()));
+    }
+
+    void pinchOnTheCanvasZooms()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        const QPoint at = e.inWindow(QPointF(200, 200));
+        const QPointingDevice *device = QPointingDevice::primaryPointingDevice();
+        const auto gesture = [&](Qt::NativeGestureType type, double value) {
+            QNativeGestureEvent event(type, device, 2, at, at, e.window->mapToGlobal(at), value,
+                                      QPointF());
+            QCoreApplication::sendEvent(e.window, &event);
+        };
+
+        gesture(Qt::BeginNativeGesture, 0);
+        gesture(Qt::ZoomNativeGesture, 0.005); // below the 0.01 a pinch needs to begin
+        QCOMPARE(e.state->zoomScale(), 1.0);
+        gesture(Qt::ZoomNativeGesture, 0.5);
+        gesture(Qt::ZoomNativeGesture, 1.0);
+        gesture(Qt::EndNativeGesture, 0);
+
+        QVERIFY2(std::abs(e.state->zoomScale() - 1.005 * 1.5 * 2) < 1e-9,
+                 qPrintable(QString::number(e.state->zoomScale())));
+        QCOMPARE(e.state->baseZoom(), e.state->zoomScale());
+    }
+
+    void escapeClosesTheEditor()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, 9, 0, 0,
+                         QStringLiteral("\x1b"));
+        QCoreApplication::sendEvent(e.window, &escape);
+
+        QVERIFY(escape.isAccepted());
+        QVERIFY(e.window); // closed on a later turn
+        QTRY_VERIFY_WITH_TIMEOUT(!e.window, 5000);
+        QVERIFY(!e.delegate->editorWindow());
+        QCOMPARE(e.delegate->screenshotManager()->count(), 1);
+    }
+
+    void theWatchEndsWhenTheWindowCloses()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        QPointer<EditorState> state = e.state;
+
+        e.window->close(); // hidden now, deleted on a later turn
+
+        QVERIFY(state);
+        QVERIFY(!e.input->isWatchingEvents());
+        pressKey(e.window, 28, QStringLiteral("t"));
+        QCOMPARE(state->currentTool(), DrawingTool::pen);
+        QTRY_VERIFY_WITH_TIMEOUT(!state, 5000);
+    }
+};
+
+QTEST_MAIN(EditorViewTest)
+#include "EditorViewTest.moc"
