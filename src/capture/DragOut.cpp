@@ -27,14 +27,12 @@ std::unique_ptr<DragOutData> DragOut::prepare(int index) const
     return std::make_unique<DragOutData>(m_manager->imageAt(index), m_files, m_pool);
 }
 
-void DragOut::start(int index)
+QDrag *DragOut::makeDrag(int index)
 {
     std::unique_ptr<DragOutData> data = prepare(index);
     if (!data)
-        return;
+        return nullptr;
 
-    // The drag's owner: the platform deletes it once the receiver is done with the data,
-    // which may be after exec() returns.
     auto *drag = new QDrag(this);
     drag->setMimeData(data.release());
     const QImage thumbnail = m_manager->screenshots()
@@ -49,8 +47,18 @@ void DragOut::start(int index)
         const QSizeF size = icon.deviceIndependentSize();
         drag->setHotSpot(QPoint(qRound(size.width() / 2), qRound(size.height() / 2)));
     }
+    return drag;
+}
+
+void DragOut::start(int index)
+{
+    QDrag *drag = makeDrag(index);
+    if (!drag)
+        return;
     // exec() runs its own event loop until the drop; entering it from the next turn of the
     // main loop lets the pointer handler that asked for the drag finish its event first.
+    // The platform deletes the drag once the receiver is done with the data, which may be
+    // after exec() returns.
     QMetaObject::invokeMethod(
         this,
         [this, drag] {

@@ -6,6 +6,7 @@
 #include <memory>
 
 class DragOutData;
+class QDrag;
 class QThreadPool;
 class ScreenshotManager;
 class TemporaryFiles;
@@ -28,6 +29,11 @@ public:
     /// The data for dragging the capture at `index`, its PNG already being made in the
     /// background; null when `index` is not in the list (any more).
     std::unique_ptr<DragOutData> prepare(int index) const;
+
+    /// Everything a drag of the capture at `index` needs before it runs: its data (see
+    /// prepare()) and its icon. Owned by this object until exec() hands it to the platform;
+    /// null when `index` is not in the list.
+    QDrag *makeDrag(int index);
 
 public Q_SLOTS:
     /// Starts a drag of the capture at `index`; an index outside the list is ignored.
