@@ -60,10 +60,5 @@ void DragOut::start(int index)
     // The platform deletes the drag once the receiver is done with the data, which may be
     // after exec() returns.
     QMetaObject::invokeMethod(
-        this,
-        [this, drag] {
-            drag->exec(Qt::CopyAction);
-            Q_EMIT finished();
-        },
-        Qt::QueuedConnection);
+        this, [drag] { drag->exec(Qt::CopyAction); }, Qt::QueuedConnection);
 }

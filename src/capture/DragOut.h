@@ -39,10 +39,6 @@ public Q_SLOTS:
     /// Starts a drag of the capture at `index`; an index outside the list is ignored.
     void start(int index);
 
-Q_SIGNALS:
-    /// The drag ended, dropped or not.
-    void finished();
-
 private:
     ScreenshotManager *m_manager;
     std::shared_ptr<const TemporaryFiles> m_files;
