@@ -8,10 +8,10 @@
 
 namespace {
 
-QImage noise(QSize size, QImage::Format format, quint32 seed, bool randomAlpha = false)
+QImage noise(QSize size, QImage::Format format, quint32 variant, bool randomAlpha = false)
 {
     QImage image(size, format);
-    QRandomGenerator random(seed);
+    QRandomGenerator random(variant);
     for (int y = 0; y < size.height(); ++y) {
         for (int x = 0; x < size.width(); ++x) {
             const quint32 value = random.generate();
