@@ -8,6 +8,7 @@
 #include <QSGImageNode>
 #include <QSGOpacityNode>
 #include <QSGTexture>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 #include <memory>
@@ -44,14 +45,32 @@ void replaceTexture(QQuickWindow *window, QSGImageNode *node, std::unique_ptr<QS
     held = std::move(texture);
 }
 
+void clear(QImage &image, const QRect &rect)
+{
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(rect, Qt::transparent);
+}
+
 } // namespace
+
+QTransform DrawingLayer::Target::deviceTransform() const
+{
+    return CanvasGeometry::canvasTransform(view) * QTransform::fromScale(ratio, ratio);
+}
 
 DrawingLayer::DrawingLayer(QQuickItem *parent) : QQuickItem(parent)
 {
     setFlag(ItemHasContents, true);
+    connect(&m_worker, &QFutureWatcher<QImage>::finished, this,
+            &DrawingLayer::backgroundRenderDone);
 }
 
-DrawingLayer::~DrawingLayer() = default;
+DrawingLayer::~DrawingLayer()
+{
+    // The worker holds copies only; its result is simply not wanted any more.
+    m_worker.disconnect(this);
+}
 
 void DrawingLayer::setEditor(EditorState *editor)
 {
@@ -87,6 +106,17 @@ void DrawingLayer::setEditor(EditorState *editor)
     Q_EMIT editorChanged();
 }
 
+bool DrawingLayer::isSettled() const
+{
+    if (!m_editor || !window())
+        return true;
+    const qreal ratio = window()->effectiveDevicePixelRatio();
+    return m_worker.isFinished() && !m_committedInvalid &&
+           m_committedTarget.view == m_editor->canvasView() && m_committedTarget.ratio == ratio &&
+           m_committedTarget.pixels ==
+               QSize(int(std::ceil(width() * ratio)), int(std::ceil(height() * ratio)));
+}
+
 void DrawingLayer::scheduleRender()
 {
     polish();
@@ -96,6 +126,7 @@ void DrawingLayer::scheduleRender()
 void DrawingLayer::invalidateCommitted()
 {
     m_committedInvalid = true;
+    ++m_listVersion;
     scheduleRender();
 }
 
@@ -111,6 +142,7 @@ bool DrawingLayer::anyShapeIn(int first, int last) const
 
 void DrawingLayer::rowsAboutToBeRemoved(int first, int last)
 {
+    ++m_listVersion;
     // Only shapes already in the picture change it; text and images leave it as it is.
     if (first < m_drawnRows && anyShapeIn(first, std::min(last, m_drawnRows - 1)))
         m_committedInvalid = true;
@@ -121,9 +153,10 @@ void DrawingLayer::rowsAboutToBeRemoved(int first, int last)
 
 void DrawingLayer::rowsInserted(int first, int last)
 {
-    // Rows at or past m_drawnRows are drawn on top by the next render; an insertion among the
-    // drawn rows changes the picture below the top only if it adds a shape.
+    // Rows at or past m_drawnRows are drawn on top by the next render; an insertion among
+    // the drawn rows changes the picture below the top only if it adds a shape.
     if (first < m_drawnRows) {
+        ++m_listVersion;
         if (anyShapeIn(first, last))
             m_committedInvalid = true;
         else
@@ -134,9 +167,11 @@ void DrawingLayer::rowsInserted(int first, int last)
 
 void DrawingLayer::rowsChanged(int first, int last)
 {
-    // Typing in a text box changes its row at every key: no need to draw anything for it.
-    if (first < m_drawnRows && anyShapeIn(first, std::min(last, m_drawnRows - 1))) {
-        m_committedInvalid = true;
+    // Typing in a text box changes its row at every key: nothing to draw for it.
+    if (anyShapeIn(first, last)) {
+        ++m_listVersion;
+        if (first < m_drawnRows)
+            m_committedInvalid = true;
         scheduleRender();
     }
 }
@@ -155,40 +190,117 @@ void DrawingLayer::itemChange(ItemChange change, const ItemChangeData &value)
         scheduleRender();
 }
 
-QTransform DrawingLayer::deviceTransform() const
-{
-    return CanvasGeometry::canvasTransform(m_renderedView) *
-           QTransform::fromScale(m_renderedRatio, m_renderedRatio);
-}
-
 void DrawingLayer::updatePolish()
 {
     if (!m_editor || !window())
         return;
     const qreal ratio = window()->effectiveDevicePixelRatio();
-    const QSize pixelSize(int(std::ceil(width() * ratio)), int(std::ceil(height() * ratio)));
-    const CanvasGeometry::View view = m_editor->canvasView();
-    if (pixelSize != m_pixelSize || ratio != m_renderedRatio || !(view == m_renderedView)) {
-        if (pixelSize != m_pixelSize) {
-            m_committed = QImage(pixelSize, QImage::Format_ARGB32_Premultiplied);
-            m_live = QImage(pixelSize, QImage::Format_ARGB32_Premultiplied);
+    Target target;
+    target.view = m_editor->canvasView();
+    target.ratio = ratio;
+    target.pixels = QSize(int(std::ceil(width() * ratio)), int(std::ceil(height() * ratio)));
+    if (!(target == m_target)) {
+        if (target.pixels != m_live.size()) {
+            m_live = QImage(target.pixels, QImage::Format_ARGB32_Premultiplied);
             m_live.fill(Qt::transparent);
             m_liveBounds = {};
         }
-        m_pixelSize = pixelSize;
-        m_renderedRatio = ratio;
-        m_renderedView = view;
-        m_committedInvalid = true;
+        m_target = target;
         m_liveInvalid = true;
     }
-    if (m_pixelSize.isEmpty())
+    if (m_target.pixels.isEmpty())
         return;
     renderCommitted();
     renderLive();
 }
 
+void DrawingLayer::renderCommitted()
+{
+    const QList<Annotation> &records = m_editor->annotations()->records();
+    if (m_committedInvalid || m_committed.isNull()) {
+        // What is shown must never hold a removed or changed stroke: render now.
+        m_committed = renderRecords(records, m_target);
+        m_committedTarget = m_target;
+        m_drawnRows = int(records.size());
+        m_committedInvalid = false;
+        m_committedTextureStale = true;
+        return;
+    }
+    appendRows();
+    if (!(m_committedTarget == m_target))
+        startBackgroundRender();
+}
+
+void DrawingLayer::appendRows()
+{
+    const QList<Annotation> &records = m_editor->annotations()->records();
+    if (m_drawnRows >= records.size())
+        return;
+    QPainter painter(&m_committed);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (qsizetype row = m_drawnRows; row < records.size(); ++row) {
+        const Annotation &record = records.at(row);
+        // The stroke just finished is already in the live picture, exactly as shown.
+        const bool inLive = record.id == m_liveId && !m_liveInvalid &&
+                            m_livePainted == record.points.size() && m_committedTarget == m_target;
+        if (inLive) {
+            painter.resetTransform();
+            painter.setOpacity(m_liveOpacity);
+            painter.drawImage(m_liveBounds.topLeft(), m_live, m_liveBounds);
+            painter.setOpacity(1);
+        } else {
+            painter.setTransform(m_committedTarget.deviceTransform());
+            paintRecord(painter, record, 0, false, m_committedTarget);
+        }
+    }
+    m_drawnRows = int(records.size());
+    m_committedTextureStale = true;
+}
+
+void DrawingLayer::startBackgroundRender()
+{
+    // One render at a time; when it lands, the next polish asks again if the view has
+    // moved on meanwhile.
+    if (!m_worker.isFinished())
+        return;
+    const QList<Annotation> records = m_editor->annotations()->records();
+    m_workerTarget = m_target;
+    m_workerVersion = m_listVersion;
+    m_workerRows = int(records.size());
+    const Target target = m_target;
+    m_worker.setFuture(
+        QtConcurrent::run([records, target] { return renderRecords(records, target); }));
+}
+
+void DrawingLayer::backgroundRenderDone()
+{
+    if (m_workerVersion != m_listVersion || m_committedInvalid) {
+        scheduleRender();
+        return;
+    }
+    m_committed = m_worker.result();
+    m_committedTarget = m_workerTarget;
+    m_drawnRows = m_workerRows;
+    m_committedTextureStale = true;
+    scheduleRender();
+    if (m_committedTarget == m_target)
+        Q_EMIT settled();
+}
+
+QImage DrawingLayer::renderRecords(const QList<Annotation> &records, const Target &target)
+{
+    QImage image(target.pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setTransform(target.deviceTransform());
+    for (const Annotation &record : records)
+        paintRecord(painter, record, 0, false, target);
+    return image;
+}
+
 QRect DrawingLayer::paintRecord(QPainter &painter, const Annotation &annotation,
-                                qsizetype fromPoint, bool opaque)
+                                qsizetype fromPoint, bool opaque, const Target &target)
 {
     if (!ShapePaths::isShape(annotation.type) || annotation.points.isEmpty())
         return {};
@@ -203,36 +315,15 @@ QRect DrawingLayer::paintRecord(QPainter &painter, const Annotation &annotation,
         pen.setColor(color);
     }
     // Everything the stroke can reach: half the width, and the corners of a box's miter.
-    const QTransform transform = painter.transform();
-    const double reach = annotation.lineWidth * m_renderedView.scale() * m_renderedRatio + 2;
-    const QRectF bounds = transform.mapRect(path.controlPointRect())
+    const double reach = annotation.lineWidth * target.view.scale() * target.ratio + 2;
+    const QRectF bounds = painter.transform()
+                              .mapRect(path.controlPointRect())
                               .adjusted(-reach, -reach, reach, reach)
-                              .intersected(QRectF(QPointF(0, 0), QSizeF(m_pixelSize)));
+                              .intersected(QRectF(QPointF(0, 0), QSizeF(target.pixels)));
     if (bounds.isEmpty())
         return {};
     painter.strokePath(path, pen);
     return bounds.toAlignedRect();
-}
-
-void DrawingLayer::renderCommitted()
-{
-    const QList<Annotation> &records = m_editor->annotations()->records();
-    if (!m_committedInvalid && m_drawnRows >= records.size())
-        return;
-    QPainter painter(&m_committed);
-    if (m_committedInvalid) {
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(m_committed.rect(), Qt::transparent);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        m_drawnRows = 0;
-        m_committedInvalid = false;
-    }
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setTransform(deviceTransform());
-    for (qsizetype row = m_drawnRows; row < records.size(); ++row)
-        paintRecord(painter, records.at(row), 0, false);
-    m_drawnRows = int(records.size());
-    m_committedTextureStale = true;
 }
 
 void DrawingLayer::renderLive()
@@ -246,11 +337,8 @@ void DrawingLayer::renderLive()
     if (!current && m_liveId.isNull() && !m_liveInvalid)
         return;
 
-    QPainter painter(&m_live);
     if (!extends && !m_liveBounds.isEmpty()) {
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(m_liveBounds, Qt::transparent);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        clear(m_live, m_liveBounds);
         m_liveBounds = {};
     }
     m_liveInvalid = false;
@@ -260,12 +348,13 @@ void DrawingLayer::renderLive()
         m_livePainted = 0;
         return;
     }
+    QPainter painter(&m_live);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setTransform(deviceTransform());
+    painter.setTransform(m_target.deviceTransform());
     // A new pen sample adds the segment from the last painted point; its round caps make
     // the same round join the whole polyline would have.
     const qsizetype from = extends ? m_livePainted - 1 : 0;
-    m_liveBounds |= paintRecord(painter, *current, from, true);
+    m_liveBounds |= paintRecord(painter, *current, from, true, m_target);
     m_liveId = current->id;
     m_livePainted = current->points.size();
     m_liveOpacity = current->color.alphaF();
@@ -274,7 +363,7 @@ void DrawingLayer::renderLive()
 QSGNode *DrawingLayer::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
 {
     auto *node = static_cast<LayerNode *>(oldNode);
-    if (m_committed.isNull() || m_pixelSize.isEmpty() || !m_editor) {
+    if (m_committed.isNull() || m_live.isNull() || m_target.pixels.isEmpty() || !m_editor) {
         delete node;
         return nullptr;
     }
@@ -285,18 +374,22 @@ QSGNode *DrawingLayer::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
         replaceTexture(window(), node->live, node->liveTexture, m_live);
         m_liveTextureStale = false;
     }
-    const QRectF rect(0, 0, width(), height());
     if (m_committedTextureStale) {
         replaceTexture(window(), node->committed, node->committedTexture, m_committed);
         m_committedTextureStale = false;
     }
-    node->committed->setRect(rect);
+    // A picture made for another view is shown moved and scaled to where it belongs now;
+    // the two placements differ by a scale and a shift only.
+    const QTransform pictureToItem = m_committedTarget.deviceTransform().inverted() *
+                                     CanvasGeometry::canvasTransform(m_target.view);
+    node->committed->setRect(pictureToItem.mapRect(QRectF(QPointF(0, 0), m_committed.size())));
     const bool hasLive = !m_liveId.isNull() && !m_liveBounds.isEmpty();
     if (m_liveTextureStale && hasLive) {
         replaceTexture(window(), node->live, node->liveTexture, m_live);
         m_liveTextureStale = false;
     }
-    node->live->setRect(rect);
+    node->live->setRect(QRectF(0, 0, m_target.pixels.width() / m_target.ratio,
+                               m_target.pixels.height() / m_target.ratio));
     // Nothing being drawn: the live picture is left out of the frame altogether.
     node->opacity->setOpacity(hasLive ? m_liveOpacity : 0);
     return node;

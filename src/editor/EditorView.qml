@@ -9,12 +9,12 @@ Rectangle {
     id: root
     required property EditorSession session
     required property Preferences preferences
-    readonly property EditorState editor: state
+    readonly property EditorState editor: editorState
 
     color: SystemColors.windowBackground
 
     EditorState {
-        id: state
+        id: editorState
         session: root.session
         preferences: root.preferences
     }
@@ -56,17 +56,17 @@ Rectangle {
             CanvasInputLayer {
                 objectName: "canvasInput"
                 anchors.fill: parent
-                editor: state
+                editor: editorState
             }
 
             Item {
                 id: documentGroup
-                x: state.canvasOrigin.x
-                y: state.canvasOrigin.y
-                width: state.viewSize.width
-                height: state.viewSize.height
+                x: editorState.canvasOrigin.x
+                y: editorState.canvasOrigin.y
+                width: editorState.viewSize.width
+                height: editorState.viewSize.height
                 transformOrigin: Item.TopLeft
-                scale: state.canvasScale
+                scale: editorState.canvasScale
 
                 ImageItem {
                     anchors.fill: parent
@@ -76,7 +76,7 @@ Rectangle {
                 // Stand-ins for the text and image views: they show the record and forward
                 // selection; moving, scaling and editing come with those views.
                 Repeater {
-                    model: state.annotations
+                    model: editorState.annotations
                     delegate: Item {
                         id: view
                         required property string annotationId
@@ -92,7 +92,7 @@ Rectangle {
                         readonly property bool isText: type === "Text"
                         readonly property bool isImage: type === "Dropped Image"
                         readonly property bool showsSelection:
-                            state.isPointerMode && state.selectedAnnotationId === annotationId
+                            editorState.isPointerMode && editorState.selectedAnnotationId === annotationId
 
                         visible: isText || isImage
                         width: isText ? label.implicitWidth : imageSize.width * imageScale
@@ -126,8 +126,8 @@ Rectangle {
                         }
 
                         TapHandler {
-                            enabled: state.isPointerMode
-                            onTapped: state.selectAnnotation(view.annotationId)
+                            enabled: editorState.isPointerMode
+                            onTapped: editorState.selectAnnotation(view.annotationId)
                         }
                     }
                 }
@@ -136,7 +136,7 @@ Rectangle {
             DrawingLayer {
                 objectName: "drawingLayer"
                 anchors.fill: parent
-                editor: state
+                editor: editorState
             }
         }
     }

@@ -214,6 +214,26 @@ private Q_SLOTS:
                  qPrintable(QColor(edge).name()));
     }
 
+    void textAndImageViewsAreSelectedOnlyWithTheSelectTool()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        Annotation text = Annotation::createText(QPointF(100, 100), Qt::green, false,
+                                                 QStringLiteral("DejaVu Sans"), 24);
+        text.textPayload = QStringLiteral("hello");
+        e.state->annotations()->append(text);
+
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas(QPointF(120, 115)));
+        QVERIFY(!e.state->selectedAnnotationID());
+        QCOMPARE(e.state->annotations()->count(), 2); // the pen's click went to the canvas
+        e.state->setCurrentTool(DrawingTool::pointer);
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas(QPointF(120, 115)));
+
+        QCOMPARE(e.state->selectedAnnotationID(), std::optional(text.id));
+        QCOMPARE(e.state->selectedColor(), QColor(Qt::green));
+        QCOMPARE(e.state->annotations()->count(), 2);
+    }
+
     void pinchOnTheCanvasZooms()
     {
         OpenEditor e;
