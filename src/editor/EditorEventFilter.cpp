@@ -5,6 +5,8 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QStyleHints>
 #include <QWheelEvent>
 #include <QWindow>
@@ -30,6 +32,19 @@ DrawingTool toolOf(ShortcutTool tool)
         return DrawingTool::arrow;
     }
     return DrawingTool::pen;
+}
+
+// A popup of the window (a list opened from a combo box) owns the keyboard while it is open:
+// its letters and its Escape are its own.
+bool focusIsInPopup(QWindow *window)
+{
+    const auto *quickWindow = qobject_cast<QQuickWindow *>(window);
+    for (const QQuickItem *item = quickWindow ? quickWindow->activeFocusItem() : nullptr; item;
+         item = item->parentItem()) {
+        if (item->inherits("QQuickPopupItem"))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -61,6 +76,8 @@ bool EditorEventFilter::eventFilter(QObject *watched, QEvent *event)
 
 bool EditorEventFilter::keyPressed(QKeyEvent *event)
 {
+    if (focusIsInPopup(m_window))
+        return false;
     const ShortcutValues keys = {m_editor->pointerKey(), m_editor->textKey(),
                                  m_editor->penKey(),     m_editor->rectangleKey(),
                                  m_editor->lineKey(),    m_editor->arrowKey()};

@@ -154,6 +154,34 @@ private Q_SLOTS:
         QCOMPARE(field->property("text").toString(), QStringLiteral("t"));
     }
 
+    void anOpenPopupKeepsItsKeys()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        QQmlComponent component(e.window->engine());
+        component.setData("import QtQuick\nimport QtQuick.Controls\n"
+                          "Popup { focus: true; width: 100; height: 100; Item { focus: true } }",
+                          QUrl());
+        std::unique_ptr<QObject> popup(component.create());
+        QVERIFY2(popup, qPrintable(component.errorString()));
+        popup->setParent(e.window->rootObject());
+        popup->setProperty("parent", QVariant::fromValue(e.window->rootObject()));
+        QMetaObject::invokeMethod(popup.get(), "open");
+        QTRY_VERIFY(popup->property("opened").toBool());
+
+        pressKey(e.window, 28, QStringLiteral("t"));
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, 9, 0, 0,
+                         QStringLiteral("\x1b"));
+        QCoreApplication::sendEvent(e.window, &escape);
+
+        QCOMPARE(e.state->currentTool(), DrawingTool::pen);
+        QTRY_VERIFY(!popup->property("visible").toBool()); // Escape closed the popup
+        QTest::qWait(50);
+        QVERIFY(e.window && e.window->isVisible()); // and not the editor
+        pressKey(e.window, 28, QStringLiteral("t"));
+        QCOMPARE(e.state->currentTool(), DrawingTool::text);
+    }
+
     void eachWheelEventActsOnce()
     {
         OpenEditor e;
