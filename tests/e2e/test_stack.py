@@ -6,6 +6,7 @@ program a private PNG file of the capture."""
 import hashlib
 import os
 import re
+import shutil
 import stat
 import subprocess
 import unittest
@@ -248,6 +249,39 @@ class StackTest(DesktopTestCase):
         self.assertEqual(sorted(p.name for p in folder.iterdir()),
                          sorted(p.name for p in paths))
         self.assertNotIn("Drag-out failed", self.app.stdout())
+
+
+@unittest.skipUnless(shutil.which("xcompmgr"), "xcompmgr (a compositing manager) is not installed")
+class CompositedStackTest(DesktopTestCase):
+    """With a compositing manager the panel is truly transparent: the window below shows
+    through its empty parts unchanged, and the thumbnails' soft shadow falls on it."""
+
+    BACKDROP = (220, 220, 220)
+
+    def test_empty_parts_show_the_window_below_and_the_shadow_falls_on_it(self):
+        desktop = self.desktop
+        compositor = desktop._spawn("xcompmgr", ["xcompmgr"])
+        self.addCleanup(lambda: (desktop._stop(compositor.popen),
+                                 desktop._children.remove(compositor)))
+        left = desktop.width - 270
+        backdrop = desktop.open_plain_window("E2E Backdrop", left - 40, 0, 330, 600,
+                                             self.BACKDROP)
+        self.addCleanup(desktop.close_plain_window, backdrop)
+        desktop.call("TakeScreenshot")
+        desktop.wait_for_property("CaptureCount", 1)
+        height = round(230 * desktop.height / desktop.width)
+        middle = left + 10 + 115
+        below_thumbnail = (middle, 40 + height + 3)
+        empty = (middle, 40 + height + 150)
+
+        def composited():
+            shot = desktop.screenshot()
+            shadow = shot.pixel(*below_thumbnail)
+            darker = all(90 < s < b - 10 for s, b in zip(shadow, self.BACKDROP))
+            return darker and colour_close(shot.pixel(*empty), self.BACKDROP, 4)
+
+        wait_until(composited, 30, "the backdrop to show through the empty panel, shadowed "
+                   "under the thumbnail", interval=0.3)
 
 
 if __name__ == "__main__":
