@@ -181,22 +181,6 @@ private Q_SLOTS:
         QCOMPARE(model.count(), 0);
     }
 
-    void updateKeepsTheId()
-    {
-        AnnotationListModel model;
-        const Annotation record = text(QStringLiteral("a"));
-        model.append(record);
-
-        model.update(record.id, [](Annotation &r) {
-            r.id = QUuid::createUuid();
-            r.textPayload = QStringLiteral("ab");
-        });
-
-        QCOMPARE(model.at(0).id, record.id);
-        QCOMPARE(model.data(model.index(0), AnnotationListModel::TextPayloadRole).toString(),
-                 QStringLiteral("ab"));
-    }
-
     void removeIfKeepsTheOthersInOrder_data()
     {
         QTest::addColumn<QString>("layout"); // b: blank text, t: text, s: shape
@@ -234,27 +218,6 @@ private Q_SLOTS:
         QCOMPARE(idsOf(model), kept);
         QCOMPARE(removed.count(), removals);
         QCOMPARE(resets.count(), 0);
-    }
-
-    void rolesExposeTheRecord()
-    {
-        AnnotationListModel model;
-        Annotation image = Annotation::create(DrawingTool::droppedImage, QPointF(7, 8), Qt::red);
-        QImage picture(40, 20, QImage::Format_ARGB32);
-        picture.setDevicePixelRatio(2);
-        image.imagePayload = picture;
-        model.append(image);
-        const QModelIndex row = model.index(0);
-
-        QCOMPARE(model.data(row, AnnotationListModel::AnnotationIdRole).toString(),
-                 image.id.toString(QUuid::WithoutBraces));
-        QCOMPARE(model.data(row, AnnotationListModel::TypeRole).toString(),
-                 QStringLiteral("Dropped Image"));
-        QCOMPARE(model.data(row, AnnotationListModel::PositionRole).toPointF(), QPointF(7, 8));
-        QCOMPARE(model.data(row, AnnotationListModel::ImageSizeRole).toSizeF(), QSizeF(20, 10));
-        QCOMPARE(model.data(row, AnnotationListModel::HasTextRole).toBool(), false);
-        QCOMPARE(model.roleNames().value(AnnotationListModel::AnnotationIdRole),
-                 QByteArray("annotationId"));
     }
 };
 

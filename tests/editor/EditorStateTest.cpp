@@ -97,22 +97,6 @@ private Q_SLOTS:
         QCOMPARE(f.state->imageOffset(), QSizeF(0, 0));
     }
 
-    void clickConvertsWithZoomAndPan()
-    {
-        EditorFixture f;
-        QVERIFY(f.ready);
-        EditorState &s = *f.state;
-
-        QVERIFY(near(s.viewToCanvas(QPointF(500, 250)), QPointF(333.33, 250)));
-        s.wheelPan(QSizeF(100, 0));
-        s.pinchStep(2);
-        // Zooming scales the pan with it; put it back to (100, 0).
-        s.wheelPan(QSizeF(-100, 0));
-
-        QCOMPARE(s.panOffset(), QSizeF(100, 0));
-        QVERIFY(near(s.viewToCanvas(QPointF(500, 250)), QPointF(283.33, 250)));
-    }
-
     void pinch_data()
     {
         QTest::addColumn<QList<double>>("steps"); // magnifications, 0 ends a pinch

@@ -109,15 +109,11 @@ private Q_SLOTS:
 
         QTest::newRow("t on US") << 28u << "t"
                                  << "Text";
-        QTest::newRow("r on US") << 27u << "r"
-                                 << "Box";
         QTest::newRow("Shift+v types V") << 55u << "V"
                                          << "Select";
         QTest::newRow("a's key types q on French") << 38u << "q"
                                                    << "Arrow";
         QTest::newRow("l on a Cyrillic layout") << 46u << QString(QChar(0x0434)) << "Line";
-        QTest::newRow("d typed on Dvorak, on the h key") << 43u << "d"
-                                                         << "Pen";
     }
 
     void toolKeysOnAnyLayout()
