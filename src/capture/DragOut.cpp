@@ -8,12 +8,6 @@
 #include <QPixmap>
 #include <QThreadPool>
 
-namespace {
-
-constexpr int DragIconWidth = 120; // points
-
-} // namespace
-
 DragOut::DragOut(ScreenshotManager *manager, std::shared_ptr<const TemporaryFiles> files,
                  QThreadPool *pool, QObject *parent)
     : QObject(parent), m_manager(manager), m_files(std::move(files)),
@@ -40,9 +34,8 @@ QDrag *DragOut::makeDrag(int index)
                                  .data(CaptureListModel::ThumbnailRole)
                                  .value<QImage>();
     if (!thumbnail.isNull()) {
-        QPixmap icon = QPixmap::fromImage(thumbnail.scaledToWidth(
-            qRound(DragIconWidth * thumbnail.devicePixelRatio()), Qt::SmoothTransformation));
-        icon.setDevicePixelRatio(thumbnail.devicePixelRatio());
+        // The thumbnail as the stack shows it follows the pointer.
+        const QPixmap icon = QPixmap::fromImage(thumbnail);
         drag->setPixmap(icon);
         const QSizeF size = icon.deviceIndependentSize();
         drag->setHotSpot(QPoint(qRound(size.width() / 2), qRound(size.height() / 2)));
