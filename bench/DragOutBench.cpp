@@ -241,10 +241,8 @@ void panelFrames(const QImage &image)
     std::printf(
         "%-62s %9d\n", "  frames over 16 ms",
         int(std::count_if(frames.begin(), frames.end(), [](double ms) { return ms > 16; })));
-})),
-          "");
-print("  longest gap between frames",
-      intervals.empty() ? -1 : *std::max_element(intervals.begin(), intervals.end()));
+    print("  longest gap between frames",
+          intervals.empty() ? -1 : *std::max_element(intervals.begin(), intervals.end()));
 }
 
 } // namespace
