@@ -168,6 +168,7 @@ void dragFigures(const QImage &image, int runs)
         QFile::remove(path);
     }
     print("drag start on the UI thread (data + icon, before exec), median", median(start));
+    print("drag start on the UI thread, longest", *std::max_element(start.begin(), start.end()));
     print("file complete, receiver asks at once (encode + write), median", median(atOnce));
     print("file complete, receiver asks 300 ms in (write only), median", median(atDrop));
     print("PNG encode alone (libdeflate level 1, SUB), median", median(encode));
