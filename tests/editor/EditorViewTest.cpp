@@ -98,7 +98,9 @@ private Q_SLOTS:
         QVERIFY(area.top() > 30); // below the toolbar band and its divider
         QCOMPARE(e.state->canvasAreaSize(), area.size());
         QVERIFY(e.input->isWatchingEvents());
-        QVERIFY(!e.state->viewSize().isEmpty());
+        // Canvas space comes from the window's real first layout: no stretch at opening.
+        QCOMPARE(e.state->viewSize().height(), area.height());
+        QCOMPARE(e.state->canvasScale(), 1.0);
     }
 
     void toolKeysOnAnyLayout_data()
