@@ -199,10 +199,10 @@ void AppDelegate::openEditor(int index)
     }
 
     auto *session = new EditorSession(&m_screenshotManager, index);
-    QQuickView *window = makeView(QStringLiteral("editor/EditorView.qml"),
-                                  {{QStringLiteral("session"), QVariant::fromValue(session)},
-                                   {QStringLiteral("preferences"),
-                                    QVariant::fromValue(&m_preferences)}});
+    QQuickView *window =
+        makeView(QStringLiteral("editor/EditorView.qml"),
+                 {{QStringLiteral("session"), QVariant::fromValue(session)},
+                  {QStringLiteral("preferences"), QVariant::fromValue(&m_preferences)}});
     session->setParent(window);
     // The close request closes this window only, later, and only if it still exists.
     QPointer<QQuickView> weakWindow(window);
