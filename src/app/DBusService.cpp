@@ -1,5 +1,6 @@
 #include "DBusService.h"
 
+#include "ApplicationActivation.h"
 #include "capture/ScreenshotManager.h"
 
 #include <QDBusConnectionInterface>
@@ -12,6 +13,7 @@ DBusService::DBusService(ScreenshotManager *manager, QObject *parent)
             [this] { announce("CaptureCount", captureCount()); });
     connect(m_manager, &ScreenshotManager::isVisibleChanged, this,
             [this] { announce("StackVisible", stackVisible()); });
+    new ApplicationActivation(this);
 }
 
 bool DBusService::registerOn(QDBusConnection bus)
@@ -19,8 +21,8 @@ bool DBusService::registerOn(QDBusConnection bus)
     if (!bus.isConnected())
         return false;
     if (!bus.registerObject(QString::fromLatin1(ObjectPath), this,
-                            QDBusConnection::ExportAllSlots |
-                                QDBusConnection::ExportAllProperties)) {
+                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties |
+                                QDBusConnection::ExportAdaptors)) {
         return false;
     }
     const auto reply = bus.interface()->registerService(
@@ -53,6 +55,17 @@ void DBusService::ToggleStack()
 {
     QMetaObject::invokeMethod(m_manager, &ScreenshotManager::toggleVisibility,
                               Qt::QueuedConnection);
+}
+
+void DBusService::showStack()
+{
+    QMetaObject::invokeMethod(
+        m_manager,
+        [manager = m_manager] {
+            if (!manager->isVisible())
+                manager->toggleVisibility();
+        },
+        Qt::QueuedConnection);
 }
 
 void DBusService::Quit()

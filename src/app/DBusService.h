@@ -28,6 +28,8 @@ public:
 
     int captureCount() const;
     bool stackVisible() const;
+    /// Brings the stack into view when it is hidden; no change when it is shown.
+    void showStack();
 
 public Q_SLOTS:
     void TakeScreenshot();

@@ -137,6 +137,38 @@ class InstallTest(unittest.TestCase):
         for marker in SANITIZER_MARKERS + ("QML error",):
             self.assertNotIn(marker, log)
 
+    def test_the_launcher_and_its_actions_reach_the_program_through_the_bus(self):
+        entry = (self.share / "applications" / (APP_ID + ".desktop")).read_text()
+        self.assertIn("Actions=take-screenshot;toggle-stack;", entry)
+        desktop = Desktop(binary=self.binary,
+                          service_dirs=[self.share / "dbus-1" / "services"])
+        self.addCleanup(desktop.close)
+        desktop.start()
+        self.addCleanup(self._stop_started, desktop)
+
+        def activation(method, *args):
+            return desktop.gdbus_call(BUS_NAME, OBJECT_PATH,
+                                      "org.freedesktop.Application." + method, *args)
+
+        # A launcher's action starts the program and is carried out.
+        activation("ActivateAction", "take-screenshot", "[]", "{}")
+        self.assertEqual(len(desktop.instances()), 1)
+        desktop.wait_for_property("CaptureCount", 1)
+        activation("ActivateAction", "toggle-stack", "[]", "{}")
+        desktop.wait_for_property("StackVisible", False)
+        # Choosing the launcher again brings the hidden stack back, and only shows it.
+        activation("Activate", "{}")
+        desktop.wait_for_property("StackVisible", True)
+        activation("Activate", "{}")
+        activation("ActivateAction", "no-such-action", "[]", "{}")
+        activation("Open", "['file:///tmp/x.png']", "{}")
+        self.assertEqual(desktop.get_property("StackVisible"), True)
+        self.assertEqual(desktop.get_property("CaptureCount"), 1)
+        self.assertEqual(len(desktop.instances()), 1)
+
+        desktop.gdbus_call(BUS_NAME, OBJECT_PATH, INTERFACE + ".Quit")
+        wait_until(lambda: not desktop.instances(), 30, "the started program to quit")
+
     @staticmethod
     def _stop_started(desktop):
         """Ends a program the bus started and the test could not quit, by its pid."""
