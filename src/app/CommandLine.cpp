@@ -32,21 +32,24 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 QString CommandLine::usageLine()
 {
     return QStringLiteral(
-        "usage: orrinvale [--take-screenshot | --toggle-stack | --quit | --help | --version]");
+        "Usage: orrinvale [--take-screenshot | --toggle-stack | --quit | --help | --version]");
 }
 
 QString CommandLine::helpText()
 {
+    // The man page is made from this text too: keep the "Usage:" line first, the
+    // "Commands:" and "Options:" headings, and two spaces before each option.
     return usageLine() + QStringLiteral(R"(
 
 Orrinvale lives in the system tray. Ctrl+Shift+1 captures the main screen onto the
 stack at the right edge of the screen; Ctrl+Shift+2 shows or hides the stack.
 
-Commands (sent to the running Orrinvale, which is started first if needed):
+Commands: sent to the running Orrinvale, which is started first if needed.
   --take-screenshot   capture the main screen
   --toggle-stack      show or hide the stack
   --quit              quit the running Orrinvale
 
+Options:
   --help              show this text
   --version           show the version
 

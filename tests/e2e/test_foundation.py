@@ -251,7 +251,7 @@ class CommandLineTest(DesktopTestCase):
     def test_unknown_argument_exits_2_with_usage(self):
         result = self.desktop.run("--frobnicate")
         self.assertEqual(result.returncode, 2)
-        self.assertRegex(result.stderr, r"(?m)^usage: orrinvale ")
+        self.assertRegex(result.stderr, r"(?m)^Usage: orrinvale ")
         self.assertEqual(result.stdout, "")
         self.assertIsNone(self.desktop.bus_owner_pid())
 
