@@ -1,5 +1,7 @@
 #include "ScreenCapture.h"
 
+#include "DisplaySession.h"
+#include "PortalScreenCapture.h"
 #include "UnavailableScreenCapture.h"
 #include "X11ScreenCapture.h"
 
@@ -7,9 +9,19 @@
 
 std::unique_ptr<ScreenCapture> createScreenCapture()
 {
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("xcb"))
+    switch (currentDisplaySession()) {
+    case DisplaySession::Wayland: {
+        // Read on the capture worker; lives as long as the backend.
+        auto layout = std::make_shared<ScreenLayoutSnapshot>();
+        return std::make_unique<PortalScreenCapture>(QDBusConnection::sessionBus(),
+                                                     [layout] { return layout->current(); });
+    }
+    case DisplaySession::X11:
         return std::make_unique<X11ScreenCapture>(qgetenv("DISPLAY"));
+    case DisplaySession::None:
+        break;
+    }
     return std::make_unique<UnavailableScreenCapture>(
-        QStringLiteral("no screen capture on the \"%1\" platform").arg(platform));
+        QStringLiteral("no screen capture on the \"%1\" platform")
+            .arg(QGuiApplication::platformName()));
 }

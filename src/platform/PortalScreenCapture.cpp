@@ -1,0 +1,137 @@
+#include "PortalScreenCapture.h"
+
+#include "PortalRequest.h"
+
+#include <QBuffer>
+#include <QDBusMessage>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QUrl>
+
+#include <unistd.h>
+
+namespace {
+
+using ImageResult = Result<QImage>;
+
+QString describeResponse(uint code)
+{
+    return code == 1 ? QStringLiteral("the screenshot was refused on the desktop's prompt")
+                     : QStringLiteral("the desktop's screenshot portal could not take it");
+}
+
+} // namespace
+
+PortalScreenCapture::PortalScreenCapture(QDBusConnection bus, LayoutSource layout, int timeoutMs)
+    : m_bus(std::move(bus)), m_layout(std::move(layout)), m_timeoutMs(timeoutMs)
+{}
+
+Result<QList<CaptureDisplay>> PortalScreenCapture::displays()
+{
+    const ScreenLayout layout = m_layout();
+    if (layout.primary.isEmpty())
+        return QList<CaptureDisplay>();
+    const qreal ratio = layout.primaryRatio > 0 ? layout.primaryRatio : 1.0;
+    const QRect native(
+        QPoint(qRound(layout.primary.x() * ratio), qRound(layout.primary.y() * ratio)),
+        QSize(qRound(layout.primary.width() * ratio), qRound(layout.primary.height() * ratio)));
+    return QList<CaptureDisplay>{{layout.primaryName, native}};
+}
+
+Result<QImage> PortalScreenCapture::capture(const CaptureDisplay &, QSize pixelSize)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(PortalRequest::PortalService),
+        QString::fromLatin1(PortalRequest::PortalPath),
+        QStringLiteral("org.freedesktop.portal.Screenshot"), QStringLiteral("Screenshot"));
+    call << QString(); // no parent window: the stack panel is no portal client window
+    const QVariantMap options{{QStringLiteral("interactive"), false},
+                              {QStringLiteral("modal"), false}};
+    const auto response = PortalRequest::send(m_bus, call, options, m_timeoutMs);
+    if (!response.ok())
+        return ImageResult::failure(response.error());
+    if (response.value().code != 0)
+        return ImageResult::failure(describeResponse(response.value().code));
+
+    const QString uri = response.value().results.value(QStringLiteral("uri")).toString();
+    if (uri.isEmpty())
+        return ImageResult::failure(QStringLiteral("the screenshot portal named no file"));
+    auto image = takeFile(uri);
+    if (!image.ok())
+        return image;
+    return cropToPrimary(image.value(), m_layout(), pixelSize);
+}
+
+Result<QImage> PortalScreenCapture::takeFile(const QString &uri)
+{
+    const QUrl url(uri);
+    if (!url.isLocalFile())
+        return ImageResult::failure(
+            QStringLiteral("the screenshot portal named no local file: %1").arg(uri));
+    const QString path = url.toLocalFile();
+    const QFileInfo info(path);
+    if (!info.exists())
+        return ImageResult::failure(
+            QStringLiteral("the screenshot portal's file does not exist: %1").arg(path));
+    if (!info.isFile() || info.isSymLink())
+        return ImageResult::failure(
+            QStringLiteral("the screenshot portal's file is not a regular file: %1").arg(path));
+    if (info.size() > MaxFileBytes)
+        return ImageResult::failure(
+            QStringLiteral("the screenshot portal's file is too large: %1").arg(path));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ImageResult::failure(
+            QStringLiteral("cannot read the screenshot portal's file %1: %2")
+                .arg(path, file.errorString()));
+    QByteArray bytes = file.read(MaxFileBytes + 1);
+    file.close();
+    // The capture lives in memory only; the portal's copy goes at once. Only a file of our
+    // own is removed, whatever the portal named.
+    if (info.ownerId() == ::getuid())
+        QFile::remove(path);
+    if (bytes.size() > MaxFileBytes)
+        return ImageResult::failure(
+            QStringLiteral("the screenshot portal's file is too large: %1").arg(path));
+
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(false);
+    const QImage image = reader.read();
+    if (image.isNull())
+        return ImageResult::failure(
+            QStringLiteral("the screenshot portal's file is not an image (%1): %2")
+                .arg(reader.errorString(), path));
+    return image;
+}
+
+Result<QImage> PortalScreenCapture::cropToPrimary(const QImage &desktopImage,
+                                                  const ScreenLayout &layout, QSize pixelSize)
+{
+    QImage image = desktopImage;
+    if (!layout.desktop.isEmpty() && !layout.primary.isEmpty() &&
+        layout.primary != layout.desktop) {
+        // The portal's picture covers every screen at one scale; the primary screen is the
+        // same share of it as of the desktop's logical rectangle.
+        const qreal sx = qreal(image.width()) / layout.desktop.width();
+        const qreal sy = qreal(image.height()) / layout.desktop.height();
+        const QRect part(qRound((layout.primary.x() - layout.desktop.x()) * sx),
+                         qRound((layout.primary.y() - layout.desktop.y()) * sy),
+                         qRound(layout.primary.width() * sx), qRound(layout.primary.height() * sy));
+        const QRect cut = part & image.rect();
+        if (cut.isEmpty())
+            return ImageResult::failure(
+                QStringLiteral("the screenshot portal's picture does not show the main screen"));
+        image = image.copy(cut);
+    }
+    // A screen is opaque: held like the X11 captures, one padding byte per pixel.
+    image = image.convertToFormat(QImage::Format_RGB32);
+    if (pixelSize.isValid() && !pixelSize.isEmpty() && image.size() != pixelSize)
+        image = image.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.isNull())
+        return ImageResult::failure(QStringLiteral("not enough memory for the screenshot"));
+    return image;
+}

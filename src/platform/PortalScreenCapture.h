@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ScreenCapture.h"
+#include "ScreenLayout.h"
+
+#include <QDBusConnection>
+
+#include <functional>
+
+/**
+ * Screen capture on Wayland desktops: a non-interactive request to the desktop's screenshot
+ * portal. The portal writes the whole desktop to a file; the primary screen is cut out of
+ * it, the file is read into memory and removed at once.
+ */
+class PortalScreenCapture final : public ScreenCapture
+{
+public:
+    using LayoutSource = std::function<ScreenLayout()>;
+
+    static constexpr int DefaultTimeoutMs = 30000;
+    /// Larger files are refused unread: a screenshot of eight 8K screens is far smaller.
+    static constexpr qint64 MaxFileBytes = qint64(1) << 30;
+
+    PortalScreenCapture(QDBusConnection bus, LayoutSource layout, int timeoutMs = DefaultTimeoutMs);
+
+    bool requestAccess() override { return true; }
+    Result<QList<CaptureDisplay>> displays() override;
+    Result<QImage> capture(const CaptureDisplay &display, QSize pixelSize) override;
+
+    /// The primary screen's part of a whole-desktop image, at `pixelSize` when that differs.
+    static Result<QImage> cropToPrimary(const QImage &desktopImage, const ScreenLayout &layout,
+                                        QSize pixelSize);
+    /// Reads and removes the portal's file, which must be a local regular file holding an image.
+    static Result<QImage> takeFile(const QString &uri);
+
+private:
+    QDBusConnection m_bus;
+    LayoutSource m_layout;
+    int m_timeoutMs;
+};

@@ -1,0 +1,193 @@
+#include "platform/PortalScreenCapture.h"
+#include "fakes/FakeScreenshotPortal.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <QtConcurrent>
+
+Q_DECLARE_METATYPE(ScreenLayout)
+
+namespace {
+
+// Two screens side by side; the primary one is the right one.
+ScreenLayout twoScreens()
+{
+    return {QStringLiteral("right"), QRect(200, 0, 200, 100), 1.0, QRect(0, 0, 400, 100)};
+}
+
+// Left half red, right half blue, at `scale` pixels per point.
+QImage desktopPicture(qreal scale)
+{
+    QImage image(int(400 * scale), int(100 * scale), QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.fillRect(QRectF(0, 0, 200 * scale, 100 * scale), Qt::red);
+    painter.fillRect(QRectF(200 * scale, 0, 200 * scale, 100 * scale), Qt::blue);
+    return image;
+}
+
+} // namespace
+
+class PortalScreenCaptureTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Runs a capture on a worker thread, as the manager does, while this thread plays the portal.
+    Result<QImage> captureOnWorker(PortalScreenCapture &backend, QSize pixelSize)
+    {
+        QFuture<Result<QImage>> future = QtConcurrent::run(
+            [&backend, pixelSize] { return backend.capture(CaptureDisplay{}, pixelSize); });
+        // Not QTRY_VERIFY: it returns from this function on failure. The future always
+        // finishes: the backend's own time-out is far shorter.
+        if (!QTest::qWaitFor([&future] { return future.isFinished(); }, 60000))
+            return Result<QImage>::failure(QStringLiteral("the capture never returned"));
+        return future.result();
+    }
+
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(QDBusConnection::sessionBus().isConnected(), "the test needs a session bus");
+        QVERIFY(m_dir.isValid());
+    }
+
+    void answers_data()
+    {
+        QTest::addColumn<int>("behaviour");
+        QTest::addColumn<uint>("code");
+        QTest::addColumn<QString>("file");  // "png", "text", "missing", "remote", "none"
+        QTest::addColumn<QString>("error"); // empty: a capture is expected
+
+        const int respond = int(FakeScreenshotPortal::Behaviour::Respond);
+        QTest::newRow("taken") << respond << 0u << "png"
+                               << "";
+        QTest::newRow("refused by the user") << respond << 1u << "png"
+                                             << "refused";
+        QTest::newRow("portal failed") << respond << 2u << "png"
+                                       << "could not take it";
+        QTest::newRow("no file named") << respond << 0u << "none"
+                                       << "named no file";
+        QTest::newRow("file gone") << respond << 0u << "missing"
+                                   << "does not exist";
+        QTest::newRow("not a picture") << respond << 0u << "text"
+                                       << "is not an image";
+        QTest::newRow("not a local file") << respond << 0u << "remote"
+                                          << "no local file";
+        QTest::newRow("no answer")
+            << int(FakeScreenshotPortal::Behaviour::StaySilent) << 0u << "png"
+            << "did not answer";
+        QTest::newRow("no reply") << int(FakeScreenshotPortal::Behaviour::NeverReply) << 0u << "png"
+                                  << "did not answer";
+    }
+
+    void answers()
+    {
+        QFETCH(int, behaviour);
+        QFETCH(uint, code);
+        QFETCH(QString, file);
+        QFETCH(QString, error);
+
+        const QString path =
+            m_dir.filePath(QStringLiteral("portal-%1.png").arg(QTest::currentDataTag()));
+        QVariantMap results;
+        if (file == QLatin1String("png")) {
+            QVERIFY(desktopPicture(1).save(path, "PNG"));
+            results[QStringLiteral("uri")] = QUrl::fromLocalFile(path).toString();
+        } else if (file == QLatin1String("text")) {
+            QFile text(path);
+            QVERIFY(text.open(QIODevice::WriteOnly));
+            text.write("not a picture at all");
+            text.close();
+            results[QStringLiteral("uri")] = QUrl::fromLocalFile(path).toString();
+        } else if (file == QLatin1String("missing")) {
+            results[QStringLiteral("uri")] = QUrl::fromLocalFile(path).toString();
+        } else if (file == QLatin1String("remote")) {
+            results[QStringLiteral("uri")] = QStringLiteral("https://example.org/shot.png");
+        }
+
+        FakeScreenshotPortal portal;
+        portal.behaviour = FakeScreenshotPortal::Behaviour(behaviour);
+        portal.responseCode = code;
+        portal.results = results;
+        QVERIFY(portal.start());
+
+        PortalScreenCapture backend(QDBusConnection::sessionBus(), twoScreens, 1500);
+        const auto image = captureOnWorker(backend, QSize(200, 100));
+
+        QCOMPARE(portal.calls, 1);
+        QCOMPARE(portal.lastOptions.value(QStringLiteral("interactive")), QVariant(false));
+        if (error.isEmpty()) {
+            QVERIFY2(image.ok(), qPrintable(image.error()));
+            QCOMPARE(image.value().size(), QSize(200, 100));
+            QCOMPARE(image.value().pixelColor(0, 0), QColor(Qt::blue));
+            QCOMPARE(image.value().pixelColor(199, 99), QColor(Qt::blue));
+        } else {
+            QVERIFY(!image.ok());
+            QVERIFY2(image.error().contains(error), qPrintable(image.error()));
+        }
+        // Whatever the portal wrote is never left behind once read.
+        if (code == 0 && behaviour == int(FakeScreenshotPortal::Behaviour::Respond))
+            QVERIFY(!QFile::exists(path));
+    }
+
+    void portalMissing()
+    {
+        PortalScreenCapture backend(QDBusConnection::sessionBus(), twoScreens, 5000);
+        const auto image = captureOnWorker(backend, QSize(200, 100));
+        QVERIFY(!image.ok());
+        QVERIFY(!image.error().isEmpty());
+    }
+
+    void crop_data()
+    {
+        QTest::addColumn<qreal>("pictureScale");
+        QTest::addColumn<ScreenLayout>("layout");
+        QTest::addColumn<QSize>("pixelSize");
+        QTest::addColumn<QColor>("colour");
+
+        QTest::newRow("right screen") << 1.0 << twoScreens() << QSize(200, 100) << QColor(Qt::blue);
+        QTest::newRow("left screen, picture at 2x")
+            << 2.0 << ScreenLayout{QString(), QRect(0, 0, 200, 100), 2.0, QRect(0, 0, 400, 100)}
+            << QSize(400, 200) << QColor(Qt::red);
+        QTest::newRow("picture at 2x, screen asked at 1x")
+            << 2.0 << twoScreens() << QSize(200, 100) << QColor(Qt::blue);
+        QTest::newRow("one screen: the whole picture")
+            << 1.0 << ScreenLayout{QString(), QRect(0, 0, 400, 100), 1.0, QRect(0, 0, 400, 100)}
+            << QSize(400, 100) << QColor(Qt::red);
+        QTest::newRow("screens left of the origin")
+            << 1.0 << ScreenLayout{QString(), QRect(0, 0, 200, 100), 1.0, QRect(-200, 0, 400, 100)}
+            << QSize(200, 100) << QColor(Qt::blue);
+    }
+
+    void crop()
+    {
+        QFETCH(qreal, pictureScale);
+        QFETCH(ScreenLayout, layout);
+        QFETCH(QSize, pixelSize);
+        QFETCH(QColor, colour);
+
+        const auto image =
+            PortalScreenCapture::cropToPrimary(desktopPicture(pictureScale), layout, pixelSize);
+        QVERIFY2(image.ok(), qPrintable(image.error()));
+        QCOMPARE(image.value().size(), pixelSize);
+        QCOMPARE(image.value().format(), QImage::Format_RGB32);
+        QCOMPARE(image.value().pixelColor(0, 0), colour);
+        QCOMPARE(image.value().pixelColor(pixelSize.width() / 4, pixelSize.height() - 1), colour);
+    }
+
+    void cropOutsideThePicture()
+    {
+        const ScreenLayout layout{QString(), QRect(500, 0, 200, 100), 1.0, QRect(0, 0, 400, 100)};
+        const auto image =
+            PortalScreenCapture::cropToPrimary(desktopPicture(1), layout, QSize(200, 100));
+        QVERIFY(!image.ok());
+    }
+};
+
+QTEST_MAIN(PortalScreenCaptureTest)
+#include "PortalScreenCaptureTest.moc"
