@@ -16,9 +16,9 @@ QVariant CaptureListModel::data(const QModelIndex &index, int role) const
     case CaptureIdRole:
         return QVariant::fromValue(row.id);
     case PointSizeRole:
-        return QSizeF(row.image.deviceIndependentSize());
+        return row.pointSize;
     case PixelSizeRole:
-        return row.image.size();
+        return row.pixelSize;
     case ThumbnailRole:
         return row.thumbnail;
     case RevisionRole:
@@ -51,11 +51,6 @@ quint64 CaptureListModel::idAt(int row) const
     return row >= 0 && row < count() ? m_rows.at(row).id : 0;
 }
 
-QImage CaptureListModel::imageAt(int row) const
-{
-    return row >= 0 && row < count() ? m_rows.at(row).image : QImage();
-}
-
 int CaptureListModel::revisionAt(int row) const
 {
     return row >= 0 && row < count() ? m_rows.at(row).revision : -1;
@@ -64,7 +59,7 @@ int CaptureListModel::revisionAt(int row) const
 void CaptureListModel::prepend(quint64 captureId, const QImage &image)
 {
     beginInsertRows(QModelIndex(), 0, 0);
-    m_rows.prepend(Row{captureId, image, QImage(), 0});
+    m_rows.prepend(Row{captureId, image.size(), image.deviceIndependentSize(), QImage(), 0});
     endInsertRows();
     Q_EMIT countChanged();
 }
@@ -74,7 +69,8 @@ void CaptureListModel::replace(int row, const QImage &image)
     if (row < 0 || row >= count())
         return;
     Row &r = m_rows[row];
-    r.image = image;
+    r.pixelSize = image.size();
+    r.pointSize = image.deviceIndependentSize();
     ++r.revision;
     const QModelIndex changed = index(row);
     Q_EMIT dataChanged(changed, changed, {PointSizeRole, PixelSizeRole, RevisionRole});

@@ -7,7 +7,8 @@
 
 /**
  * The captures of the run as a list model, newest first. Each row keeps a stable id, so
- * an editor can follow its capture while newer ones push it down the list.
+ * an editor can follow its capture while newer ones push it down the list, its sizes and its
+ * thumbnail; the full pixels live in the CaptureStore.
  * Owned by ScreenshotManager, which alone changes it; the stack panel binds to it.
  */
 class CaptureListModel : public QAbstractListModel
@@ -35,11 +36,11 @@ public:
     int count() const { return int(m_rows.size()); }
     int indexOf(quint64 captureId) const;
     quint64 idAt(int row) const;
-    QImage imageAt(int row) const;
     int revisionAt(int row) const;
 
+    /// A row for `image`, of which only the sizes are kept.
     void prepend(quint64 captureId, const QImage &image);
-    /// Puts a new image in place of the row's; the old thumbnail stays until setThumbnail.
+    /// Takes the sizes of a new image for the row; the old thumbnail stays until setThumbnail.
     void replace(int row, const QImage &image);
     /// Sets the thumbnail made for the row's `revision`; a stale one is dropped.
     void setThumbnail(quint64 captureId, int revision, const QImage &thumbnail);
@@ -51,7 +52,8 @@ private:
     struct Row
     {
         quint64 id = 0;
-        QImage image;
+        QSize pixelSize;
+        QSizeF pointSize;
         QImage thumbnail;
         int revision = 0;
     };

@@ -18,7 +18,8 @@ std::unique_ptr<DragOutData> DragOut::prepare(int index) const
 {
     if (index < 0 || index >= m_manager->count())
         return nullptr;
-    return std::make_unique<DragOutData>(m_manager->imageAt(index), m_files, m_pool);
+    return std::make_unique<DragOutData>(m_manager->store()->source(m_manager->captureIdAt(index)),
+                                         m_files, m_pool);
 }
 
 QDrag *DragOut::makeDrag(int index)

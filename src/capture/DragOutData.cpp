@@ -51,7 +51,7 @@ struct DragOutData::Work
     }
 };
 
-DragOutData::DragOutData(const QImage &image, std::shared_ptr<const TemporaryFiles> files,
+DragOutData::DragOutData(Pixels pixels, std::shared_ptr<const TemporaryFiles> files,
                          QThreadPool *pool)
     : m_work(std::make_shared<Work>()), m_pool(pool)
 {
@@ -59,10 +59,15 @@ DragOutData::DragOutData(const QImage &image, std::shared_ptr<const TemporaryFil
     m_work->fileName = newFileName();
 
     // Encoding starts now, so the PNG is usually ready by the time the pointer reaches a
-    // receiver; the UI thread only hands over a shared copy of the image.
-    m_pool->start([work = m_work, image] {
-        Result<QByteArray> encoded = PngEncoder::encode(image);
-        if (!encoded.ok())
+    // receiver; the UI thread only hands over a shared copy of the image or of its
+    // compressed pixels.
+    m_pool->start([work = m_work, pixels = std::move(pixels)] {
+        const Result<QImage> image = pixels();
+        Result<QByteArray> encoded = image.ok() ? PngEncoder::encode(image.value())
+                                                : Result<QByteArray>::failure(image.error());
+        if (!image.ok())
+            logFailure(image.error());
+        else if (!encoded.ok())
             logFailure(QStringLiteral("cannot encode the capture as PNG: ") + encoded.error());
         bool write = false;
         {
@@ -78,6 +83,11 @@ DragOutData::DragOutData(const QImage &image, std::shared_ptr<const TemporaryFil
             Work::writeFile(work, work->png->value());
     });
 }
+
+DragOutData::DragOutData(const QImage &image, std::shared_ptr<const TemporaryFiles> files,
+                         QThreadPool *pool)
+    : DragOutData([image] { return Result<QImage>(image); }, std::move(files), pool)
+{}
 
 DragOutData::~DragOutData() = default;
 

@@ -3,6 +3,9 @@
 #include <QImage>
 #include <QMimeData>
 
+#include "platform/Result.h"
+
+#include <functional>
 #include <memory>
 
 class QThreadPool;
@@ -11,7 +14,8 @@ class TemporaryFiles;
 /**
  * What a capture dragged out of the stack offers a receiver: the capture as a PNG file
  * (`text/uri-list`) and the same PNG bytes (`image/png`). The PNG is encoded in the
- * background from the moment the drag starts; the file "Screenshot-<UUID>.png" is written
+ * background from the moment the drag starts, from the full pixels the capture store gives
+ * there (decoding them if need be); the file "Screenshot-<UUID>.png" is written
  * only when a receiver first asks for it, and every later request gets the same path. A
  * receiver asks on the UI thread and is answered there, so a request waits for the work
  * still running. On failure it gets nothing and one line is logged. Made by DragOut.
@@ -21,6 +25,11 @@ class DragOutData final : public QMimeData
     Q_OBJECT
 
 public:
+    /// Gives the capture's pixels; called once, on `pool`.
+    using Pixels = std::function<Result<QImage>()>;
+
+    DragOutData(Pixels pixels, std::shared_ptr<const TemporaryFiles> files, QThreadPool *pool);
+    /// The same for pixels at hand.
     DragOutData(const QImage &image, std::shared_ptr<const TemporaryFiles> files,
                 QThreadPool *pool);
     ~DragOutData() override;

@@ -10,8 +10,10 @@
 #include <cmath>
 
 ScreenshotManager::ScreenshotManager(std::unique_ptr<ScreenCapture> capture,
-                                     ScreenScale screenScale, QObject *parent)
-    : QObject(parent), m_capture(std::move(capture)), m_screenScale(std::move(screenScale))
+                                     ScreenScale screenScale, QObject *parent,
+                                     std::shared_ptr<const PixelCodec> codec)
+    : QObject(parent), m_capture(std::move(capture)), m_screenScale(std::move(screenScale)),
+      m_store(std::move(codec))
 {
     m_worker.setMaxThreadCount(1);
     m_worker.setExpiryTimeout(-1);
@@ -95,6 +97,7 @@ void ScreenshotManager::takeScreenshot()
 
 void ScreenshotManager::insertCapture(quint64 captureId, const QImage &image)
 {
+    m_store.insert(captureId, image);
     m_screenshots.prepend(captureId, image);
     setVisible(true);
     makeThumbnail(captureId, 0, image);
@@ -111,6 +114,9 @@ void ScreenshotManager::makeThumbnail(quint64 captureId, int revision, const QIm
             this,
             [this, captureId, revision, thumbnail] {
                 m_screenshots.setThumbnail(captureId, revision, thumbnail);
+                // Only now, so the stack shows the capture before its pixels are compressed.
+                if (m_screenshots.revisionAt(m_screenshots.indexOf(captureId)) == revision)
+                    m_store.compress(captureId);
             },
             Qt::QueuedConnection);
     });
@@ -133,6 +139,7 @@ void ScreenshotManager::replace(int index, const QImage &image)
 {
     if (index < 0 || index >= count())
         return;
+    m_store.insert(m_screenshots.idAt(index), image);
     m_screenshots.replace(index, image);
     makeThumbnail(m_screenshots.idAt(index), m_screenshots.revisionAt(index), image);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureListModel.h"
+#include "CaptureStore.h"
 
 #include <QObject>
 #include <QThreadPool>
@@ -10,12 +11,14 @@
 #include <memory>
 #include <optional>
 
+class PixelCodec;
 class ScreenCapture;
 
 /**
  * Holds the captures of the run, newest first, and whether the stack is shown; takes new
- * captures through the screen-capture service. One instance, owned by AppDelegate; the
- * stack panel and the editor bind to it.
+ * captures through the screen-capture service. Their pixels are kept in a CaptureStore,
+ * compressed once the thumbnail is made. One instance, owned by AppDelegate; the stack panel
+ * and the editor bind to it.
  */
 class ScreenshotManager : public QObject
 {
@@ -32,9 +35,11 @@ public:
 
     static constexpr int ThumbnailWidth = 230; // points
 
+    /// `codec` null means the store's own.
     explicit ScreenshotManager(std::unique_ptr<ScreenCapture> capture,
                                ScreenScale screenScale = primaryScreenScale,
-                               QObject *parent = nullptr);
+                               QObject *parent = nullptr,
+                               std::shared_ptr<const PixelCodec> codec = nullptr);
     ~ScreenshotManager() override;
 
     static std::optional<qreal> primaryScreenScale();
@@ -43,10 +48,13 @@ public:
     static int captureScale(std::optional<qreal> screenScale);
 
     CaptureListModel *screenshots() { return &m_screenshots; }
+    /// The captures' full pixels, by capture id.
+    CaptureStore *store() { return &m_store; }
     bool isVisible() const { return m_isVisible; }
     int count() const { return m_screenshots.count(); }
 
-    QImage imageAt(int index) const { return m_screenshots.imageAt(index); }
+    /// The full pixels, decoded on this thread if need be: the UI asks the store instead.
+    QImage imageAt(int index) { return m_store.image(captureIdAt(index)); }
     quint64 captureIdAt(int index) const { return m_screenshots.idAt(index); }
     int indexOfCapture(quint64 captureId) const { return m_screenshots.indexOf(captureId); }
 
@@ -77,6 +85,7 @@ private:
     std::unique_ptr<ScreenCapture> m_capture;
     ScreenScale m_screenScale;
     CaptureListModel m_screenshots;
+    CaptureStore m_store;
     bool m_isVisible = true;
     quint64 m_nextCaptureId = 1;
     // One thread: captures share the backend's connection and reach the list in the order

@@ -3,12 +3,14 @@
 #include "capture/ScreenshotManager.h"
 
 EditorSession::EditorSession(ScreenshotManager *manager, int index, QObject *parent)
-    : QObject(parent), m_manager(manager), m_captureId(manager->captureIdAt(index)),
-      m_image(manager->imageAt(index))
+    : QObject(parent), m_manager(manager), m_captureId(manager->captureIdAt(index))
 {
     CaptureListModel *list = m_manager->screenshots();
     connect(list, &QAbstractItemModel::rowsInserted, this, &EditorSession::captureIndexChanged);
     connect(list, &QAbstractItemModel::dataChanged, this, &EditorSession::refresh);
+    if (m_captureId)
+        m_manager->store()->keepDecoded(m_captureId, this);
+    refresh();
 }
 
 int EditorSession::captureIndex() const
@@ -29,9 +31,20 @@ void EditorSession::close()
 
 void EditorSession::refresh()
 {
-    const QImage current = m_manager->imageAt(captureIndex());
-    if (current.cacheKey() == m_image.cacheKey())
+    // Only new pixels for this capture matter; thumbnails and other rows change too.
+    const int revision = m_manager->screenshots()->revisionAt(captureIndex());
+    if (revision < 0 || revision == m_revision)
         return;
-    m_image = current;
-    Q_EMIT imageChanged();
+    m_revision = revision;
+    // At once when the pixels are at hand, else once decoded off the UI thread.
+    m_manager->store()->load(m_captureId, this, [this, revision](const Result<QImage> &image) {
+        if (revision != m_revision)
+            return; // newer pixels are on their way
+        if (!image.ok()) {
+            close(); // the store has said why
+            return;
+        }
+        m_image = image.value();
+        Q_EMIT imageChanged();
+    });
 }

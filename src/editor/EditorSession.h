@@ -11,7 +11,9 @@ class ScreenshotManager;
 /**
  * What an open editor window works on: its capture, held by the capture's id so newer
  * captures pushing it down the stack never swap the picture under the editor, and the way
- * to close its own window. Made by AppDelegate for each editor window.
+ * to close its own window. A compressed capture's pixels arrive a moment after the window
+ * opens (`imageChanged`); one that cannot be decoded closes the window again. Made by
+ * AppDelegate for each editor window.
  */
 class EditorSession : public QObject
 {
@@ -47,6 +49,7 @@ private:
 
     ScreenshotManager *m_manager;
     quint64 m_captureId;
+    int m_revision = -1; // of the capture's pixels asked for last
     QImage m_image;
     std::function<void()> m_onClose;
 };

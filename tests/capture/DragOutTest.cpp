@@ -1,6 +1,7 @@
 #include "capture/DragOut.h"
 #include "capture/DragOutData.h"
 #include "capture/ScreenshotManager.h"
+#include "fakes/FakePixelCodec.h"
 #include "fakes/FakeScreenCapture.h"
 #include "fakes/StdoutCapture.h"
 #include "platform/TemporaryFiles.h"
@@ -20,8 +21,10 @@ namespace {
 
 struct Fixture
 {
-    Fixture()
-        : manager(std::make_unique<FakeScreenCapture>(), [] { return std::optional<qreal>(1.0); }),
+    explicit Fixture(std::shared_ptr<const PixelCodec> codec = nullptr)
+        : manager(
+              std::make_unique<FakeScreenCapture>(), [] { return std::optional<qreal>(1.0); },
+              nullptr, std::move(codec)),
           files(std::make_shared<TemporaryFiles>(base.path())), dragOut(&manager, files, &pool)
     {}
 
@@ -235,6 +238,46 @@ private Q_SLOTS:
         QVERIFY2(lines.first().startsWith(QStringLiteral("Drag-out failed: cannot encode")),
                  qPrintable(lines.first()));
         QVERIFY(!QFileInfo::exists(files->directoryPath()));
+    }
+
+    void aCompressedCaptureIsDraggedOutWhole_data()
+    {
+        QTest::addColumn<bool>("decodable");
+        QTest::newRow("decodes") << true;
+        QTest::newRow("cannot be decoded") << false;
+    }
+
+    void aCompressedCaptureIsDraggedOutWhole()
+    {
+        QFETCH(bool, decodable);
+        auto codec = std::make_shared<FakePixelCodec>();
+        Fixture f(codec);
+        QVERIFY(f.take(2));
+        const quint64 id = f.manager.captureIdAt(1);
+        QVERIFY(QTest::qWaitFor([&] { return f.manager.store()->isCompressed(id); }, 10000));
+        QVERIFY(f.manager.store()->readyImage(id).isNull());
+        const QImage capture = FakeScreenCapture::pattern(QSize(1512, 982), 1);
+        if (!decodable)
+            codec->failDecompress(QStringLiteral("zstd: Restored data doesn't match checksum"));
+        StdoutCapture out;
+
+        const std::unique_ptr<DragOutData> data = f.dragOut.prepare(1);
+        const QList<QUrl> urls = data->urls();
+        f.pool.waitForDone();
+
+        const QStringList lines = out.takeLines();
+        if (decodable) {
+            QCOMPARE(urls.size(), 1);
+            QCOMPARE(
+                QImage(urls.first().toLocalFile(), "png").convertToFormat(QImage::Format_RGB32),
+                capture);
+            QVERIFY(lines.isEmpty());
+        } else {
+            QVERIFY(urls.isEmpty());
+            QVERIFY(f.filesInFolder().isEmpty());
+            QCOMPARE(lines, QStringList{"Drag-out failed: cannot decode the capture: "
+                                        "zstd: Restored data doesn't match checksum"});
+        }
     }
 
     void laterDragsStillWorkAfterAFailure()

@@ -1,5 +1,6 @@
 #include "capture/ScreenshotManager.h"
 #include "editor/EditorSession.h"
+#include "fakes/FakePixelCodec.h"
 #include "fakes/FakeScreenCapture.h"
 #include "fakes/StdoutCapture.h"
 
@@ -10,9 +11,11 @@ namespace {
 
 struct Fixture
 {
-    explicit Fixture(std::optional<qreal> scale = 1.0)
-        : capture(new FakeScreenCapture),
-          manager(std::unique_ptr<ScreenCapture>(capture), [scale] { return scale; })
+    explicit Fixture(std::optional<qreal> scale = 1.0,
+                     std::shared_ptr<const PixelCodec> codec = nullptr)
+        : capture(new FakeScreenCapture), manager(
+                                              std::unique_ptr<ScreenCapture>(capture),
+                                              [scale] { return scale; }, nullptr, std::move(codec))
     {}
 
     /// Takes one capture and waits until its request has ended, either way.
@@ -22,6 +25,11 @@ struct Fixture
         QSignalSpy failed(&manager, &ScreenshotManager::captureFailed);
         manager.takeScreenshot();
         return QTest::qWaitFor([&] { return finished.size() + failed.size() > 0; }, 10000);
+    }
+
+    bool waitCompressed(quint64 id)
+    {
+        return QTest::qWaitFor([&] { return manager.store()->isCompressed(id); }, 10000);
     }
 
     FakeScreenCapture *capture; // owned by the manager
@@ -131,6 +139,7 @@ private Q_SLOTS:
         QVERIFY(f.take());
         QVERIFY(f.take());
         EditorSession session(&f.manager, 1);
+        QVERIFY(QTest::qWaitFor([&] { return !session.image().isNull(); }, 10000));
         const QImage shown = session.image();
         const quint64 id = f.manager.captureIdAt(1);
 
@@ -146,6 +155,95 @@ private Q_SLOTS:
         QCOMPARE(f.manager.imageAt(2), edited);
         QVERIFY(f.manager.imageAt(1) != edited);
         QCOMPARE(f.manager.count(), 3);
+    }
+
+    void editorSeesTheCapturedPixelsCompressedOrNot_data()
+    {
+        QTest::addColumn<bool>("compressedFirst");
+        QTest::newRow("opened before compression finished") << false;
+        QTest::newRow("opened on a compressed capture") << true;
+    }
+
+    void editorSeesTheCapturedPixelsCompressedOrNot()
+    {
+        QFETCH(bool, compressedFirst);
+        auto codec = std::make_shared<FakePixelCodec>();
+        Fixture f(2.0, codec); // 1512 x 982 pixels, 756 x 491 points
+        if (!compressedFirst)
+            codec->closeCompressGate();
+        QVERIFY(f.take());
+        const quint64 id = f.manager.captureIdAt(0);
+        if (compressedFirst) {
+            QVERIFY(f.waitCompressed(id));
+            codec->closeDecompressGate();
+        } else {
+            QVERIFY(QTest::qWaitFor([&] { return codec->waiting() == 1; }, 10000));
+        }
+
+        EditorSession session(&f.manager, 0);
+        QSignalSpy imageChanged(&session, &EditorSession::imageChanged);
+        QCOMPARE(session.image().isNull(), compressedFirst);
+        codec->openGates();
+        if (compressedFirst)
+            QVERIFY(imageChanged.wait(10000));
+        else
+            QVERIFY(f.waitCompressed(id));
+
+        QCOMPARE(imageChanged.size(), compressedFirst ? 1 : 0);
+        QImage captured = FakeScreenCapture::pattern(QSize(1512, 982), 1);
+        captured.setDevicePixelRatio(2.0);
+        QCOMPARE(session.image(), captured); // pixels and ratio
+        QCOMPARE(session.image().format(), captured.format());
+        // While the editor is open its capture stays decoded, ready for a drag-out.
+        QCOMPARE(f.manager.store()->readyImage(id), captured);
+    }
+
+    void editorOnAnUndecodableCaptureClosesAfterOneLine()
+    {
+        auto codec = std::make_shared<FakePixelCodec>();
+        Fixture f(1.0, codec);
+        QVERIFY(f.take());
+        QVERIFY(f.waitCompressed(f.manager.captureIdAt(0)));
+        codec->failDecompress(QStringLiteral("zstd: Corrupted block detected"));
+        StdoutCapture log;
+        int closes = 0;
+
+        EditorSession session(&f.manager, 0);
+        session.setOnClose([&] { ++closes; });
+
+        QVERIFY(QTest::qWaitFor([&] { return closes > 0; }, 10000));
+        QCOMPARE(closes, 1);
+        QVERIFY(session.image().isNull());
+        QCOMPARE(log.takeLines(),
+                 QStringList{"Capture 1 cannot be decoded: zstd: Corrupted block detected"});
+        codec->failDecompress(QString());
+        QVERIFY(f.take());
+        QCOMPARE(f.manager.count(), 2);
+    }
+
+    void savedEditsAreKeptCompressedLikeCaptures()
+    {
+        Fixture f;
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(f.take());
+        for (int k = 0; k < 3; ++k)
+            QVERIFY(f.waitCompressed(f.manager.captureIdAt(k)));
+        QImage edited = FakeScreenCapture::pattern(QSize(1600, 1000), 9);
+        edited.setDevicePixelRatio(1.0);
+        EditorSession session(&f.manager, 1);
+        const quint64 id = f.manager.captureIdAt(1);
+
+        QVERIFY(session.saveImage(edited));
+        QCOMPARE(f.manager.store()->usage().rawCount, 1);
+        QVERIFY(f.waitCompressed(id));
+
+        const CaptureStore::Usage usage = f.manager.store()->usage();
+        QCOMPARE(usage.rawCount, 0);
+        QCOMPARE(usage.compressedCount, 3);
+        QVERIFY(usage.compressedBytes < edited.sizeInBytes() / 10);
+        QCOMPARE(f.manager.imageAt(1), edited);
+        QCOMPARE(f.manager.screenshots()->index(1).data(CaptureListModel::PixelSizeRole).toSize(),
+                 QSize(1600, 1000));
     }
 
     void failuresLogOneLineAndChangeNothing_data()

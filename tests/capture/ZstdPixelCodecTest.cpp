@@ -1,0 +1,215 @@
+#include "capture/ZstdPixelCodec.h"
+
+#include <QColorSpace>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <cstring>
+
+namespace {
+
+/// Noise over every byte of every row; XRGB32 keeps its padding bytes 0xff, as captures do.
+QImage noise(QSize size, QImage::Format format, quint32 seed)
+{
+    QImage image(size, format);
+    QRandomGenerator random(seed);
+    const qsizetype lineBytes = (qsizetype(size.width()) * image.depth() + 7) / 8;
+    for (int y = 0; y < size.height(); ++y) {
+        uchar *line = image.scanLine(y);
+        for (qsizetype i = 0; i < lineBytes; ++i)
+            line[i] = uchar(random.bounded(256));
+        if (format == QImage::Format_RGB32) {
+            for (int x = 0; x < size.width(); ++x)
+                reinterpret_cast<QRgb *>(line)[x] |= 0xff000000u;
+        }
+    }
+    return image;
+}
+
+/// What a screen looks like: flat areas, edges and text; every padding byte 0xff.
+QImage desktop(QSize size, quint32 seed)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(0x3b, 0x6e, 0xa5));
+    QPainter painter(&image);
+    QRandomGenerator random(seed);
+    for (int i = 0; i < 12; ++i) {
+        const QRect window(random.bounded(size.width()), random.bounded(size.height()),
+                           size.width() / 3, size.height() / 3);
+        painter.fillRect(window, QColor::fromRgb(random.generate() | 0xff000000u));
+        painter.setPen(Qt::black);
+        painter.drawText(window.adjusted(10, 10, -10, -10), QStringLiteral("Window %1").arg(i));
+    }
+    return image;
+}
+
+QImage withRatio(QImage image, qreal ratio)
+{
+    image.setDevicePixelRatio(ratio);
+    return image;
+}
+
+QImage indexed(QSize size)
+{
+    QImage image = noise(size, QImage::Format_Indexed8, 5);
+    QList<QRgb> table;
+    for (int i = 0; i < 256; ++i)
+        table.append(qRgba(i, 255 - i, i / 2, 255));
+    image.setColorTable(table);
+    return image;
+}
+
+QImage inColourSpace(QImage image, const QColorSpace &space)
+{
+    image.setColorSpace(space);
+    return image;
+}
+
+QImage xrgbWithStrayPadding(QSize size)
+{
+    // Not a valid XRGB32 picture, but bytes a broken source could hand over: they must come
+    // back as they were.
+    QImage image = noise(size, QImage::Format_RGB32, 9);
+    reinterpret_cast<QRgb *>(image.scanLine(size.height() - 1))[size.width() - 1] = 0x12345678u;
+    return image;
+}
+
+} // namespace
+
+class ZstdPixelCodecTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void roundTripIsBitExact_data()
+    {
+        QTest::addColumn<QImage>("image");
+
+        QTest::newRow("xrgb odd width") << noise(QSize(1021, 333), QImage::Format_RGB32, 1);
+        QTest::newRow("xrgb desktop") << desktop(QSize(1513, 983), 2);
+        QTest::newRow("one pixel tall") << noise(QSize(997, 1), QImage::Format_RGB32, 3);
+        QTest::newRow("one pixel wide") << noise(QSize(1, 513), QImage::Format_RGB32, 4);
+        QTest::newRow("one pixel") << noise(QSize(1, 1), QImage::Format_RGB32, 5);
+        QTest::newRow("8K x 1") << noise(QSize(7680, 1), QImage::Format_RGB32, 6);
+        QTest::newRow("1 x 8K") << noise(QSize(1, 7680), QImage::Format_RGB32, 7);
+        QTest::newRow("device pixel ratio 2") << withRatio(desktop(QSize(3024, 1964), 8), 2.0);
+        QTest::newRow("device pixel ratio 1.25")
+            << withRatio(noise(QSize(301, 7), QImage::Format_RGB32, 8), 1.25);
+        QTest::newRow("alpha premultiplied")
+            << noise(QSize(333, 77), QImage::Format_ARGB32_Premultiplied, 10)
+                   .convertToFormat(QImage::Format_ARGB32)
+                   .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QTest::newRow("alpha straight") << noise(QSize(331, 75), QImage::Format_ARGB32, 11);
+        QTest::newRow("xrgb with stray padding") << xrgbWithStrayPadding(QSize(129, 65));
+        QTest::newRow("rgb888 odd width") << noise(QSize(257, 31), QImage::Format_RGB888, 12);
+        QTest::newRow("rgba64") << noise(QSize(63, 17), QImage::Format_RGBA64, 13);
+        QTest::newRow("indexed with colour table") << indexed(QSize(101, 19));
+        QTest::newRow("mono odd width") << noise(QSize(77, 13), QImage::Format_Mono, 14);
+        QTest::newRow("display p3")
+            << inColourSpace(desktop(QSize(200, 100), 15), QColorSpace::DisplayP3);
+    }
+
+    void roundTripIsBitExact()
+    {
+        QFETCH(QImage, image);
+        ZstdPixelCodec codec;
+
+        const Result<QByteArray> packed = codec.compress(image);
+        QVERIFY2(packed.ok(), qPrintable(packed.error()));
+        const Result<QImage> back = codec.decompress(packed.value());
+
+        QVERIFY2(back.ok(), qPrintable(back.error()));
+        const QImage &decoded = back.value();
+        QCOMPARE(decoded.format(), image.format());
+        QCOMPARE(decoded.size(), image.size());
+        QCOMPARE(decoded.devicePixelRatio(), image.devicePixelRatio());
+        QCOMPARE(decoded.colorTable(), image.colorTable());
+        QCOMPARE(decoded.colorSpace(), image.colorSpace());
+        const size_t lineBytes = (size_t(image.width()) * size_t(image.depth()) + 7) / 8;
+        for (int y = 0; y < image.height(); ++y)
+            QVERIFY2(std::memcmp(decoded.constScanLine(y), image.constScanLine(y), lineBytes) == 0,
+                     qPrintable(QStringLiteral("row %1 differs").arg(y)));
+    }
+
+    void sizeOfTheCompressedCopy_data()
+    {
+        QTest::addColumn<QImage>("image");
+        QTest::addColumn<double>("atMost"); // of the raw size
+
+        // Noise cannot shrink, but the padding byte is not stored.
+        QTest::newRow("xrgb noise drops the padding")
+            << noise(QSize(640, 480), QImage::Format_RGB32, 20) << 0.76;
+        QTest::newRow("desktop shrinks a lot") << desktop(QSize(1920, 1080), 21) << 0.05;
+    }
+
+    void sizeOfTheCompressedCopy()
+    {
+        QFETCH(QImage, image);
+        QFETCH(double, atMost);
+        ZstdPixelCodec codec;
+
+        const Result<QByteArray> packed = codec.compress(image);
+
+        QVERIFY(packed.ok());
+        const double ratio = double(packed.value().size()) / double(image.sizeInBytes());
+        QVERIFY2(ratio <= atMost, qPrintable(QString::number(ratio)));
+    }
+
+    void damagedCopyFailsWithAReason_data()
+    {
+        QTest::addColumn<QString>("damage");
+
+        QTest::newRow("empty") << "empty";
+        QTest::newRow("magic") << "magic";
+        QTest::newRow("width") << "width";
+        QTest::newRow("cut after the header") << "header only";
+        QTest::newRow("cut in the middle") << "half";
+        QTest::newRow("last byte missing") << "last byte";
+        QTest::newRow("one pixel byte flipped") << "flip";
+        QTest::newRow("bytes appended") << "append";
+    }
+
+    void damagedCopyFailsWithAReason()
+    {
+        QFETCH(QString, damage);
+        ZstdPixelCodec codec;
+        const QImage image = desktop(QSize(800, 600), 30);
+        QByteArray packed = codec.compress(image).value();
+        // The zstd frame starts with its magic number, right after the header.
+        const qsizetype headerSize = packed.indexOf(QByteArray::fromHex("28b52ffd"));
+        QVERIFY(headerSize > 0);
+
+        if (damage == "empty")
+            packed.clear();
+        else if (damage == "magic")
+            packed[0] = char(packed[0] ^ 0x40);
+        else if (damage == "width") // the width follows magic, layout and format
+            packed[12] = char(packed[12] + 1);
+        else if (damage == "header only")
+            packed.truncate(headerSize);
+        else if (damage == "half")
+            packed.truncate(headerSize + (packed.size() - headerSize) / 2);
+        else if (damage == "last byte")
+            packed.chop(1);
+        else if (damage == "flip")
+            packed[headerSize + (packed.size() - headerSize) / 2] ^= 0x10;
+        else if (damage == "append")
+            packed.append("more");
+
+        const Result<QImage> back = codec.decompress(packed);
+
+        QVERIFY(!back.ok());
+        QVERIFY(!back.error().isEmpty());
+    }
+
+    void emptyImageIsRefused()
+    {
+        ZstdPixelCodec codec;
+
+        QVERIFY(!codec.compress(QImage()).ok());
+    }
+};
+
+QTEST_MAIN(ZstdPixelCodecTest)
+#include "ZstdPixelCodecTest.moc"
