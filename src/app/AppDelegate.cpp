@@ -7,6 +7,7 @@
 #include "capture/PanelShape.h"
 #include "editor/EditorSession.h"
 #include "platform/DesktopWindowing.h"
+#include "platform/DisplaySession.h"
 #include "platform/GlobalKeys.h"
 #include "platform/Log.h"
 #include "platform/Permissions.h"
@@ -108,8 +109,13 @@ void AppDelegate::setupOverlayWindow()
                   {QStringLiteral("shape"), QVariant::fromValue(m_panelShape.get())}});
     m_overlayWindow.reset(panel);
     panel->setTitle(QStringLiteral("Orrinvale Stack"));
-    panel->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                    Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint);
+    Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                            Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint;
+    // Through XWayland, tiling compositors would move the panel (sway centres a floating
+    // tool window); unmanaged, it stays at its place, above the others, on every workspace.
+    if (currentDisplaySession() == DisplaySession::Wayland)
+        flags |= Qt::X11BypassWindowManagerHint;
+    panel->setFlags(flags);
     panel->setColor(Qt::transparent);
     panel->setGeometry(overlayGeometry(screen->geometry()));
     panel->create();

@@ -1,0 +1,66 @@
+"""End to end on a real Wayland session (headless sway, see wayland.py): the program starts
+with its windows on XWayland, captures through the desktop's screenshot portal without a
+prompt, leaves no file of the portal's behind, and shows the stack at its place on every
+workspace."""
+
+import os
+import unittest
+from pathlib import Path
+
+from desktop import SANITIZER_MARKERS, TIME_SCALE, colour_close, wait_until
+from wayland import WaylandSession
+
+BLUE = (0x33, 0x66, 0xCC)
+RED = (0xCC, 0x33, 0x33)
+WIDTH, HEIGHT = 1920, 1080
+# The first thumbnail's centre: the 250-wide panel ends 20 in from the right edge, the
+# 230-wide thumbnail sits in its middle, 40 below the top.
+THUMBNAIL_CENTRE = (WIDTH - 20 - 125, 40 + (230 * HEIGHT // WIDTH) // 2)
+PORTAL_FILE = Path("/tmp/out.png")  # where the wlr backend has grim write
+
+
+class WaylandSessionTest(unittest.TestCase):
+    def setUp(self):
+        # A stale file of another user's would keep the portal from writing its own.
+        PORTAL_FILE.unlink(missing_ok=True)
+        self.session = WaylandSession(os.environ["ORRINVALE_BINARY"], WIDTH, HEIGHT,
+                                      background="#3366cc")
+        self.addCleanup(self.session.close)
+        self.session.start()
+
+    def pixel(self, x, y):
+        return self.session.screenshot().pixel(x, y)
+
+    def test_capture_through_the_portal_onto_a_stack_on_every_workspace(self):
+        session = self.session
+        app = session.start_app()
+        self.assertEqual(session.get_property("CaptureCount"), 0)
+
+        session.call("TakeScreenshot")
+        # The portal's first activation can be slow.
+        wait_until(lambda: session.get_property("CaptureCount") == 1, 90,
+                   "the capture through the portal")
+        self.assertFalse(PORTAL_FILE.exists(), "the portal's file was left behind")
+
+        # Repaint the desktop red: the thumbnail keeps the blue it captured.
+        session.swaymsg("output", "HEADLESS-1", "bg", "#cc3333", "solid_color")
+        wait_until(lambda: colour_close(self.pixel(10, 10), RED), 30, "the red desktop")
+        wait_until(lambda: colour_close(self.pixel(*THUMBNAIL_CENTRE), BLUE), 30,
+                   "the blue thumbnail at the right edge")
+        # Left of the panel the desktop shows through.
+        self.assertTrue(colour_close(self.pixel(WIDTH - 300, THUMBNAIL_CENTRE[1]), RED))
+
+        session.swaymsg("workspace", "2")
+        wait_until(lambda: colour_close(self.pixel(*THUMBNAIL_CENTRE), BLUE), 30,
+                   "the thumbnail on the second workspace")
+
+        session.call("Quit")
+        self.assertEqual(app.wait(60 * TIME_SCALE), 0)
+        log = session.log("orrinvale").read_text(errors="replace")
+        for marker in SANITIZER_MARKERS + ("QML error",):
+            self.assertNotIn(marker, log)
+        self.assertNotIn("Failed to capture screen", log)
+
+
+if __name__ == "__main__":
+    unittest.main()
