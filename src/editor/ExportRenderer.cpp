@@ -1,0 +1,276 @@
+#include "ExportRenderer.h"
+
+#include "ContrastingTextColor.h"
+#include "FontLookup.h"
+#include "ShapePaths.h"
+#include "SystemColors.h"
+
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPainter>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr Qt::Alignment textFlags = Qt::AlignLeft | Qt::AlignTop;
+
+/** The running canvas bounds of the bounds pass, in image points. */
+struct Bounds
+{
+    double minX = 0;
+    double minY = 0;
+    double maxX = 0;
+    double maxY = 0;
+    bool allFinite = true;
+
+    void add(double left, double top, double right, double bottom)
+    {
+        if (!std::isfinite(left) || !std::isfinite(top) || !std::isfinite(right) ||
+            !std::isfinite(bottom)) {
+            allFinite = false;
+            return;
+        }
+        minX = std::min(minX, left);
+        minY = std::min(minY, top);
+        maxX = std::max(maxX, right);
+        maxY = std::max(maxY, bottom);
+    }
+    void add(QPointF p, double r) { add(p.x() - r, p.y() - r, p.x() + r, p.y() + r); }
+    void add(const QRectF &rect)
+    {
+        const QRectF r = rect.normalized(); // a negative scale flips it
+        add(r.left(), r.top(), r.right(), r.bottom());
+    }
+};
+
+/** A text record's box, measured once for both passes; image points. */
+struct TextBox
+{
+    QFont font;
+    QRectF box;      // where the plate goes; the first point is its top-left corner
+    QRectF textRect; // the text, inset by 8·sx
+};
+
+/** Everything the bounds pass learns that the drawing pass needs again. */
+struct Prepared
+{
+    ExportRenderer::Canvas canvas;
+    QHash<int, TextBox> texts; // by row
+};
+
+QPointF imagePoint(QPointF p, double sx, double sy)
+{
+    return {sx * p.x(), sy * p.y()};
+}
+
+bool hasImage(const Annotation &a)
+{
+    return a.type == DrawingTool::droppedImage && a.imagePayload && !a.imagePayload->isNull() &&
+           !a.points.isEmpty();
+}
+
+QRectF imageRect(const Annotation &a, double sx, double sy)
+{
+    const QSizeF size = a.imagePayload->deviceIndependentSize();
+    const double dw = sx * size.width() * a.imageScale;
+    const double dh = sy * size.height() * a.imageScale;
+    const QPointF centre = imagePoint(a.points.first(), sx, sy);
+    return {centre.x() - dw / 2, centre.y() - dh / 2, dw, dh};
+}
+
+QString tooLargeMessage(double width, double height)
+{
+    if (!std::isfinite(width) || !std::isfinite(height))
+        return QStringLiteral(
+            "Edits not saved: an annotation lies too far outside the capture for any picture.");
+    return QStringLiteral(
+               "Edits not saved: the picture would be %1 x %2 pixels, too large to make.")
+        .arg(width, 0, 'f', 0)
+        .arg(height, 0, 'f', 0);
+}
+
+/// The text box of row `a`, or none when it is not a text with its text and a point; fails
+/// when the text alone is taller than any picture may be.
+Result<std::optional<TextBox>> measureText(const Annotation &a, const ExportRenderer::Canvas &c,
+                                           const QImage &reference,
+                                           QHash<QString, std::optional<QString>> &fonts)
+{
+    if (a.type != DrawingTool::text || !a.textPayload || a.points.isEmpty())
+        return std::optional<TextBox>();
+    const double size = a.fontSize * a.imageScale * c.sx;
+    if (!std::isfinite(size) || size * c.density > ExportRenderer::maximumSide)
+        return Result<std::optional<TextBox>>::failure(
+            tooLargeMessage(size * c.density, size * c.density));
+    auto family = fonts.find(a.fontName);
+    if (family == fonts.end())
+        family = fonts.insert(a.fontName, FontLookup::resolvedFamily(a.fontName));
+    TextBox text;
+    text.font = FontLookup::textFont(*family, size, reference.logicalDpiY());
+    const QSizeF measured = QFontMetricsF(text.font, &reference).size(0, *a.textPayload);
+    const double inset = 8 * c.sx;
+    const QPointF topLeft = imagePoint(a.points.first(), c.sx, c.sy);
+    // The box as drawn: the text and its inset on every side.
+    text.box = QRectF(topLeft, measured + QSizeF(2 * inset, 2 * inset));
+    text.textRect = QRectF(topLeft + QPointF(inset, inset), measured);
+    return std::optional<TextBox>(text);
+}
+
+Result<Prepared> prepare(QSize capturePixels, double density, QSizeF viewSize,
+                         const QList<Annotation> &annotations)
+{
+    if (!(viewSize.width() > 0) || !(viewSize.height() > 0))
+        return Result<Prepared>::failure(ExportRenderer::zeroViewSizeMessage());
+    if (capturePixels.isEmpty() || !(density > 0) || !std::isfinite(density))
+        return Result<Prepared>::failure(
+            QStringLiteral("Edits not saved: the capture has no pixels."));
+
+    Prepared prepared;
+    ExportRenderer::Canvas &c = prepared.canvas;
+    c.density = density;
+    const double width = capturePixels.width() / density;
+    const double height = capturePixels.height() / density;
+    c.sx = width / viewSize.width();
+    c.sy = height / viewSize.height();
+
+    // Fonts are measured on an image like the one they are drawn on (96 dpi), never on the
+    // screen, whose resolution is the desktop's.
+    const QImage reference(1, 1, QImage::Format_RGB32);
+    QHash<QString, std::optional<QString>> fonts;
+
+    Bounds b{0, 0, width, height, std::isfinite(c.sx) && std::isfinite(c.sy)};
+    for (int row = 0; row < annotations.size() && b.allFinite; ++row) {
+        const Annotation &a = annotations.at(row);
+        auto text = measureText(a, c, reference, fonts);
+        if (!text.ok())
+            return Result<Prepared>::failure(text.error());
+        if (text.value()) {
+            b.add(text.value()->box);
+            prepared.texts.insert(row, *text.value());
+            continue;
+        }
+        if (hasImage(a)) {
+            b.add(imageRect(a, c.sx, c.sy));
+            continue;
+        }
+        const double r = c.sx * a.lineWidth * 0.5;
+        for (const QPointF &q : a.points)
+            b.add(imagePoint(q, c.sx, c.sy), r);
+        // The wings of an arrowhead reach beside and behind the tip.
+        if (a.type == DrawingTool::arrow && a.points.size() >= 2) {
+            const auto [wingA, wingB] = ShapePaths::arrowWings(
+                imagePoint(a.points.first(), c.sx, c.sy), imagePoint(a.points.last(), c.sx, c.sy),
+                c.sx * ShapePaths::arrowHeadLength(a.lineWidth));
+            b.add(wingA, r);
+            b.add(wingB, r);
+        }
+    }
+
+    // A margin on each crossed side, then whole pixels outward: the capture keeps a
+    // whole-pixel offset, so its pixels are copied, not resampled.
+    double left = 0;
+    double top = 0;
+    double right = capturePixels.width();
+    double bottom = capturePixels.height();
+    if (b.minX < 0)
+        left = std::floor((b.minX - ExportRenderer::margin) * density);
+    if (b.minY < 0)
+        top = std::floor((b.minY - ExportRenderer::margin) * density);
+    if (b.maxX > width)
+        right = std::ceil((b.maxX + ExportRenderer::margin) * density);
+    if (b.maxY > height)
+        bottom = std::ceil((b.maxY + ExportRenderer::margin) * density);
+    const double pixelWidth = right - left;
+    const double pixelHeight = bottom - top;
+    if (!b.allFinite || !std::isfinite(pixelWidth) || !std::isfinite(pixelHeight))
+        return Result<Prepared>::failure(tooLargeMessage(
+            pixelWidth, b.allFinite ? pixelHeight : std::numeric_limits<double>::quiet_NaN()));
+    if (pixelWidth > ExportRenderer::maximumSide || pixelHeight > ExportRenderer::maximumSide ||
+        pixelWidth * pixelHeight > double(ExportRenderer::maximumPixels))
+        return Result<Prepared>::failure(tooLargeMessage(pixelWidth, pixelHeight));
+    c.pixels = QRect(int(left), int(top), int(pixelWidth), int(pixelHeight));
+    return prepared;
+}
+
+void drawText(QPainter &painter, const Annotation &a, const TextBox &text, double sx)
+{
+    painter.save();
+    QColor textColor = a.color;
+    if (a.textHasBackground) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(a.color);
+        painter.drawRoundedRect(text.box, 8 * sx, 8 * sx);
+        textColor = contrastingTextColor(a.color);
+    }
+    painter.setFont(text.font);
+    painter.setPen(textColor);
+    painter.drawText(text.textRect, textFlags, *a.textPayload);
+    painter.restore();
+}
+
+} // namespace
+
+namespace ExportRenderer {
+
+QString zeroViewSizeMessage()
+{
+    return QStringLiteral("CRITICAL: Canvas size is zero. The view size was not captured.");
+}
+
+Result<Canvas> plan(QSize capturePixels, double density, QSizeF viewSize,
+                    const QList<Annotation> &annotations)
+{
+    auto prepared = prepare(capturePixels, density, viewSize, annotations);
+    if (!prepared.ok())
+        return Result<Canvas>::failure(prepared.error());
+    return prepared.value().canvas;
+}
+
+Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annotation> &annotations)
+{
+    if (capture.isNull())
+        return Result<QImage>::failure(QStringLiteral("Edits not saved: there is no capture."));
+    auto prepared = prepare(capture.size(), capture.devicePixelRatio(), viewSize, annotations);
+    if (!prepared.ok())
+        return Result<QImage>::failure(prepared.error());
+    const Canvas &c = prepared.value().canvas;
+    const QHash<int, TextBox> &texts = prepared.value().texts;
+
+    QImage picture(c.pixels.size(), QImage::Format_RGB32);
+    if (picture.isNull())
+        return Result<QImage>::failure(
+            QStringLiteral("Edits not saved: no memory for a picture of %1 x %2 pixels.")
+                .arg(c.pixels.width())
+                .arg(c.pixels.height()));
+
+    QPainter painter(&picture);
+    const QRect captureRect(QPoint(-c.pixels.left(), -c.pixels.top()), capture.size());
+    if (captureRect != picture.rect() || capture.hasAlphaChannel())
+        painter.fillRect(picture.rect(), SystemColors::underPageBackground());
+    // Pixel for pixel: a whole-pixel offset and no scaling.
+    painter.drawImage(QRectF(captureRect), capture, QRectF(capture.rect()));
+
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                           QPainter::TextAntialiasing);
+    // From here on, image points.
+    painter.setTransform(QTransform(c.density, 0, 0, c.density, -c.pixels.left(), -c.pixels.top()));
+    const QTransform pointMap = QTransform::fromScale(c.sx, c.sy);
+    for (int row = 0; row < annotations.size(); ++row) {
+        const Annotation &a = annotations.at(row);
+        if (const auto text = texts.constFind(row); text != texts.constEnd()) {
+            drawText(painter, a, *text, c.sx);
+        } else if (hasImage(a)) {
+            painter.drawImage(imageRect(a, c.sx, c.sy), *a.imagePayload,
+                              QRectF(a.imagePayload->rect()));
+        } else if (ShapePaths::isShape(a.type) && a.points.size() >= 2) {
+            painter.strokePath(ShapePaths::shapePath(a, pointMap, c.sx),
+                               ShapePaths::shapePen(a, ShapePaths::ShapeTarget::image, c.sx));
+        }
+    }
+    painter.end();
+    picture.setDevicePixelRatio(c.density);
+    return picture;
+}
+
+} // namespace ExportRenderer
