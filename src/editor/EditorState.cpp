@@ -1,7 +1,9 @@
 #include "EditorState.h"
 
 #include "EditorSession.h"
+#include "ExportRenderer.h"
 #include "ShapePaths.h"
+#include "platform/Log.h"
 #include "platform/Preferences.h"
 
 #include <QGuiApplication>
@@ -158,7 +160,7 @@ void EditorState::setActiveColorIndex(int index)
 
 void EditorState::setSelectedColor(const QColor &color)
 {
-    if (color == m_selectedColor)
+    if (color == m_selectedColor || m_finished)
         return;
     m_selectedColor = color;
     Q_EMIT selectedColorChanged();
@@ -272,6 +274,8 @@ QPointF EditorState::canvasToView(QPointF c) const
 void EditorState::pressCanvas(QPointF v)
 {
     endDrag(); // a press that never saw its release
+    if (m_finished)
+        return;
     m_pressPosition = v;
     m_pressMoved = false;
     if (isDrawingTool(m_currentTool)) {
@@ -325,6 +329,8 @@ void EditorState::endDrag()
 
 void EditorState::click(QPointF v)
 {
+    if (m_finished)
+        return;
     clearKeyFocusLater();
     // A selection that names a record no longer in the list (undone, cleared) selects
     // nothing, so it must not swallow the click that places a new text.
@@ -518,4 +524,68 @@ void EditorState::deselectAnnotation(const QString &id)
 void EditorState::removeBlankTexts()
 {
     m_annotations.removeIf(isBlankText);
+}
+
+bool EditorState::textStyleEnabled() const
+{
+    return m_currentTool == DrawingTool::text || m_currentTool == DrawingTool::pointer;
+}
+
+QString EditorState::zoomReadout(double zoom)
+{
+    // Toward zero, and formatted from the double itself: the zoom has no upper limit, so it
+    // may not fit any integer type.
+    const double percent = std::trunc(zoom * 100);
+    return QStringLiteral("Zoom: %1%").arg(std::isfinite(percent) ? percent : 0.0, 0, 'f', 0);
+}
+
+void EditorState::chooseSwatch(int index)
+{
+    if (m_finished || index < 0 || index >= m_colorPresets.size())
+        return;
+    setActiveColorIndex(index);
+    setSelectedColor(m_colorPresets.at(index));
+}
+
+void EditorState::undo()
+{
+    if (!m_finished)
+        m_annotations.removeLast();
+}
+
+void EditorState::clear()
+{
+    if (!m_finished)
+        m_annotations.clear();
+}
+
+void EditorState::cancel()
+{
+    if (m_session)
+        m_session->close();
+}
+
+bool EditorState::saveRenderedImage()
+{
+    if (m_finished || !m_session)
+        return false;
+    const Result<QImage> picture =
+        ExportRenderer::render(m_session->image(), m_viewSize, m_annotations.records());
+    if (!picture.ok()) {
+        Log::line(picture.error());
+        return false;
+    }
+    if (!m_session->saveImage(picture.value())) {
+        Log::line(QStringLiteral("Edits not saved: the capture is no longer on the stack."));
+        return false;
+    }
+    // The capture is the flattened picture now: a second save would draw the annotations
+    // onto it again. The window goes at once; it is closed on the next turn.
+    m_finished = true;
+    Q_EMIT finishedChanged();
+    m_gesture = Gesture::none;
+    if (m_window)
+        m_window->hide();
+    m_session->close();
+    return true;
 }

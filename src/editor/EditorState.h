@@ -40,6 +40,10 @@ class EditorState : public QObject
     Q_PROPERTY(
         QString currentTool READ currentToolName WRITE setCurrentToolName NOTIFY currentToolChanged)
     Q_PROPERTY(bool isPointerMode READ isPointerMode NOTIFY currentToolChanged)
+    // The text style controls work only with the tools that make or pick texts.
+    Q_PROPERTY(bool textStyleEnabled READ textStyleEnabled NOTIFY currentToolChanged)
+    // Saved: the editor takes no more edits and is on its way out.
+    Q_PROPERTY(bool finished READ isFinished NOTIFY finishedChanged)
     Q_PROPERTY(QSizeF viewSize READ viewSize NOTIFY viewSizeChanged)
     Q_PROPERTY(QSizeF imageOffset READ imageOffset NOTIFY imageOffsetChanged)
     Q_PROPERTY(QVariantList colorPresets READ colorPresetList NOTIFY colorPresetsChanged)
@@ -54,6 +58,7 @@ class EditorState : public QObject
     Q_PROPERTY(double selectedFontSize READ selectedFontSize WRITE setSelectedFontSize NOTIFY
                    selectedFontSizeChanged)
     Q_PROPERTY(double zoomScale READ zoomScale NOTIFY zoomScaleChanged)
+    Q_PROPERTY(QString zoomReadout READ zoomReadout NOTIFY zoomScaleChanged)
     Q_PROPERTY(double baseZoom READ baseZoom NOTIFY baseZoomChanged)
     Q_PROPERTY(QSizeF panOffset READ panOffset NOTIFY panOffsetChanged)
     Q_PROPERTY(QSizeF basePan READ basePan NOTIFY basePanChanged)
@@ -94,6 +99,8 @@ public:
     /// Unknown names are ignored.
     void setCurrentToolName(const QString &name);
     bool isPointerMode() const { return m_currentTool == DrawingTool::pointer; }
+    bool textStyleEnabled() const;
+    bool isFinished() const { return m_finished; }
 
     QSizeF viewSize() const { return m_viewSize; }
     QSizeF imageOffset() const { return m_imageOffset; }
@@ -112,6 +119,9 @@ public:
     void setSelectedFontSize(double size);
 
     double zoomScale() const { return m_zoomScale; }
+    /// "Zoom: N%", N the zoom in percent with the fraction dropped.
+    QString zoomReadout() const { return zoomReadout(m_zoomScale); }
+    static QString zoomReadout(double zoom);
     double baseZoom() const { return m_baseZoom; }
     QSizeF panOffset() const { return m_panOffset; }
     QSizeF basePan() const { return m_basePan; }
@@ -178,6 +188,20 @@ public:
     /// Removes every blank text record, keeping the others in order.
     Q_INVOKABLE void removeBlankTexts();
 
+    // The toolbar's actions.
+    /// Swatch `index` becomes the active one and its colour the selected colour.
+    Q_INVOKABLE void chooseSwatch(int index);
+    /// Removes the last record, whatever it is; nothing when there is none.
+    Q_INVOKABLE void undo();
+    /// Removes every record; the selection is left to name nothing.
+    Q_INVOKABLE void clear();
+    /// Closes the editor; the annotations are discarded.
+    Q_INVOKABLE void cancel();
+    /// Renders the capture with every annotation, puts the picture in the stack in place of
+    /// the capture and closes the editor. On failure one line is logged and everything
+    /// stays as it was. After a save the editor takes no further edits.
+    Q_INVOKABLE bool saveRenderedImage();
+
 Q_SIGNALS:
     void sessionChanged();
     void preferencesChanged();
@@ -203,6 +227,7 @@ Q_SIGNALS:
     void lineKeyChanged();
     void arrowKeyChanged();
     void canvasPlacementChanged();
+    void finishedChanged();
 
 private:
     enum class Gesture { none, click, draw, pan };
@@ -239,6 +264,7 @@ private:
     QSizeF m_panOffset{0, 0};
     QSizeF m_basePan{0, 0};
     std::optional<QUuid> m_selectedAnnotationID;
+    bool m_finished = false;
 
     Gesture m_gesture = Gesture::none;
     QPointF m_pressPosition;

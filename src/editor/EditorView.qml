@@ -19,12 +19,12 @@ Rectangle {
         preferences: root.preferences
     }
 
-    // The toolbar's place; its controls come with the toolbar itself.
-    Item {
+    EditorToolbar {
         id: toolbar
         objectName: "toolbar"
         anchors { left: parent.left; right: parent.right; top: parent.top }
         height: 85
+        editor: editorState
     }
 
     Rectangle {

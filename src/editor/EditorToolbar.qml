@@ -1,0 +1,251 @@
+import QtQuick
+import QtQuick.Controls as QQC
+import QtQuick.Layouts
+import Orrinvale
+
+// The editor's toolbar, 85 points high. First row: the tools, Undo, Clear, the zoom,
+// Cancel and "Save Edits"; a divider; second row: the colour swatches with the colour well,
+// and the place of the text style controls, shown only with the Text and Select tools.
+// Every control forwards to the editor state; nothing here holds state of its own.
+Rectangle {
+    id: root
+    required property EditorState editor
+
+    color: SystemColors.windowBackground
+    implicitHeight: 85
+    // A saved editor takes nothing more.
+    enabled: !editor.finished
+
+    component Divider: Rectangle {
+        implicitWidth: 1
+        implicitHeight: 20
+        color: Qt.darker(SystemColors.windowBackground, 1.25)
+    }
+
+    component ToolbarButton: QQC.Button {
+        focusPolicy: Qt.NoFocus
+    }
+
+    Column {
+        anchors.fill: parent
+
+        Item {
+            width: parent.width
+            height: 44
+
+            RowLayout {
+                anchors.fill: parent
+                anchors.leftMargin: 15
+                anchors.rightMargin: 15
+                anchors.topMargin: 10
+                anchors.bottomMargin: 5
+                spacing: 12
+
+                Repeater {
+                    model: ["Pan", "Select"]
+                    delegate: toolButton
+                }
+
+                Divider {}
+
+                Repeater {
+                    model: ["Text", "Pen", "Box", "Line", "Arrow"]
+                    delegate: toolButton
+                }
+
+                Divider {}
+
+                // The image button's place.
+                Item {
+                    objectName: "imageButtonPlace"
+                    implicitWidth: 0
+                }
+
+                Item {
+                    Layout.fillWidth: true
+                }
+
+                ToolbarButton {
+                    objectName: "undoButton"
+                    text: "Undo"
+                    onClicked: root.editor.undo()
+                }
+
+                ToolbarButton {
+                    objectName: "clearButton"
+                    text: "Clear"
+                    onClicked: root.editor.clear()
+                }
+
+                QQC.Label {
+                    objectName: "zoomReadout"
+                    Layout.preferredWidth: 75
+                    horizontalAlignment: Text.AlignRight
+                    text: root.editor.zoomReadout
+                    color: SystemColors.secondaryText
+                    font.pixelSize: 11
+                }
+
+                ToolbarButton {
+                    objectName: "cancelButton"
+                    text: "Cancel"
+                    onClicked: root.editor.cancel()
+                }
+
+                ToolbarButton {
+                    id: saveButton
+                    objectName: "saveButton"
+                    text: "Save Edits"
+                    onClicked: root.editor.saveRenderedImage()
+
+                    contentItem: Text {
+                        text: saveButton.text
+                        font: saveButton.font
+                        color: "white"
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                    }
+                    background: Rectangle {
+                        implicitWidth: 80
+                        implicitHeight: 24
+                        radius: 4
+                        color: saveButton.down ? Qt.darker(SystemColors.systemBlue, 1.2)
+                             : saveButton.hovered ? Qt.lighter(SystemColors.systemBlue, 1.08)
+                             : SystemColors.systemBlue
+                        border.color: Qt.darker(SystemColors.systemBlue, 1.3)
+                    }
+                }
+            }
+        }
+
+        Item {
+            width: parent.width
+            height: 1
+
+            Rectangle {
+                anchors.fill: parent
+                anchors.leftMargin: 15
+                anchors.rightMargin: 15
+                color: Qt.darker(SystemColors.windowBackground, 1.15)
+            }
+        }
+
+        Item {
+            width: parent.width
+            height: 40
+
+            RowLayout {
+                anchors.fill: parent
+                anchors.leftMargin: 15
+                anchors.rightMargin: 15
+                anchors.topMargin: 5
+                anchors.bottomMargin: 10
+                spacing: 15
+
+                Row {
+                    spacing: 8
+
+                    // By count, so a changed colour updates its swatch in place.
+                    Repeater {
+                        model: root.editor.colorPresets.length
+                        delegate: swatch
+                    }
+
+                    ColorWell {
+                        objectName: "colorWell"
+                        anchors.verticalCenter: parent.verticalCenter
+                        color: root.editor.selectedColor
+                        onColorChosen: chosen => root.editor.selectedColor = chosen
+                    }
+                }
+
+                // The text style controls' place.
+                Row {
+                    objectName: "textStyleGroup"
+                    spacing: 15
+                    enabled: root.editor.textStyleEnabled
+                    opacity: enabled ? 1 : 0
+                }
+
+                Item {
+                    Layout.fillWidth: true
+                }
+            }
+        }
+    }
+
+    Component {
+        id: toolButton
+
+        ToolButton {
+            required property string modelData
+            objectName: "tool" + modelData
+            title: modelData
+            isSelected: root.editor.currentTool === modelData
+            onClicked: root.editor.currentTool = modelData
+        }
+    }
+
+    Component {
+        id: swatch
+
+        Item {
+            id: circle
+            required property int index
+            readonly property color swatchColor: root.editor.colorPresets[index]
+            readonly property bool active: index === root.editor.activeColorIndex
+
+            objectName: "swatch" + index
+            width: 20
+            height: 20
+            Accessible.role: Accessible.Button
+            Accessible.name: "Colour " + (index + 1)
+
+            // The soft shadow of the swatches that are not active.
+            Rectangle {
+                visible: !circle.active
+                anchors.centerIn: parent
+                width: 24
+                height: 24
+                radius: 12
+                color: Qt.rgba(0, 0, 0, 0.06)
+            }
+            Rectangle {
+                visible: !circle.active
+                anchors.centerIn: parent
+                width: 22
+                height: 22
+                radius: 11
+                color: Qt.rgba(0, 0, 0, 0.14)
+            }
+            Rectangle {
+                anchors.fill: parent
+                radius: 10
+                color: circle.swatchColor
+            }
+            // The active swatch's ring: 3 points wide, centred on the circle's edge.
+            Rectangle {
+                visible: circle.active
+                anchors.centerIn: parent
+                width: 23
+                height: 23
+                radius: 11.5
+                color: "transparent"
+                border.width: 3
+                border.color: SystemColors.primaryText
+            }
+
+            // The circle, not its square, takes the click.
+            containmentMask: QtObject {
+                function contains(point: point): bool {
+                    const dx = point.x - 10;
+                    const dy = point.y - 10;
+                    return dx * dx + dy * dy <= 100;
+                }
+            }
+            TapHandler {
+                onTapped: root.editor.chooseSwatch(circle.index)
+            }
+        }
+    }
+}
