@@ -211,7 +211,7 @@ private Q_SLOTS:
         QVERIFY(f.addCompressed(2, picture(2)));
         const int before = f.codec->decompressCalls();
         f.codec->closeDecompressGate();
-        QObject first, second, gone;
+        QObject first, second;
         QList<QImage> delivered;
         const auto collect = [&](const Result<QImage> &image) {
             delivered.append(image.ok() ? image.value() : QImage());
