@@ -132,18 +132,16 @@ QImage CaptureStore::cached(quint64 id) const
     return {};
 }
 
-QImage CaptureStore::image(quint64 id)
+QImage CaptureStore::image(quint64 id) const
 {
     const QImage ready = readyImage(id);
     if (!ready.isNull() || !isCompressed(id))
         return ready;
-    const Entry &entry = m_entries[id];
-    const Result<QImage> decoded = m_codec->decompress(entry.packed);
+    const Result<QImage> decoded = m_codec->decompress(m_entries.value(id).packed);
     if (!decoded.ok()) {
         logDecodeFailure(id, decoded.error());
         return {};
     }
-    remember(id, entry.generation, decoded.value());
     return decoded.value();
 }
 

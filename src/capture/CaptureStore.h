@@ -63,9 +63,10 @@ public:
     bool isCompressed(quint64 id) const;
     /// The pixels if they are at hand (raw or decoded), a null image otherwise.
     QImage readyImage(quint64 id) const;
-    /// The pixels, decoding on this thread if need be: for tests and callers off the UI
-    /// path. A null image if there is no such capture or it cannot be decoded.
-    QImage image(quint64 id);
+    /// The pixels, decoding on this thread if need be (and not caching them): for tests and
+    /// callers off the UI path. A null image if there is no such capture or it cannot be
+    /// decoded.
+    QImage image(quint64 id) const;
     /// Hands the pixels of `id` to `done` on the UI thread: at once when they are at hand,
     /// else once decoded on the worker (and cached). A capture that cannot be decoded is
     /// reported in one line and `done` gets the failure. Nothing is delivered once

@@ -54,7 +54,7 @@ public:
     int count() const { return m_screenshots.count(); }
 
     /// The full pixels, decoded on this thread if need be: the UI asks the store instead.
-    QImage imageAt(int index) { return m_store.image(captureIdAt(index)); }
+    QImage imageAt(int index) const { return m_store.image(captureIdAt(index)); }
     quint64 captureIdAt(int index) const { return m_screenshots.idAt(index); }
     int indexOfCapture(quint64 captureId) const { return m_screenshots.indexOf(captureId); }
 
