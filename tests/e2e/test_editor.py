@@ -1,14 +1,19 @@
 """End to end: the annotation editor opened from the stack. Strokes drawn with the mouse
 appear on the capture, tool keys work on any layout, Ctrl+wheel zooms about the canvas's
-centre and the wheel pans, and Escape closes the window."""
+centre and the wheel pans, and Escape closes the window. "Save Edits" puts the annotated,
+grown picture on the stack, and a drag hands it out as a PNG file."""
 
+import subprocess
 import time
+from pathlib import Path
 
+import test_stack
 from desktop import DesktopTestCase, Image, colour_close, wait_until
 
 EDITOR_TITLE = "Screenshot Editor"
 CAPTURE_COLOUR = (200, 220, 240)  # the whole screen when captured
 RED = (255, 0, 0)
+BACKDROP = (128, 128, 128)  # the grey of a grown canvas beyond the capture
 # Inside the editor's content: the toolbar band (85) and its divider (1), then the 30-point
 # inset of the canvas area.
 CANVAS_TOP = 86 + 30
@@ -19,6 +24,12 @@ class EditorTest(DesktopTestCase):
     """One capture of a plain screen, opened in the editor by a click on its thumbnail."""
 
     desktop_options = {"width": 1280, "height": 800}
+
+    # Another program's window to drop on, as in the stack's tests.
+    open_receiver = test_stack.StackTest.open_receiver
+    close_receiver = test_stack.StackTest.close_receiver
+    drag_out = test_stack.StackTest.drag
+    drops = staticmethod(test_stack.StackTest.drops)
 
     def setUp(self):
         super().setUp()
@@ -134,3 +145,83 @@ class EditorTest(DesktopTestCase):
         time.sleep(0.3)
         self.assertTrue(self.app.alive(), self.app.describe())
         self.assertEqual(d.get_property("CaptureCount"), 1)
+
+    def test_save_edits_grows_the_picture_and_the_stack_hands_it_out(self):
+        if not test_stack.RECEIVER:
+            self.skipTest("set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
+        d = self.desktop
+        # The canvas area is 940 x 604 and the 1280 x 800 capture fills its width, 587.5
+        # high. Zoomed out one step (1 / 1.2 about the area's centre) there is room to
+        # draw past the capture's right edge.
+        area_width, area_height, shown_height = 940, 604, 587.5
+        zoom = 1 / 1.2
+        cx, cy = self.at(area_width / 2, area_height / 2)
+        d.tool("xdotool", "mousemove", str(cx), str(cy), "keydown", "ctrl", "click", "5",
+               "keyup", "ctrl")
+
+        def area(x, y):
+            return (area_width / 2 + zoom * (x - area_width / 2),
+                    area_height / 2 + zoom * (y - shown_height / 2))
+
+        def canvas(ax, ay):
+            return (area_width / 2 + (ax - area_width / 2) / zoom,
+                    shown_height / 2 + (ay - area_height / 2) / zoom)
+
+        # Wait for the zoom: the capture's right edge has moved in.
+        edge = round(area(area_width, 300)[0])
+        wait_until(lambda: not colour_close(d.screenshot().pixel(*self.at(edge + 5, 300)),
+                                            CAPTURE_COLOUR), 20, "the zoom out")
+
+        d.key("r")
+        start, end = area(600, 200), area(1000, 400)
+        start, end = (round(start[0]), round(start[1])), (round(end[0]), round(end[1]))
+        self.drag(start, end)
+        self.assert_red([(end[0], (start[1] + end[1]) // 2)], "the box's right side")
+
+        # "Save Edits": the last control of the first row, 15 points from the right edge.
+        x, y, width, _ = self.content
+        d.tool("xdotool", "mousemove", str(x + width - 15 - 30), str(y + 10 + 14), "click", "1")
+        wait_until(lambda: not d.is_viewable(self.editor.id), 20, "the editor to close")
+
+        # Where the box is in the saved picture: canvas units times 1280 / 940, line 4 wide.
+        sx = 1280 / area_width
+        (x0, y0), (x1, y1) = canvas(*start), canvas(*end)
+        right = sx * x1 + sx * 2
+        expected_width = 1280 + (right - 1280) + 40
+
+        # The thumbnail changes at once: the grey strip of the grown canvas shows at its
+        # right end (230 wide, 10 into the panel, 40 from the top).
+        left = d.width - 270 + 10
+        strip = (left + 230 - 4, 40 + 20)
+        wait_until(lambda: colour_close(d.screenshot().pixel(*strip), BACKDROP, 12), 30,
+                   "the thumbnail to show the saved picture", interval=0.2)
+
+        window, output = self.open_receiver(100, 100, 400, 300)
+        self.drag_out((left + 115, 40 + 40), window.centre)
+        wait_until(lambda: len(self.drops(output)) == 1, 30, "the drop")
+        url = self.drops(output)[0]["urls"][0]
+        self.assertTrue(url.startswith("file://"), url)
+        data = Path(url[len("file://"):]).read_bytes()
+        png_width, png_height = test_stack.png_size(data)
+        self.assertLessEqual(abs(png_width - expected_width), 2, (png_width, expected_width))
+        self.assertEqual(png_height, 800)
+
+        ppm = subprocess.run(["convert", "png:-", "-depth", "8", "ppm:-"], input=data,
+                             capture_output=True, check=True, timeout=60).stdout
+        saved = Image.from_ppm(ppm)
+
+        def pixel(px, py):
+            return saved.pixel(round(px), round(py))
+
+        middle_y = sx * (y0 + y1) / 2
+        # The right side beyond the capture's edge, the top and bottom sides inside it.
+        self.assertTrue(colour_close(pixel(sx * x1, middle_y), RED), pixel(sx * x1, middle_y))
+        self.assertTrue(colour_close(pixel(sx * 900, sx * y0), RED), pixel(sx * 900, sx * y0))
+        self.assertTrue(colour_close(pixel(sx * 900, sx * y1), RED), pixel(sx * 900, sx * y1))
+        # Inside the box and the rest of the capture: unchanged; beyond it: the backdrop.
+        self.assertTrue(colour_close(pixel(sx * 800, middle_y), CAPTURE_COLOUR, 4))
+        self.assertTrue(colour_close(pixel(100, 700), CAPTURE_COLOUR, 4))
+        self.assertTrue(colour_close(pixel(png_width - 5, 100), BACKDROP, 4))
+        self.assertTrue(colour_close(pixel(1285, 700), BACKDROP, 4))
+        self.assertEqual(d.get_property("CaptureCount"), 1)
+        self.assertNotIn("Edits not saved", self.app.stdout())
