@@ -374,6 +374,18 @@ private Q_SLOTS:
         QVERIFY2(close(out.pixel(along(1.2)), plain), qPrintable(describe(out.pixel(along(1.2)))));
     }
 
+    void aTranslucentStrokeThatDoublesBackBlendsOnce()
+    {
+        const QColor halfRed(255, 0, 0, 128);
+        const QImage out =
+            rendered(filled({400, 300}, Qt::white), {400, 300},
+                     {shape(DrawingTool::pen, {{100, 100}, {200, 100}, {100, 101}}, halfRed, 6)});
+
+        // Half red over white once, not twice where the stroke covers itself.
+        QVERIFY2(close(out.pixel(150, 100), QColor(255, 127, 127), 6),
+                 qPrintable(describe(out.pixel(150, 100))));
+    }
+
     void arrowWithEqualEndsOpensToTheLeft()
     {
         const QImage out = rendered(filled({400, 300}), {400, 300},
