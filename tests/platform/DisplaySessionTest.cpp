@@ -16,27 +16,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("sessionType");
         QTest::addColumn<DisplaySession>("session");
 
-        QTest::newRow("X server") << "xcb"
-                                  << ""
-                                  << "x11" << DisplaySession::X11;
-        QTest::newRow("X server, no session type") << "xcb"
-                                                   << ""
-                                                   << "" << DisplaySession::X11;
-        QTest::newRow("XWayland, socket known") << "xcb"
-                                                << "wayland-0"
-                                                << "" << DisplaySession::Wayland;
-        QTest::newRow("XWayland, session type only") << "xcb"
-                                                     << ""
-                                                     << "wayland" << DisplaySession::Wayland;
-        QTest::newRow("native Wayland") << "wayland"
-                                        << "wayland-0"
-                                        << "wayland" << DisplaySession::Wayland;
-        QTest::newRow("offscreen") << "offscreen"
-                                   << ""
-                                   << "" << DisplaySession::None;
-        QTest::newRow("offscreen in a Wayland session") << "offscreen"
-                                                        << "wayland-0"
-                                                        << "wayland" << DisplaySession::None;
+        const auto row = [](const char *name, const char *platform, const char *socket,
+                            const char *type, DisplaySession session) {
+            QTest::newRow(name) << QString(platform) << QString(socket) << QString(type) << session;
+        };
+        row("X server", "xcb", "", "x11", DisplaySession::X11);
+        row("X server, no session type", "xcb", "", "", DisplaySession::X11);
+        row("XWayland, socket known", "xcb", "wayland-0", "", DisplaySession::Wayland);
+        row("XWayland, session type only", "xcb", "", "wayland", DisplaySession::Wayland);
+        row("native Wayland", "wayland", "wayland-0", "wayland", DisplaySession::Wayland);
+        row("offscreen in a Wayland session", "offscreen", "wayland-0", "wayland",
+            DisplaySession::None);
     }
 
     void classify()

@@ -63,26 +63,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("file");  // "png", "text", "missing", "remote", "none"
         QTest::addColumn<QString>("error"); // empty: a capture is expected
 
-        const int respond = int(FakeScreenshotPortal::Behaviour::Respond);
-        QTest::newRow("taken") << respond << 0u << "png"
-                               << "";
-        QTest::newRow("refused by the user") << respond << 1u << "png"
-                                             << "refused";
-        QTest::newRow("portal failed") << respond << 2u << "png"
-                                       << "could not take it";
-        QTest::newRow("no file named") << respond << 0u << "none"
-                                       << "named no file";
-        QTest::newRow("file gone") << respond << 0u << "missing"
-                                   << "does not exist";
-        QTest::newRow("not a picture") << respond << 0u << "text"
-                                       << "is not an image";
-        QTest::newRow("not a local file") << respond << 0u << "remote"
-                                          << "no local file";
-        QTest::newRow("no answer")
-            << int(FakeScreenshotPortal::Behaviour::StaySilent) << 0u << "png"
-            << "did not answer";
-        QTest::newRow("no reply") << int(FakeScreenshotPortal::Behaviour::NeverReply) << 0u << "png"
-                                  << "did not answer";
+        const auto row = [](const char *name, FakeScreenshotPortal::Behaviour behaviour, uint code,
+                            const char *file, const char *error) {
+            QTest::newRow(name) << int(behaviour) << code << QString(file) << QString(error);
+        };
+        const auto respond = FakeScreenshotPortal::Behaviour::Respond;
+        row("taken", respond, 0, "png", "");
+        row("refused by the user", respond, 1, "png", "refused");
+        row("portal failed", respond, 2, "png", "could not take it");
+        row("no file named", respond, 0, "none", "named no file");
+        row("file gone", respond, 0, "missing", "does not exist");
+        row("not a picture", respond, 0, "text", "is not an image");
+        row("not a local file", respond, 0, "remote", "no local file");
+        row("no answer", FakeScreenshotPortal::Behaviour::StaySilent, 0, "png", "did not answer");
+        row("no reply", FakeScreenshotPortal::Behaviour::NeverReply, 0, "png", "did not answer");
     }
 
     void answers()
@@ -148,7 +142,7 @@ private Q_SLOTS:
         QTest::addColumn<qreal>("pictureScale");
         QTest::addColumn<ScreenLayout>("layout");
         QTest::addColumn<QSize>("pixelSize");
-        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<QColor>("colour"); // invalid: the crop must fail
 
         QTest::newRow("right screen") << 1.0 << twoScreens() << QSize(200, 100) << QColor(Qt::blue);
         QTest::newRow("left screen, picture at 2x")
@@ -156,12 +150,12 @@ private Q_SLOTS:
             << QSize(400, 200) << QColor(Qt::red);
         QTest::newRow("picture at 2x, screen asked at 1x")
             << 2.0 << twoScreens() << QSize(200, 100) << QColor(Qt::blue);
-        QTest::newRow("one screen: the whole picture")
-            << 1.0 << ScreenLayout{QString(), QRect(0, 0, 400, 100), 1.0, QRect(0, 0, 400, 100)}
-            << QSize(400, 100) << QColor(Qt::red);
         QTest::newRow("screens left of the origin")
             << 1.0 << ScreenLayout{QString(), QRect(0, 0, 200, 100), 1.0, QRect(-200, 0, 400, 100)}
             << QSize(200, 100) << QColor(Qt::blue);
+        QTest::newRow("screen outside the picture")
+            << 1.0 << ScreenLayout{QString(), QRect(500, 0, 200, 100), 1.0, QRect(0, 0, 400, 100)}
+            << QSize(200, 100) << QColor();
     }
 
     void crop()
@@ -173,19 +167,13 @@ private Q_SLOTS:
 
         const auto image =
             PortalScreenCapture::cropToPrimary(desktopPicture(pictureScale), layout, pixelSize);
-        QVERIFY2(image.ok(), qPrintable(image.error()));
+        QCOMPARE(image.ok(), colour.isValid());
+        if (!colour.isValid())
+            return;
         QCOMPARE(image.value().size(), pixelSize);
         QCOMPARE(image.value().format(), QImage::Format_RGB32);
         QCOMPARE(image.value().pixelColor(0, 0), colour);
         QCOMPARE(image.value().pixelColor(pixelSize.width() / 4, pixelSize.height() - 1), colour);
-    }
-
-    void cropOutsideThePicture()
-    {
-        const ScreenLayout layout{QString(), QRect(500, 0, 200, 100), 1.0, QRect(0, 0, 400, 100)};
-        const auto image =
-            PortalScreenCapture::cropToPrimary(desktopPicture(1), layout, QSize(200, 100));
-        QVERIFY(!image.ok());
     }
 };
 

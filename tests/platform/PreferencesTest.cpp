@@ -12,12 +12,15 @@
 namespace {
 
 const QStringList defaults = {"v", "t", "d", "r", "l", "a"};
+const char *const properties[] = {"shortcutPointer",   "shortcutText", "shortcutPen",
+                                  "shortcutRectangle", "shortcutLine", "shortcutArrow"};
 
 QStringList shortcuts(const Preferences &preferences)
 {
-    return {preferences.shortcutPointer(), preferences.shortcutText(),
-            preferences.shortcutPen(),     preferences.shortcutRectangle(),
-            preferences.shortcutLine(),    preferences.shortcutArrow()};
+    QStringList values;
+    for (const char *name : properties)
+        values << preferences.property(name).toString();
+    return values;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -33,10 +36,7 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QStringList storedKeys(const QString &path)
-{
-    return QSettings(path, QSettings::IniFormat).allKeys();
-}
+const QByteArray junk("\x89PNG\r\n\x1a\n\0\0\0", 11);
 
 } // namespace
 
@@ -57,45 +57,19 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(path));
     }
 
-    void readingLeavesAnExistingFileUntouched()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Orrinvale.conf"));
-        const QByteArray contents = "[General]\nshortcutLine=k\nsomethingElse=1\n";
-        QVERIFY(writeFile(path, contents));
-
-        Preferences preferences(path);
-        const QStringList values = shortcuts(preferences);
-        Preferences second(path);
-
-        QCOMPARE(values, (QStringList{"v", "t", "d", "r", "k", "a"}));
-        QCOMPARE(shortcuts(second), values);
-        QCOMPARE(readFile(path), contents);
-    }
-
+    // Reading takes what is stored as it is, falls back per key, and never rewrites the file.
     void storedValueIsUsedAsStored_data()
     {
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("pen");
 
         QTest::newRow("upper case") << QByteArray("[General]\nshortcutPen=X\n") << "X";
-        QTest::newRow("a word") << QByteArray("[General]\nshortcutPen=hello\n") << "hello";
-        QTest::newRow("empty") << QByteArray("[General]\nshortcutPen=\n") << "";
         QTest::newRow("quoted spaces") << QByteArray("[General]\nshortcutPen=\" x \"\n") << " x ";
-        QTest::newRow("non-Latin")
-            << QByteArray("[General]\nshortcutPen=\xd0\xb6\n") << QString::fromUtf8("\xd0\xb6");
         QTest::newRow("over-long") << "[General]\nshortcutPen=" + QByteArray(100000, 'q') + "\n"
                                    << QString(100000, QLatin1Char('q'));
         QTest::newRow("without a section") << QByteArray("shortcutPen=x\n") << "x";
         QTest::newRow("list") << QByteArray("[General]\nshortcutPen=a, b\n") << "d";
-        QTest::newRow("number") << QByteArray("[General]\nshortcutPen=@Variant(\\0\\0\\0\\x2\\0\\0"
-                                              "\\0\\x5)\n")
-                                << "d";
-        QTest::newRow("bytes") << QByteArray("[General]\nshortcutPen=@ByteArray(x)\n") << "d";
-        QTest::newRow("invalid") << QByteArray("[General]\nshortcutPen=@Invalid()\n") << "d";
         QTest::newRow("other section") << QByteArray("[Editor]\nshortcutPen=x\n") << "d";
-        QTest::newRow("binary junk") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << "d";
-        QTest::newRow("JSON") << QByteArray("{\"shortcutPen\": \"x\"}\n") << "d";
         QTest::newRow("partly damaged")
             << QByteArray("[General]\nno equals sign\nshortcutPen=x\n\x01\xff=z\n[broken\n") << "x";
     }
@@ -111,9 +85,7 @@ private Q_SLOTS:
 
         Preferences preferences(path);
 
-        QCOMPARE(preferences.shortcutPen(), pen);
-        QCOMPARE(preferences.shortcutPointer(), QStringLiteral("v"));
-        QCOMPARE(preferences.shortcutArrow(), QStringLiteral("a"));
+        QCOMPARE(shortcuts(preferences), QStringList(defaults).replaceInStrings("d", pen));
         QCOMPARE(readFile(path), contents);
     }
 
@@ -121,8 +93,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("value");
 
-        for (const char *value : {"x", "", ",", "=", ";", "#", "\"", "@", "[", "\\", " ", "a, b",
-                                  "@Invalid()", "\xc3\xa9", "\xf0\x9f\x87\xab\xf0\x9f\x87\xb7"})
+        for (const char *value : {"x", "", ",", "=", "\"", "@", "\\", " ", "a, b", "@Invalid()",
+                                  "\xf0\x9f\x87\xab\xf0\x9f\x87\xb7"})
             QTest::newRow(value) << QString::fromUtf8(value);
     }
 
@@ -136,59 +108,46 @@ private Q_SLOTS:
         preferences.setShortcutPen(value);
 
         QCOMPARE(preferences.shortcutPen(), value);
-        QCOMPARE(storedKeys(path), QStringList{"shortcutPen"});
-        Preferences reader(path);
-        QCOMPARE(reader.shortcutPen(), value);
-        QCOMPARE(reader.shortcutText(), QStringLiteral("t"));
+        QCOMPARE(QSettings(path, QSettings::IniFormat).allKeys(), QStringList{"shortcutPen"});
+        QCOMPARE(shortcuts(Preferences(path)), QStringList(defaults).replaceInStrings("d", value));
     }
 
-    void eachKeyHasItsOwnSignal_data()
-    {
-        QTest::addColumn<int>("index");
-
-        const QStringList names = {"pointer", "text", "pen", "rectangle", "line", "arrow"};
-        for (int i = 0; i < names.size(); ++i)
-            QTest::newRow(qPrintable(names[i])) << i;
-    }
-
+    // Each key has its own signal and its own stored entry; the same value is not signalled.
     void eachKeyHasItsOwnSignal()
     {
-        QFETCH(int, index);
-        QTemporaryDir dir;
-        Preferences preferences(dir.filePath(QStringLiteral("Orrinvale.conf")));
-        const char *signalNames[] = {
-            SIGNAL(shortcutPointerChanged()), SIGNAL(shortcutTextChanged()),
-            SIGNAL(shortcutPenChanged()),     SIGNAL(shortcutRectangleChanged()),
-            SIGNAL(shortcutLineChanged()),    SIGNAL(shortcutArrowChanged())};
-        std::vector<std::unique_ptr<QSignalSpy>> spies;
-        for (const char *signal : signalNames)
-            spies.push_back(std::make_unique<QSignalSpy>(&preferences, signal));
-        const char *properties[] = {"shortcutPointer",   "shortcutText", "shortcutPen",
-                                    "shortcutRectangle", "shortcutLine", "shortcutArrow"};
+        for (int index = 0; index < 6; ++index) {
+            QTemporaryDir dir;
+            Preferences preferences(dir.filePath(QStringLiteral("Orrinvale.conf")));
+            std::vector<std::unique_ptr<QSignalSpy>> spies;
+            for (const char *name : properties) {
+                const QMetaProperty property = preferences.metaObject()->property(
+                    preferences.metaObject()->indexOfProperty(name));
+                spies.push_back(
+                    std::make_unique<QSignalSpy>(&preferences, property.notifySignal()));
+            }
 
-        QVERIFY(preferences.setProperty(properties[index], QStringLiteral("q")));
-        preferences.setPermissionsResetBuild(QStringLiteral("1"));
+            QVERIFY(preferences.setProperty(properties[index], QStringLiteral("q")));
+            QVERIFY(preferences.setProperty(properties[index], QStringLiteral("q")));
+            preferences.setPermissionsResetBuild(QStringLiteral("1"));
 
-        for (int i = 0; i < 6; ++i)
-            QCOMPARE(spies[size_t(i)]->count(), i == index ? 1 : 0);
-        QCOMPARE(preferences.property(properties[index]).toString(), QStringLiteral("q"));
-        QCOMPARE(Preferences(preferences.filePath()).property(properties[index]).toString(),
-                 QStringLiteral("q"));
+            for (int i = 0; i < 6; ++i)
+                QCOMPARE(spies[size_t(i)]->count(), i == index ? 1 : 0);
+            QCOMPARE(shortcuts(Preferences(preferences.filePath())),
+                     QStringList(defaults).replaceInStrings(defaults[index], "q"));
+        }
     }
 
-    void sameValueIsStoredButNotSignalled()
+    void choosingTheDefaultStoresIt()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Orrinvale.conf"));
         Preferences preferences(path);
         QSignalSpy changed(&preferences, &Preferences::shortcutPenChanged);
 
-        preferences.setShortcutPen(QStringLiteral("d")); // the default, now chosen by the user
-        preferences.setShortcutPen(QStringLiteral("x"));
-        preferences.setShortcutPen(QStringLiteral("x"));
+        preferences.setShortcutPen(QStringLiteral("d"));
 
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(QSettings(path, QSettings::IniFormat).value("shortcutPen"), QVariant("x"));
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(QSettings(path, QSettings::IniFormat).value("shortcutPen"), QVariant("d"));
     }
 
     void unwritableFileKeepsChangesForTheRunAndSaysSoOnce()
@@ -199,15 +158,12 @@ private Q_SLOTS:
         QVERIFY(writeFile(blocker, "not a folder"));
         const QString path = blocker + QStringLiteral("/Orrinvale.conf");
         Preferences preferences(path);
-        QSignalSpy changed(&preferences, &Preferences::shortcutPenChanged);
         StdoutCapture log;
 
         preferences.setShortcutPen(QStringLiteral("x"));
         preferences.setShortcutText(QStringLiteral("y"));
 
-        QCOMPARE(preferences.shortcutPen(), QStringLiteral("x"));
-        QCOMPARE(preferences.shortcutText(), QStringLiteral("y"));
-        QCOMPARE(changed.count(), 1);
+        QCOMPARE(shortcuts(preferences), (QStringList{"v", "y", "x", "r", "l", "a"}));
         QCOMPARE(log.takeLines(),
                  QStringList{QStringLiteral("Could not store the preferences in %1; changes "
                                             "apply until Orrinvale quits.")
@@ -218,8 +174,7 @@ private Q_SLOTS:
         preferences.setShortcutLine(QStringLiteral("z"));
 
         QCOMPARE(log.takeLines(), QStringList());
-        Preferences reader(path);
-        QCOMPARE(shortcuts(reader), (QStringList{"v", "y", "x", "r", "z", "a"}));
+        QCOMPARE(shortcuts(Preferences(path)), (QStringList{"v", "y", "x", "r", "z", "a"}));
     }
 
     void unreadableFileIsSaidOnce_data()
@@ -230,9 +185,8 @@ private Q_SLOTS:
 
         QTest::newRow("a folder in its place")
             << true << QByteArray() << "Could not read the preferences in %1; using the defaults.";
-        QTest::newRow("binary junk") << false << QByteArray("\x89PNG\r\n\x1a\n\0\0\0", 11)
-                                     << "The preferences in %1 are damaged; using what could "
-                                        "be read.";
+        QTest::newRow("binary junk")
+            << false << junk << "The preferences in %1 are damaged; using what could be read.";
         QTest::newRow("sound file")
             << false << QByteArray("[General]\nshortcutPen=x\n") << QString();
     }
@@ -251,19 +205,10 @@ private Q_SLOTS:
 
         QCOMPARE(log.takeLines(), line.isEmpty() ? QStringList() : QStringList{line.arg(path)});
         QCOMPARE(preferences.shortcutRectangle(), QStringLiteral("r"));
-    }
-
-    void damagedFileIsReplacedOnTheFirstEdit()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Orrinvale.conf"));
-        QVERIFY(writeFile(path, QByteArray("\x89PNG\r\n\x1a\n\0\0\0", 11)));
-        StdoutCapture log;
-        Preferences preferences(path);
-        log.takeLines();
-
+        if (folder)
+            return;
+        // A damaged file is replaced by the first edit, silently.
         preferences.setShortcutArrow(QStringLiteral("w"));
-
         QCOMPARE(log.takeLines(), QStringList());
         QCOMPARE(Preferences(path).shortcutArrow(), QStringLiteral("w"));
     }
@@ -292,11 +237,8 @@ private Q_SLOTS:
         QVERIFY(writeFile(path, contents));
         Preferences preferences(path);
 
-        const std::optional<QString> before = preferences.permissionsResetBuild();
+        QCOMPARE(preferences.permissionsResetBuild(), marker);
         preferences.setPermissionsResetBuild(QStringLiteral("0.2.0+gdef"));
-
-        QCOMPARE(before, marker);
-        QCOMPARE(preferences.permissionsResetBuild(), std::optional<QString>("0.2.0+gdef"));
         QCOMPARE(QSettings(path, QSettings::IniFormat).value("permissionsResetBuild_v3"),
                  QVariant("0.2.0+gdef"));
     }

@@ -28,13 +28,28 @@ class TemporaryFilesTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void createsThePrivateFolderAndAPrivateFile()
+    // The folder is made private (or narrowed to private) and the file is 0600 whatever the umask.
+    void createsAPrivateFileInAPrivateFolder_data()
     {
+        QTest::addColumn<bool>("widerFolder");
+        QTest::newRow("new folder") << false;
+        QTest::newRow("existing folder open to others") << true;
+    }
+
+    void createsAPrivateFileInAPrivateFolder()
+    {
+        QFETCH(bool, widerFolder);
         QTemporaryDir base;
         const TemporaryFiles files(base.path());
+        if (widerFolder) {
+            QVERIFY(QDir().mkdir(files.directoryPath()));
+            QVERIFY(::chmod(QFile::encodeName(files.directoryPath()).constData(), 0755) == 0);
+        }
+        const mode_t previous = ::umask(0277);
 
         const Result<QString> created = files.createFile(QStringLiteral("a.png"), "hello");
 
+        ::umask(previous);
         QVERIFY2(created.ok(), qPrintable(created.error()));
         QCOMPARE(files.directoryPath(),
                  base.filePath(QStringLiteral("orrinvale-%1").arg(::geteuid())));
@@ -44,31 +59,6 @@ private Q_SLOTS:
         QFile file(created.value());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("hello"));
-    }
-
-    void fileModeIgnoresTheUmask()
-    {
-        QTemporaryDir base;
-        const TemporaryFiles files(base.path());
-        const mode_t previous = ::umask(0277);
-
-        const Result<QString> created = files.createFile(QStringLiteral("b.png"), "x");
-
-        ::umask(previous);
-        QVERIFY2(created.ok(), qPrintable(created.error()));
-        QCOMPARE(modeOf(created.value()), mode_t(0600));
-    }
-
-    void widerFolderModeIsMadePrivate()
-    {
-        QTemporaryDir base;
-        const TemporaryFiles files(base.path());
-        QVERIFY(QDir().mkdir(files.directoryPath()));
-        QVERIFY(::chmod(QFile::encodeName(files.directoryPath()).constData(), 0755) == 0);
-
-        QVERIFY(files.createFile(QStringLiteral("c.png"), "x").ok());
-
-        QCOMPARE(modeOf(files.directoryPath()), mode_t(0700));
     }
 
     void refusesAnUnsafeFolder_data()
@@ -119,7 +109,7 @@ private Q_SLOTS:
                  QStringList());
     }
 
-    void neverOverwritesOrFollowsAnExistingName()
+    void neverOverwritesFollowsOrLeavesTheFolder()
     {
         QTemporaryDir base;
         const TemporaryFiles files(base.path());
@@ -133,28 +123,13 @@ private Q_SLOTS:
 
         QVERIFY(!again.ok());
         QVERIFY(!throughLink.ok());
+        for (const QString &name : {QString(), QStringLiteral(".."), QStringLiteral("../t.png")})
+            QVERIFY2(!files.createFile(name, "x").ok(), qPrintable(name)); // leaves the folder
+        QVERIFY(!QFileInfo::exists(base.filePath(QStringLiteral("t.png"))));
         QFile first(files.directoryPath() + QStringLiteral("/taken.png"));
         QVERIFY(first.open(QIODevice::ReadOnly));
         QCOMPARE(first.readAll(), QByteArray("first"));
         QVERIFY(!QFileInfo::exists(target));
-    }
-
-    void refusesNamesThatLeaveTheFolder_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("parent") << QStringLiteral("..");
-        QTest::newRow("path") << QStringLiteral("../escape.png");
-    }
-
-    void refusesNamesThatLeaveTheFolder()
-    {
-        QFETCH(QString, name);
-        QTemporaryDir base;
-        const TemporaryFiles files(base.path());
-
-        QVERIFY(!files.createFile(name, "x").ok());
-        QVERIFY(!QFileInfo::exists(base.filePath(QStringLiteral("escape.png"))));
     }
 
     void failedWriteLeavesNoFile()

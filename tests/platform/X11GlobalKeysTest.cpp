@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-Q_DECLARE_METATYPE(GlobalKeys::Combination)
-
 namespace {
 
 constexpr uint16_t Shift = XCB_MOD_MASK_SHIFT;
@@ -18,6 +16,8 @@ constexpr uint16_t Super = XCB_MOD_MASK_4;
 
 } // namespace
 
+// Which key presses match, with extra modifiers, locks and Num Lock on Mod2 or Mod3, is
+// checked end to end on a real X server; here: the grab variants and finding Num Lock.
 class X11GlobalKeysTest : public QObject
 {
     Q_OBJECT
@@ -99,39 +99,6 @@ private Q_SLOTS:
         };
 
         QCOMPARE(X11GlobalKeys::numLockMask(modifierKeys, keysymsOf), mask);
-    }
-
-    void match_data()
-    {
-        QTest::addColumn<int>("keycode");
-        QTest::addColumn<uint16_t>("state");
-        QTest::addColumn<bool>("matches");
-        QTest::addColumn<GlobalKeys::Combination>("combination");
-
-        using C = GlobalKeys::Combination;
-        QTest::newRow("Ctrl+Shift+1") << 10 << uint16_t(Ctrl | Shift) << true << C::TakeScreenshot;
-        QTest::newRow("Ctrl+Shift+2") << 11 << uint16_t(Ctrl | Shift) << true << C::ToggleStack;
-        QTest::newRow("with Alt, Super, locks and an XKB group")
-            << 10 << uint16_t(Ctrl | Shift | Alt | Super | Lock | Mod2 | 0x2000) << true
-            << C::TakeScreenshot;
-        QTest::newRow("Shift+1") << 10 << Shift << false << C::TakeScreenshot;
-        QTest::newRow("Ctrl+1") << 10 << Ctrl << false << C::TakeScreenshot;
-        QTest::newRow("Ctrl+Shift+3") << 12 << uint16_t(Ctrl | Shift) << false << C::TakeScreenshot;
-        QTest::newRow("Ctrl+Shift+q") << 24 << uint16_t(Ctrl | Shift) << false << C::TakeScreenshot;
-    }
-
-    void match()
-    {
-        QFETCH(int, keycode);
-        QFETCH(uint16_t, state);
-        QFETCH(bool, matches);
-        QFETCH(GlobalKeys::Combination, combination);
-
-        const auto result = X11GlobalKeys::match(xcb_keycode_t(keycode), state);
-
-        QCOMPARE(result.has_value(), matches);
-        if (matches)
-            QCOMPARE(*result, combination);
     }
 };
 
