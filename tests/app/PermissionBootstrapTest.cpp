@@ -69,34 +69,29 @@ private Q_SLOTS:
         const QString prompt = QStringLiteral("prompt Accessibility");
         const QString request = QStringLiteral("request ScreenCapture");
 
-        QTest::newRow("first launch, nothing granted")
-            << QString() << Build << AppId << false << false << (resets + QStringList{prompt})
-            << Build << true;
-        QTest::newRow("first launch, both granted")
-            << QString() << Build << AppId << true << true << resets << Build << false;
-        QTest::newRow("same build, both granted")
-            << Build << Build << AppId << true << true << QStringList() << Build << false;
-        QTest::newRow("same build, screen reading missing")
-            << Build << Build << AppId << true << false << QStringList{request} << Build << false;
-        QTest::newRow("same build, trust missing")
-            << Build << Build << AppId << false << true << QStringList{prompt} << Build << true;
-        QTest::newRow("same build, both missing: no screen prompt before trust")
-            << Build << Build << AppId << false << false << QStringList{prompt} << Build << true;
-        QTest::newRow("new build") << QStringLiteral("0.1.0+gold0000") << Build << AppId << true
-                                   << true << resets << Build << false;
-        QTest::newRow("build 0, first time") << QString() << QStringLiteral("0") << AppId << true
-                                             << true << resets << QStringLiteral("0") << false;
-        QTest::newRow("build 0 again")
-            << QStringLiteral("0") << QStringLiteral("0") << AppId << true << true << QStringList()
-            << QStringLiteral("0") << false;
-        QTest::newRow("empty build id counts as 0")
-            << QStringLiteral("0") << QString() << AppId << true << true << QStringList()
-            << QStringLiteral("0") << false;
-        QTest::newRow("marker differs only in case")
-            << Build.toUpper() << Build << AppId << true << true << resets << Build << false;
-        QTest::newRow("no app id: no reset, marker still stored")
-            << QString() << Build << QString() << false << true << QStringList{prompt} << Build
-            << true;
+        const auto row = [](const char *name, const QString &stored, const QString &buildId,
+                            bool trusted, bool screenCapture, const QStringList &actions,
+                            const QString &storedAfter, bool polling,
+                            const QString &appId = AppId) {
+            QTest::newRow(name) << stored << buildId << appId << trusted << screenCapture << actions
+                                << storedAfter << polling;
+        };
+        const QString none, zero = QStringLiteral("0");
+        row("first launch, nothing granted", none, Build, false, false,
+            resets + QStringList{prompt}, Build, true);
+        row("first launch, both granted", none, Build, true, true, resets, Build, false);
+        row("same build, both granted", Build, Build, true, true, {}, Build, false);
+        row("same build, screen reading missing", Build, Build, true, false, {request}, Build,
+            false);
+        row("same build, both missing: no screen prompt before trust", Build, Build, false, false,
+            {prompt}, Build, true);
+        row("new build", "0.1.0+gold0000", Build, true, true, resets, Build, false);
+        row("build 0 again", zero, zero, true, true, {}, zero, false);
+        row("empty build id counts as 0", zero, none, true, true, {}, zero, false);
+        row("marker differs only in case", Build.toUpper(), Build, true, true, resets, Build,
+            false);
+        row("no app id: no reset, marker still stored", none, Build, false, true, {prompt}, Build,
+            true, none);
     }
 
     void decisionTable()
@@ -125,20 +120,6 @@ private Q_SLOTS:
         QCOMPARE(launch.bootstrap.isPolling(), polling);
         // Installing the keys at launch is the delegate's step, not the bootstrap's.
         QCOMPARE(launch.keys->installCalls(), 0);
-    }
-
-    void screenPromptWaitsThreeTenths()
-    {
-        Launch launch(freshPreferencesFile());
-        launch.permissions.setTrusted(true);
-
-        launch.bootstrap.bootstrapPermissions();
-        launch.clock.advance(PermissionBootstrap::ScreenRecordingDelayMs - 1);
-        const QStringList before = launch.permissions.actions();
-        launch.clock.advance(1);
-
-        QVERIFY(!before.contains(QStringLiteral("request ScreenCapture")));
-        QCOMPARE(launch.permissions.actions().last(), QStringLiteral("request ScreenCapture"));
     }
 
     void grantedAfterTwentyTicks()
@@ -170,31 +151,17 @@ private Q_SLOTS:
         QCOMPARE(out.takeLines(), QStringList());
     }
 
-    void neverGranted()
+    // Trust given on the last poll still counts; one poll later it is too late.
+    void pollingEndsAtTheLimit_data()
     {
-        Launch launch(freshPreferencesFile());
-        StdoutCapture out;
-
-        launch.bootstrap.bootstrapPermissions();
-        launch.clock.advance(
-            PermissionBootstrap::PollAttemptLimit * PermissionBootstrap::PollIntervalMs - 1);
-        const QStringList beforeLimit = out.takeLines();
-        launch.clock.advance(1);
-        const QStringList atLimit = out.takeLines();
-        const int queries = launch.permissions.trustQueries();
-        launch.clock.advance(10 * 60 * 1000);
-
-        QCOMPARE(beforeLimit, QStringList());
-        QCOMPARE(atLimit, QStringList{TimeoutLine});
-        QCOMPARE(out.takeLines(), QStringList());
-        QCOMPARE(launch.permissions.trustQueries(), queries);
-        QVERIFY(!launch.bootstrap.isPolling());
-        QCOMPARE(launch.keys->installCalls(), 0);
-        QVERIFY(!launch.permissions.actions().contains(QStringLiteral("request ScreenCapture")));
+        QTest::addColumn<bool>("grantedOnLastTick");
+        QTest::newRow("granted on the last tick") << true;
+        QTest::newRow("never granted") << false;
     }
 
-    void grantedOnTheLastTick()
+    void pollingEndsAtTheLimit()
     {
+        QFETCH(bool, grantedOnLastTick);
         Launch launch(freshPreferencesFile());
         launch.permissions.setScreenCaptureGranted(true);
         StdoutCapture out;
@@ -202,48 +169,36 @@ private Q_SLOTS:
         launch.bootstrap.bootstrapPermissions();
         launch.clock.advance((PermissionBootstrap::PollAttemptLimit - 1) *
                              PermissionBootstrap::PollIntervalMs);
-        launch.permissions.setTrusted(true);
-        launch.clock.advance(PermissionBootstrap::PollIntervalMs);
-
-        QCOMPARE(launch.keys->installCalls(), 1);
         QCOMPARE(out.takeLines(), QStringList());
+        launch.permissions.setTrusted(grantedOnLastTick);
+        launch.clock.advance(PermissionBootstrap::PollIntervalMs);
+        const int queries = launch.permissions.trustQueries();
+        launch.permissions.setTrusted(true); // too late now
+        launch.clock.advance(10 * 60 * 1000);
+
+        QCOMPARE(out.takeLines(), grantedOnLastTick ? QStringList() : QStringList{TimeoutLine});
+        QCOMPARE(launch.keys->installCalls(), grantedOnLastTick ? 1 : 0);
+        QCOMPARE(launch.permissions.trustQueries(), queries);
+        QVERIFY(!launch.bootstrap.isPolling());
     }
 
-    void resetFailureLines_data()
+    void resetFailuresAreSaidInOrderAndNotRetried()
     {
-        QTest::addColumn<QStringList>("failing");
-        QTest::addColumn<QStringList>("lines");
-
-        QTest::newRow("one service")
-            << QStringList{QStringLiteral("ScreenCapture")}
-            << QStringList{QStringLiteral("Failed to reset ScreenCapture permission: "
-                                          "org.freedesktop.DBus.Error.ServiceUnknown: no store")};
-        QTest::newRow("both, in order")
-            << QStringList{QStringLiteral("Accessibility"), QStringLiteral("ScreenCapture")}
-            << QStringList{QStringLiteral("Failed to reset Accessibility permission: "
-                                          "org.freedesktop.DBus.Error.ServiceUnknown: no store"),
-                           QStringLiteral("Failed to reset ScreenCapture permission: "
-                                          "org.freedesktop.DBus.Error.ServiceUnknown: no store")};
-    }
-
-    void resetFailureLines()
-    {
-        QFETCH(QStringList, failing);
-        QFETCH(QStringList, lines);
-
         const QString file = freshPreferencesFile();
         Launch launch(file);
         launch.permissions.setTrusted(true);
         launch.permissions.setScreenCaptureGranted(true);
-        for (const QString &service : failing) {
-            launch.permissions.failReset(
-                service, QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown: no store"));
-        }
+        const QString reason =
+            QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown: no store");
+        launch.permissions.failReset(QStringLiteral("Accessibility"), reason);
+        launch.permissions.failReset(QStringLiteral("ScreenCapture"), reason);
         StdoutCapture out;
 
         launch.bootstrap.bootstrapPermissions();
 
-        QCOMPARE(out.takeLines(), lines);
+        QCOMPARE(out.takeLines(),
+                 (QStringList{"Failed to reset Accessibility permission: " + reason,
+                              "Failed to reset ScreenCapture permission: " + reason}));
         // Not retried for this build: the marker is written all the same.
         QCOMPARE(Preferences(file).permissionsResetBuild(), std::optional<QString>(Build));
     }
