@@ -17,31 +17,20 @@ private Q_SLOTS:
             QTest::newRow(name) << QString::fromUtf8(typed) << QString::fromUtf8(kept);
         };
         row("cleared", "", "");
-        row("one letter", "v", "v");
         row("upper case", "X", "x");
         row("typed after the old key", "vk", "k");
-        row("upper case after the old key", "kV", "v");
         row("pasted word", "Hello", "o");
-        row("digits", "12", "2");
-        row("punctuation", "a,", ",");
-        row("space", "a ", " ");
         row("non-Latin", "\xd0\x96", "\xd0\xb6");
-        row("combining accent alone", "e\xcc\x81", "e\xcc\x81");
         row("combining accent after a key", "ve\xcc\x81", "e\xcc\x81");
-        row("combining accent, upper case", "vE\xcc\x81", "e\xcc\x81");
-        row("two combining marks", "xa\xcc\x81\xcc\xa3", "a\xcc\x81\xcc\xa3");
-        row("flag", "\xf0\x9f\x87\xab\xf0\x9f\x87\xb7", "\xf0\x9f\x87\xab\xf0\x9f\x87\xb7");
         row("two flags", "\xf0\x9f\x87\xab\xf0\x9f\x87\xb7\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa",
             "\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa");
         row("family joined by ZWJ",
             "a\xf0\x9f\x91\xa8\xe2\x80\x8d\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x91\xa7",
             "\xf0\x9f\x91\xa8\xe2\x80\x8d\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x91\xa7");
         row("skin tone", "x\xf0\x9f\x91\x8d\xf0\x9f\x8f\xbd", "\xf0\x9f\x91\x8d\xf0\x9f\x8f\xbd");
-        row("capital sharp s", "\xe1\xba\x9e", "\xc3\x9f");
         row("capital sharp s after a key", "v\xe1\xba\x9e", "\xc3\x9f");
         row("dotted capital I", "\xc4\xb0", "i\xcc\x87");
         row("title-case digraph", "\xc7\x85", "\xc7\x86");
-        row("capital sigma", "\xce\xa3", "\xcf\x83");
         row("Hangul syllable from jamo", "a\xe1\x84\x80\xe1\x85\xa1", "\xe1\x84\x80\xe1\x85\xa1");
     }
 
@@ -56,33 +45,33 @@ private Q_SLOTS:
         QCOMPARE(ShortcutKeyInput::normalized(once), once); // settles at once
     }
 
-    void editOffersTheKeptKeyAndShowsIt()
+    // An edit is offered for storing even when the kept key is the old one, so the field
+    // drops the extra character.
+    void editOffersTheKeptKey_data()
     {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("new key") << "vK"
+                                 << "k";
+        QTest::newRow("same key again") << "vv"
+                                        << "v";
+    }
+
+    void editOffersTheKeptKey()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
         ShortcutKeyInput input;
         input.setKey(QStringLiteral("v"));
         QSignalSpy edited(&input, &ShortcutKeyInput::keyEdited);
         QSignalSpy changed(&input, &ShortcutKeyInput::keyChanged);
 
-        input.edit(QStringLiteral("vK"));
+        input.edit(typed);
 
-        QCOMPARE(input.key(), QStringLiteral("k"));
+        QCOMPARE(input.key(), kept);
         QCOMPARE(edited.count(), 1);
-        QCOMPARE(edited.at(0).at(0).toString(), QStringLiteral("k"));
+        QCOMPARE(edited.at(0).at(0).toString(), kept);
         QCOMPARE(changed.count(), 1);
-    }
-
-    void retypingTheSameKeyStillResetsTheField()
-    {
-        ShortcutKeyInput input;
-        input.setKey(QStringLiteral("k"));
-        QSignalSpy edited(&input, &ShortcutKeyInput::keyEdited);
-        QSignalSpy changed(&input, &ShortcutKeyInput::keyChanged);
-
-        input.edit(QStringLiteral("kk"));
-
-        QCOMPARE(input.key(), QStringLiteral("k"));
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(edited.count(), 1);
     }
 
     void storedChangeIsShownButNotOffered()

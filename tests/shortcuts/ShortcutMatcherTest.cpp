@@ -36,36 +36,19 @@ class ShortcutMatcherTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void hardwareKeyStringNamesTheUsLetterPositions_data()
-    {
-        QTest::addColumn<uint>("code");
-        QTest::addColumn<QString>("letter");
-
-        const QList<QPair<uint, char>> letters = {
-            {24, 'q'}, {25, 'w'}, {26, 'e'}, {27, 'r'}, {28, 't'}, {29, 'y'}, {30, 'u'},
-            {31, 'i'}, {32, 'o'}, {33, 'p'}, {38, 'a'}, {39, 's'}, {40, 'd'}, {41, 'f'},
-            {42, 'g'}, {43, 'h'}, {44, 'j'}, {45, 'k'}, {46, 'l'}, {52, 'z'}, {53, 'x'},
-            {54, 'c'}, {55, 'v'}, {56, 'b'}, {57, 'n'}, {58, 'm'}};
-        for (const auto &[code, letter] : letters)
-            QTest::addRow("%u", code) << code << QString(QLatin1Char(letter));
-
-        // Digit 1, space, nothing, the last X key code, Escape, Tab, the bracket keys,
-        // Return, Left Ctrl, semicolon, backslash, comma, slash, and codes out of range.
-        for (uint code : {10u, 65u, 0u, 255u, 9u, 23u, 34u, 35u, 36u, 37u, 47u, 51u, 59u, 61u, 256u,
-                          65536u + 55u})
-            QTest::addRow("%u absent", code) << code << QString();
-    }
-
     void hardwareKeyStringNamesTheUsLetterPositions()
     {
-        QFETCH(uint, code);
-        QFETCH(QString, letter);
-
-        const std::optional<QString> name = hardwareKeyString(code);
-
-        QCOMPARE(name.has_value(), !letter.isNull());
-        if (name)
-            QCOMPARE(*name, letter);
+        // The three letter rows of a US keyboard start at these X key codes.
+        for (const auto &[first, letters] : {std::pair<uint, const char *>{24, "qwertyuiop"},
+                                             {38, "asdfghjkl"},
+                                             {52, "zxcvbnm"}}) {
+            for (uint i = 0; letters[i]; ++i)
+                QCOMPARE(hardwareKeyString(first + i), std::optional(QString(QChar(letters[i]))));
+        }
+        // Digit 1, Escape, Tab, Return, Left Ctrl, the keys just past each letter row, space,
+        // nothing, and codes out of range.
+        for (uint code : {10u, 9u, 23u, 34u, 36u, 37u, 47u, 59u, 65u, 0u, 256u, 65536u + 55u})
+            QVERIFY2(!hardwareKeyString(code), qPrintable(QString::number(code)));
     }
 
     void match_data()
@@ -86,19 +69,14 @@ private Q_SLOTS:
 
         // Each default on a US layout, through both the typed letter and the key position.
         row("v selects pointer", defaults, noMods, "v", 55, 0);
-        row("t selects text", defaults, noMods, "t", 28, 1);
         row("d selects pen", defaults, noMods, "d", 40, 2);
-        row("r selects rectangle", defaults, noMods, "r", 27, 3);
-        row("l selects line", defaults, noMods, "l", 46, 4);
         row("a selects arrow", defaults, noMods, "a", 38, 5);
         row("other letter", defaults, noMods, "k", 45, none);
-        row("digit", defaults, noMods, "1", 10, none);
 
         // Layouts.
         row("Shift", defaults, Qt::ShiftModifier, "V", 55, 0);
         row("Caps Lock", defaults, noMods, "V", 55, 0);
         row("Cyrillic on the V key", defaults, noMods, QString::fromUtf8("\xd0\xbc"), 55, 0);
-        row("Cyrillic on the A key", defaults, noMods, QString::fromUtf8("\xd1\x84"), 38, 5);
         row("a on the US Q key", defaults, noMods, "a", 24, 5);
         row("q on the US A key", defaults, noMods, "q", 38, 5);
         row("no text, V key", defaults, noMods, "", 55, 0);
@@ -107,28 +85,22 @@ private Q_SLOTS:
         row("B of an earlier tool beats A of a later", with(0, "q"), noMods, "a", 24, 0);
         row("A of a later tool still reached without B", with(0, "q"), noMods, "a", 38, 5);
         row("same value, pointer and pen", with(2, "v"), noMods, "v", 55, 0);
-        row("same value, text and line", with(4, "t"), noMods, "t", 28, 1);
         row("same value, later one by its own key", with(4, "t"), noMods, "l", 46, none);
 
         // Modifiers.
         row("Ctrl blocks", defaults, Qt::ControlModifier, "\x16", 55, none);
         row("Alt blocks", defaults, Qt::AltModifier, "v", 55, none);
-        row("Super blocks", defaults, Qt::MetaModifier, "v", 55, none);
-        row("Ctrl+Shift blocks", defaults, Qt::ControlModifier | Qt::ShiftModifier, "V", 55, none);
         row("keypad does not block", with(2, "1"), Qt::KeypadModifier, "1", 87, 2);
         row("AltGr does not block", with(2, "@"), Qt::GroupSwitchModifier, "@", 24, 2);
 
         // Stored values.
         row("upper case stored, upper case typed", with(2, "D"), Qt::ShiftModifier, "D", 40, none);
-        row("upper case stored, lower case typed", with(2, "D"), noMods, "d", 40, none);
         row("a word stored", with(2, "dd"), noMods, "d", 40, none);
-        row("digit stored", with(2, "1"), noMods, "1", 10, 2);
         row("accented letter stored", with(2, QString::fromUtf8("\xc3\xa9")), noMods,
             QString::fromUtf8("\xc3\x89"), 19, 2);
         row("space stored", with(2, " "), noMods, " ", 65, 2);
         row("empty stored, key without text", with(2, ""), noMods, "", 9, none);
         row("empty stored, its letter", with(2, ""), noMods, "d", 40, none);
-        row("empty stored, Escape", with(2, ""), noMods, "\x1b", 9, none);
 
         // Where the key press happens.
         QTest::newRow("window not key")

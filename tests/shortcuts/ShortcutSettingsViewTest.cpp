@@ -104,21 +104,13 @@ private Q_SLOTS:
 
     void showsTheDefaultsWithoutWritingThem()
     {
-        QQuickItem *pane = m_view->rootObject();
-
-        QCOMPARE(pane->size(), QSizeF(300, 240));
         QStringList shownLabels, shownKeys;
         for (QQuickItem *row : m_rows) {
             shownLabels << row->property("label").toString();
             shownKeys << fieldText(row);
-            QCOMPARE(fieldOf(row)->width(), 40.0);
-            // The field sits at the right edge of the pane, inside its margin.
-            const QPointF right = fieldOf(row)->mapToItem(pane, {fieldOf(row)->width(), 0});
-            QCOMPARE(right.x(), 300.0 - 16.0);
         }
         QCOMPARE(shownLabels, labels);
         QCOMPARE(shownKeys, (QStringList{"v", "t", "d", "r", "l", "a"}));
-        QCOMPARE(pane->property("penKey").toString(), QStringLiteral("d"));
         QVERIFY(!QFile::exists(m_path));
     }
 
@@ -128,16 +120,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
 
-        QTest::newRow("k after v in Select/Resize") << 0 << "k"
-                                                    << "k";
-        QTest::newRow("X in Pen") << 2 << "X"
-                                  << "x";
-        QTest::newRow("digit in Arrow") << 5 << "7"
-                                        << "7";
-        QTest::newRow("same letter again in Line") << 4 << "l"
-                                                   << "l";
-        QTest::newRow("two letters in Box") << 3 << "Qz"
-                                            << "z";
+        const auto row = [](const char *name, int row, const char *typed, const char *kept) {
+            QTest::newRow(name) << row << QString(typed) << QString(kept);
+        };
+        row("k after v in Select/Resize", 0, "k", "k");
+        row("X in Pen", 2, "X", "x");
+        row("same letter again in Line", 4, "l", "l");
+        row("two letters in Box", 3, "Qz", "z");
     }
 
     void typedKeyReplacesTheOldOneInLowerCase()
@@ -153,32 +142,6 @@ private Q_SLOTS:
         QCOMPARE(fieldText(m_rows[row]), kept);
         QCOMPARE(stored(m_path, keys[row]), QVariant(kept));
         QCOMPARE(QSettings(m_path, QSettings::IniFormat).allKeys(), QStringList{keys[row]});
-    }
-
-    void typingIntoAClearedFieldStoresTheLetter()
-    {
-        QQuickItem *pen = m_rows[2];
-        focusField(pen);
-
-        QTest::keyClick(m_view.get(), Qt::Key_Backspace);
-        const QVariant cleared = stored(m_path, keys[2]);
-        QTest::keyClick(m_view.get(), 'X');
-
-        QCOMPARE(cleared, QVariant(QString()));
-        QCOMPARE(fieldText(pen), QStringLiteral("x"));
-        QCOMPARE(m_preferences->shortcutPen(), QStringLiteral("x"));
-    }
-
-    void deletingTheKeyStoresTheEmptyString()
-    {
-        QQuickItem *box = m_rows[3];
-        focusField(box);
-
-        QTest::keyClick(m_view.get(), Qt::Key_Backspace);
-
-        QCOMPARE(fieldText(box), QString());
-        QCOMPARE(stored(m_path, keys[3]), QVariant(QString()));
-        QCOMPARE(m_preferences->shortcutRectangle(), QString());
     }
 
     void pastingAWordKeepsItsLastCharacter()
@@ -214,55 +177,32 @@ private Q_SLOTS:
         QCOMPARE(fieldText(m_rows[2]), QStringLiteral("z"));
     }
 
-    void storedWordIsShownAsStored()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Orrinvale.conf"));
-        QSettings(path, QSettings::IniFormat).setValue("shortcutLine", "Word");
-        Preferences preferences(path);
-
-        auto view = makeView(QStringLiteral("shortcuts/ShortcutSettingsView.qml"), &preferences);
-
-        QCOMPARE(fieldText(rowsOf(view->rootObject())[4]), QStringLiteral("Word"));
-        QCOMPARE(stored(path, keys[4]), QVariant("Word"));
-    }
-
-    void settingsWindowShowsThePane()
-    {
-        Autostart autostart(m_dir.filePath(QStringLiteral("config")));
-        auto settings =
-            makeView(QStringLiteral("app/SettingsView.qml"), m_preferences.get(), &autostart);
-        QCOMPARE(settings->status(), QQuickView::Ready);
-        settings->resize(400, 350);
-
-        QQuickItem *pane = nullptr;
-        for (QQuickItem *item : settings->rootObject()->findChildren<QQuickItem *>()) {
-            if (item->property("penKey").isValid())
-                pane = item;
-        }
-
-        QVERIFY(pane);
-        QCOMPARE(pane->size(), QSizeF(300, 240));
-        QCOMPARE(rowsOf(pane).size(), 6);
-        m_preferences->setShortcutPen(QStringLiteral("j"));
-        QCOMPARE(fieldText(rowsOf(pane)[2]), QStringLiteral("j"));
-    }
-
-    void generalTabStartsAtLogin()
+    void settingsWindowHoldsThePaneAndStartAtLogin()
     {
         Autostart autostart(m_dir.filePath(QStringLiteral("config%1").arg(m_case)));
         auto settings =
             makeView(QStringLiteral("app/SettingsView.qml"), m_preferences.get(), &autostart);
         QCOMPARE(settings->status(), QQuickView::Ready);
+        settings->resize(400, 350);
+        QQuickItem *pane = nullptr;
+        for (QQuickItem *item : settings->rootObject()->findChildren<QQuickItem *>()) {
+            if (item->property("penKey").isValid())
+                pane = item;
+        }
+        QVERIFY(pane);
+        QCOMPARE(pane->size(), QSizeF(300, 240));
+        const QList<QQuickItem *> rows = rowsOf(pane);
+        QCOMPARE(rows.size(), 6);
+        m_preferences->setShortcutPen(QStringLiteral("j"));
+        QCOMPARE(fieldText(rows[2]), QStringLiteral("j"));
+
         auto *box = settings->rootObject()->findChild<QQuickItem *>(QStringLiteral("startAtLogin"));
         QVERIFY(box);
         QCOMPARE(box->property("checked").toBool(), false);
-
         QMetaObject::invokeMethod(box, "toggle");
         QMetaObject::invokeMethod(box, "toggled");
         QVERIFY(QFile::exists(autostart.entryPath()));
         QCOMPARE(box->property("checked").toBool(), true);
-
         // A change on disk shows once the window asks again.
         QVERIFY(QFile::remove(autostart.entryPath()));
         autostart.refresh();
