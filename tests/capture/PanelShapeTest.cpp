@@ -120,9 +120,18 @@ private Q_SLOTS:
         QCOMPARE(f.windowing.visibleRegions.last(), std::optional<QRegion>(expected));
     }
 
-    void withoutCompositorTheDrawnShapeChangesWhenTheFrameIsOnScreen()
+    void moveReshapesOnceTheFrameIsOnScreen_data()
     {
+        QTest::addColumn<bool>("compositor");
+        QTest::newRow("no compositor: the drawn shape follows") << false;
+        QTest::newRow("compositor: only the input is shaped") << true;
+    }
+
+    void moveReshapesOnceTheFrameIsOnScreen()
+    {
+        QFETCH(bool, compositor);
         Fixture f;
+        f.windowing.compositor = compositor;
         PanelShape shape(&f.windowing);
         shape.attach(&f.view);
         const QRegion before = shape.visibleThumbnails();
@@ -130,29 +139,20 @@ private Q_SLOTS:
         f.item("second")->setY(175);
         shape.refresh();
 
-        // Until the frame that shows the move is swapped, the old shape stays.
-        QCOMPARE(f.windowing.visibleRegions.last(), std::optional<QRegion>(before));
-        Q_EMIT f.view.frameSwapped();
-        QCOMPARE(f.windowing.visibleRegions.last(),
-                 std::optional<QRegion>(shape.visibleThumbnails()));
-        QVERIFY(shape.visibleThumbnails() != before);
-    }
-
-    void withCompositorOnlyTheInputIsShaped()
-    {
-        Fixture f;
-        f.windowing.compositor = true;
-        PanelShape shape(&f.windowing);
-        shape.attach(&f.view);
-
-        f.item("second")->setY(175);
-        shape.refresh();
-
+        // Until the frame that shows the move is swapped, the old drawn shape stays.
+        const QList<std::optional<QRegion>> unswapped = f.windowing.visibleRegions;
         Q_EMIT f.view.frameSwapped();
 
         QTRY_COMPARE(shape.inputRegion(), shape.visibleThumbnails());
-        QCOMPARE(f.windowing.visibleRegions, QList<std::optional<QRegion>>{std::nullopt});
-        QVERIFY(shape.compositing());
+        QVERIFY(shape.visibleThumbnails() != before);
+        QCOMPARE(shape.compositing(), compositor);
+        if (compositor) {
+            QCOMPARE(f.windowing.visibleRegions, QList<std::optional<QRegion>>{std::nullopt});
+        } else {
+            QCOMPARE(unswapped.last(), std::optional<QRegion>(before));
+            QCOMPARE(f.windowing.visibleRegions.last(),
+                     std::optional<QRegion>(shape.visibleThumbnails()));
+        }
     }
 
     void rapidMovesAreThrottledButTheLastOneArrives()
@@ -170,20 +170,13 @@ private Q_SLOTS:
         QTRY_COMPARE(shape.inputRegion(),
                      thumbnailAt(QRect(10, 40, 230, 100)) + thumbnailAt(QRect(10, 175, 230, 100)));
         QVERIFY(f.windowing.inputRegions.size() - before <= 3);
-    }
 
-    void unchangedRegionIsNotSentAgain()
-    {
-        Fixture f;
-        PanelShape shape(&f.windowing);
-        shape.attach(&f.view);
-        const int before = f.windowing.inputRegions.size();
-
+        // An unchanged region is not sent again.
+        const int settled = f.windowing.inputRegions.size();
         shape.refresh();
         shape.refresh();
         QTest::qWait(2 * PanelShape::InputThrottleMs);
-
-        QCOMPARE(f.windowing.inputRegions.size(), before);
+        QCOMPARE(f.windowing.inputRegions.size(), settled);
     }
 
     void compositorComingAndGoingReshapesTheWindow()

@@ -49,14 +49,6 @@ private Q_SLOTS:
         QCOMPARE(placement.contentHeight, contentHeight);
     }
 
-    void centredInAnyColumnWidth()
-    {
-        const StackGeometry::Placement placement = StackGeometry::place({{800, 600}}, 300);
-
-        QCOMPARE(placement.rects.first().x(), 35.0);
-        QCOMPARE(placement.rects.first().width(), 230.0);
-    }
-
     void scrolled_data()
     {
         QTest::addColumn<qreal>("from");
@@ -67,8 +59,6 @@ private Q_SLOTS:
         // Content 1000 tall in a view 400 tall: offsets 0..600.
         QTest::newRow("wheel towards the user scrolls down one notch")
             << 0.0 << QPointF(0, -120) << QPointF() << StackGeometry::WheelNotchDistance;
-        QTest::newRow("wheel away scrolls back up")
-            << 100.0 << QPointF(0, 120) << QPointF() << 100.0 - StackGeometry::WheelNotchDistance;
         QTest::newRow("touchpad pixels are used as they are")
             << 50.0 << QPointF(0, -40) << QPointF(0, -17) << 67.0;
         QTest::newRow("never above the top") << 10.0 << QPointF(0, 480) << QPointF() << 0.0;
@@ -87,10 +77,12 @@ private Q_SLOTS:
         QCOMPARE(StackGeometry::scrolled(from, angleDelta, pixelDelta, 1000, 400), expected);
     }
 
-    void columnShorterThanViewDoesNotScroll()
+    void shortColumnDoesNotScrollAndAnyWidthCentres()
     {
         QCOMPARE(StackGeometry::scrolled(0, QPointF(0, -120), QPointF(), 300, 400), 0.0);
-        QCOMPARE(StackGeometry::maxScroll(300, 400), 0.0);
+        const QRectF centred = StackGeometry::place({{800, 600}}, 300).rects.first();
+        QCOMPARE(centred.x(), 35.0);
+        QCOMPARE(centred.width(), 230.0);
     }
 
     void roundedRegion_data()
@@ -100,14 +92,10 @@ private Q_SLOTS:
 
         // A 230 x 129 thumbnail at (10, 40) with corners of 12.
         QTest::newRow("top-left pixel is cut") << QPoint(10, 40) << false;
-        QTest::newRow("top-right pixel is cut") << QPoint(239, 40) << false;
-        QTest::newRow("bottom-left pixel is cut") << QPoint(10, 168) << false;
         QTest::newRow("bottom-right pixel is cut") << QPoint(239, 168) << false;
         QTest::newRow("diagonal just inside the curve") << QPoint(10 + 4, 40 + 4) << true;
         QTest::newRow("diagonal just outside the curve") << QPoint(10 + 3, 40 + 3) << false;
         QTest::newRow("top edge past the corner") << QPoint(10 + 12, 40) << true;
-        QTest::newRow("left edge past the corner") << QPoint(10, 40 + 12) << true;
-        QTest::newRow("middle") << QPoint(125, 100) << true;
         QTest::newRow("left of it") << QPoint(9, 100) << false;
         QTest::newRow("below it") << QPoint(125, 169) << false;
     }
@@ -122,23 +110,11 @@ private Q_SLOTS:
         QCOMPARE(region.contains(point), inside);
     }
 
-    void roundedRegionIsSymmetricAndWithinItsRectangle()
+    void roundedRegionStaysWithinItsRectangle()
     {
-        const QRect rect(0, 0, 60, 30);
-        const QRegion region = StackGeometry::roundedRegion(rect, 12);
-
-        QCOMPARE(region.boundingRect(), rect);
-        for (int y = 0; y < rect.height(); ++y) {
-            for (int x = 0; x < rect.width(); ++x) {
-                const bool here = region.contains(QPoint(x, y));
-                QCOMPARE(region.contains(QPoint(rect.width() - 1 - x, y)), here);
-                QCOMPARE(region.contains(QPoint(x, rect.height() - 1 - y)), here);
-            }
-        }
-    }
-
-    void tinyRectanglesKeepARegion()
-    {
+        QCOMPARE(StackGeometry::roundedRegion(QRect(0, 0, 60, 30), 12).boundingRect(),
+                 QRect(0, 0, 60, 30));
+        // Rectangles smaller than the corners keep a region; an empty one has none.
         QCOMPARE(StackGeometry::roundedRegion(QRect(5, 5, 4, 1), 12).boundingRect(),
                  QRect(5, 5, 4, 1));
         QVERIFY(StackGeometry::roundedRegion(QRect(), 12).isEmpty());

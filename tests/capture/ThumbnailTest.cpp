@@ -1,6 +1,5 @@
 #include "capture/Thumbnail.h"
 #include "capture/StackGeometry.h"
-#include "capture/ThumbnailShadow.h"
 
 #include <QTest>
 
@@ -37,38 +36,6 @@ private Q_SLOTS:
         for (const QPoint edge :
              {QPoint(radius, 0), QPoint(0, radius), QPoint(w - radius, h), QPoint(w / 2, h / 2)})
             QCOMPARE(thumbnail.pixelColor(edge), QColor(200, 40, 10));
-    }
-
-    void shadowPatchIsSoftBlackAtThirtyPercent_data()
-    {
-        QTest::addColumn<qreal>("ratio");
-        QTest::newRow("ratio 1") << 1.0;
-        QTest::newRow("ratio 2") << 2.0;
-    }
-
-    void shadowPatchIsSoftBlackAtThirtyPercent()
-    {
-        QFETCH(qreal, ratio);
-
-        const QImage patch = ThumbnailShadow::patchImage(ratio);
-        const int border = ThumbnailShadow::patchBorder(ratio);
-
-        QCOMPARE(patch.size(), QSize(2 * border + 1, 2 * border + 1));
-        const int middle = border;
-        // Full shadow inside, none at the outer edge, a fall-off in between.
-        QCOMPARE(qAlpha(patch.pixel(middle, middle)), qRound(255 * StackGeometry::ShadowOpacity));
-        QCOMPARE(qAlpha(patch.pixel(0, middle)), 0);
-        QCOMPARE(qAlpha(patch.pixel(middle, 0)), 0);
-        QCOMPARE(qAlpha(patch.pixel(0, 0)), 0);
-        const int spread = int(ThumbnailShadow::extent() * ratio);
-        const int atEdge = qAlpha(patch.pixel(spread, middle));
-        QVERIFY(atEdge > 10 && atEdge < 70);
-        QCOMPARE(qRed(patch.pixel(middle, middle)), 0);
-        // Symmetric, so the nine patches meet without seams.
-        for (int i = 0; i < patch.width(); ++i) {
-            QCOMPARE(patch.pixel(i, middle), patch.pixel(patch.width() - 1 - i, middle));
-            QCOMPARE(patch.pixel(middle, i), patch.pixel(i, middle));
-        }
     }
 };
 
