@@ -34,14 +34,18 @@ AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
                          std::unique_ptr<GlobalKeys> keys, std::unique_ptr<Permissions> permissions,
                          QObject *parent)
     : QObject(parent), m_windowing(std::move(windowing)), m_screenshotManager(std::move(capture)),
-      m_permissions(permissions ? std::move(permissions) : Permissions::create()),
-      m_clock(std::make_unique<QtClock>())
+      m_permissions(std::move(permissions)), m_clock(std::make_unique<QtClock>())
 {
     // Qt 6.4 does not search qrc:/qt/qml for modules by itself; without it the module's QML
     // files cannot use each other across folders.
     m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
-    m_globalShortcut = std::make_unique<GlobalShortcut>(
-        keys ? std::move(keys) : GlobalKeys::create(), m_permissions.get(), &m_screenshotManager);
+    if (!keys)
+        keys = GlobalKeys::create();
+    // Where keys are granted by the desktop (Wayland), trust is the keys being granted.
+    if (!m_permissions)
+        m_permissions = Permissions::create(keys.get());
+    m_globalShortcut = std::make_unique<GlobalShortcut>(std::move(keys), m_permissions.get(),
+                                                        &m_screenshotManager);
     m_permissionBootstrap = std::make_unique<PermissionBootstrap>(
         m_permissions.get(), &m_preferences, m_clock.get(), QGuiApplication::desktopFileName(),
         PermissionBootstrap::compiledBuildId(), [this] { setupGlobalShortcut(); });

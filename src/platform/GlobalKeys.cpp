@@ -1,6 +1,7 @@
 #include "GlobalKeys.h"
 
 #include "DisplaySession.h"
+#include "PortalGlobalKeys.h"
 #include "UnavailableGlobalKeys.h"
 #include "X11GlobalKeys.h"
 
@@ -25,9 +26,7 @@ std::unique_ptr<GlobalKeys> GlobalKeys::create()
             return keys;
         break;
     case DisplaySession::Wayland:
-        return std::make_unique<UnavailableGlobalKeys>(
-            QStringLiteral("a Wayland session lets no program take keys from the others; bind "
-                           "orrinvale --take-screenshot in the desktop's shortcut settings"));
+        return std::make_unique<PortalGlobalKeys>(QDBusConnection::sessionBus());
     case DisplaySession::None:
         break;
     }

@@ -39,6 +39,10 @@ public:
 
     /// Whether this session lets the program take key combinations at all.
     virtual bool isInstallable() const = 0;
+    /// Asks the desktop to let the program have its combinations, where it must be asked
+    /// (the global-shortcuts portal); isInstallable() turns true once it agrees. Returns at
+    /// once; asking again while the first request runs does nothing.
+    virtual void askToInstall() {}
     /// Takes both combinations; one outcome per combination, in the order of combinations().
     /// Called once.
     virtual QList<Outcome> install() = 0;

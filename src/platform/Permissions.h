@@ -7,6 +7,8 @@
 #include <memory>
 #include <variant>
 
+class GlobalKeys;
+
 /**
  * The two permissions the program needs from the desktop and the erasing of a stored
  * decision. "Accessibility" trust means: the global key combinations can be installed;
@@ -33,6 +35,6 @@ public:
     /// Erases the stored decision on `service` for the program `appId`, or says why not.
     virtual Result<std::monostate> reset(const QString &service, const QString &appId) = 0;
 
-    /// The backend for the running session.
-    static std::unique_ptr<Permissions> create();
+    /// The backend for the running session; on Wayland, key trust is `keys` being bound.
+    static std::unique_ptr<Permissions> create(GlobalKeys *keys);
 };

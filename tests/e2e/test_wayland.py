@@ -19,18 +19,35 @@ THUMBNAIL_CENTRE = (WIDTH - 20 - 125, 40 + (230 * HEIGHT // WIDTH) // 2)
 PORTAL_FILE = Path("/tmp/out.png")  # where the wlr backend has grim write
 
 
-class WaylandSessionTest(unittest.TestCase):
+class WaylandTestCase(unittest.TestCase):
+    """One headless sway session per test."""
+
+    global_shortcuts = False
+
     def setUp(self):
         # A stale file of another user's would keep the portal from writing its own.
         PORTAL_FILE.unlink(missing_ok=True)
         self.session = WaylandSession(os.environ["ORRINVALE_BINARY"], WIDTH, HEIGHT,
-                                      background="#3366cc")
+                                      background="#3366cc",
+                                      global_shortcuts=self.global_shortcuts)
         self.addCleanup(self.session.close)
         self.session.start()
 
     def pixel(self, x, y):
         return self.session.screenshot().pixel(x, y)
 
+    def log(self):
+        return self.session.log("orrinvale").read_text(errors="replace")
+
+    def quit_cleanly(self, app):
+        self.session.call("Quit")
+        self.assertEqual(app.wait(60 * TIME_SCALE), 0)
+        for marker in SANITIZER_MARKERS + ("QML error",):
+            self.assertNotIn(marker, self.log())
+        self.assertNotIn("Failed to capture screen", self.log())
+
+
+class WaylandSessionTest(WaylandTestCase):
     def test_capture_through_the_portal_onto_a_stack_on_every_workspace(self):
         session = self.session
         app = session.start_app()
@@ -54,12 +71,38 @@ class WaylandSessionTest(unittest.TestCase):
         wait_until(lambda: colour_close(self.pixel(*THUMBNAIL_CENTRE), BLUE), 30,
                    "the thumbnail on the second workspace")
 
-        session.call("Quit")
-        self.assertEqual(app.wait(60 * TIME_SCALE), 0)
-        log = session.log("orrinvale").read_text(errors="replace")
-        for marker in SANITIZER_MARKERS + ("QML error",):
-            self.assertNotIn(marker, log)
-        self.assertNotIn("Failed to capture screen", log)
+        # sway has no GlobalShortcuts portal: said once, with how to bind the keys instead.
+        wait_until(lambda: "Global keys are unavailable" in self.log(), 60,
+                   "the line about global keys")
+        self.quit_cleanly(app)
+        unavailable = [line for line in self.log().splitlines()
+                       if line.startswith("Global keys are unavailable")]
+        self.assertEqual(len(unavailable), 1, unavailable)
+        self.assertIn("orrinvale --take-screenshot", unavailable[0])
+        self.assertIn("orrinvale --toggle-stack", unavailable[0])
+
+
+class WaylandGlobalShortcutsTest(WaylandTestCase):
+    """The keys through the GlobalShortcuts portal: the real frontend with a fake backend."""
+
+    global_shortcuts = True
+
+    def test_keys_bound_through_the_portal_take_a_capture_and_toggle_the_stack(self):
+        session = self.session
+        app = session.start_app()
+        backend_log = lambda: session.log("global-shortcuts").read_text(errors="replace")
+        wait_until(lambda: "BindShortcuts" in backend_log(), 90,
+                   "the program to bind its keys")
+        self.assertIn("['take-screenshot', 'toggle-stack']", backend_log())
+
+        self.assertEqual(session.press_global_shortcut("take-screenshot"), 1)
+        wait_until(lambda: session.get_property("CaptureCount") == 1, 90,
+                   "the capture from the key")
+        self.assertEqual(session.press_global_shortcut("toggle-stack"), 1)
+        wait_until(lambda: session.get_property("StackVisible") is False, 30,
+                   "the stack to hide from the key")
+        self.assertNotIn("Global keys are unavailable", self.log())
+        self.quit_cleanly(app)
 
 
 if __name__ == "__main__":

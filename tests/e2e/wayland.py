@@ -18,6 +18,8 @@ from desktop import (BUS_NAME, INTERFACE, LSAN_SUPPRESSIONS, OBJECT_PATH, TIME_S
                      StopWaiting, _die_with_parent, _tail, parse_gvariant_scalar, wait_until)
 
 USER_ID = 65534  # nobody
+HERE = Path(__file__).resolve().parent
+GLOBAL_SHORTCUTS_BACKEND = "org.orrinvale.E2E.GlobalShortcutsBackend"
 PORTALS = Path("/usr/share/xdg-desktop-portal/portals")
 
 SWAY_CONFIG = """\
@@ -33,8 +35,10 @@ exec pipewire
 
 
 class WaylandSession:
-    def __init__(self, binary, width=1920, height=1080, background="#3366cc"):
+    def __init__(self, binary, width=1920, height=1080, background="#3366cc",
+                 global_shortcuts=False):
         self.binary = binary
+        self.global_shortcuts = global_shortcuts
         self.width, self.height, self.background = width, height, background
         self.root = Path(tempfile.mkdtemp(prefix="orrinvale-wayland-"))
         self.home = self.root / "home"
@@ -76,7 +80,30 @@ class WaylandSession:
         wait_until(ready, 60, "sway to start", interval=0.1)
         self.display = display_file.read_text().strip()
         self.bus_address = bus_file.read_text().strip()
+        if self.global_shortcuts:
+            self._start_global_shortcuts_backend()
         return self
+
+    def _start_global_shortcuts_backend(self):
+        """sway has no GlobalShortcuts backend: a fake one behind the real portal frontend,
+        which must see its name taken before it starts."""
+        (self.portals / "e2e-global-shortcuts.portal").write_text(
+            "[portal]\nDBusName=%s\nInterfaces=org.freedesktop.impl.portal.GlobalShortcuts;\n"
+            "UseIn=sway\n" % GLOBAL_SHORTCUTS_BACKEND)
+        self._spawn("global-shortcuts", ["/usr/bin/python3", "-u",
+                                         str(HERE / "fake_global_shortcuts.py")])
+
+        def ready():
+            self._check_alive("global-shortcuts")
+            return "ready" in self.log("global-shortcuts").read_text(errors="replace")
+
+        wait_until(ready, 30, "the fake GlobalShortcuts backend", interval=0.1)
+
+    def press_global_shortcut(self, shortcut_id):
+        """Has the fake backend report a press of `shortcut_id`; how many sessions got it."""
+        return parse_gvariant_scalar(self.gdbus_call(
+            GLOBAL_SHORTCUTS_BACKEND, "/org/freedesktop/portal/desktop",
+            GLOBAL_SHORTCUTS_BACKEND + ".Press", shortcut_id))
 
     def close(self):
         for name, popen, log in reversed(self._sessions):
