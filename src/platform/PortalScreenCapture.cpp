@@ -9,6 +9,8 @@
 #include <QImageReader>
 #include <QUrl>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace {
@@ -86,7 +88,8 @@ Result<QImage> PortalScreenCapture::takeFile(const QString &uri)
         return ImageResult::failure(
             QStringLiteral("cannot read the screenshot portal's file %1: %2")
                 .arg(path, file.errorString()));
-    QByteArray bytes = file.read(MaxFileBytes + 1);
+    // Sized by the file, not by the cap: read(n) reserves n bytes up front.
+    QByteArray bytes = file.read(std::min(file.size(), MaxFileBytes) + 1);
     file.close();
     // The capture lives in memory only; the portal's copy goes at once. Only a file of our
     // own is removed, whatever the portal named.
