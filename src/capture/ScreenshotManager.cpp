@@ -87,7 +87,11 @@ void ScreenshotManager::takeScreenshot()
         if (!image.ok())
             return fail(image.error());
         QImage captured = std::move(image.value());
-        captured.setDevicePixelRatio(scale);
+        // A backend may hand over the screen's real pixels instead (a portal's picture of an
+        // output the program sees through XWayland at scale 1): their ratio is their own.
+        captured.setDevicePixelRatio(captured.size() == points * scale
+                                         ? qreal(scale)
+                                         : qreal(captured.width()) / points.width());
 
         QMetaObject::invokeMethod(
             this, [this, captureId, captured] { insertCapture(captureId, captured); },

@@ -41,7 +41,7 @@ Result<QList<CaptureDisplay>> PortalScreenCapture::displays()
     return QList<CaptureDisplay>{{layout.primaryName, native}};
 }
 
-Result<QImage> PortalScreenCapture::capture(const CaptureDisplay &, QSize pixelSize)
+Result<QImage> PortalScreenCapture::capture(const CaptureDisplay &, QSize)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
         QString::fromLatin1(PortalRequest::PortalService),
@@ -62,7 +62,7 @@ Result<QImage> PortalScreenCapture::capture(const CaptureDisplay &, QSize pixelS
     auto image = takeFile(uri);
     if (!image.ok())
         return image;
-    return cropToPrimary(image.value(), m_layout(), pixelSize);
+    return cropToPrimary(image.value(), m_layout());
 }
 
 Result<QImage> PortalScreenCapture::takeFile(const QString &uri)
@@ -112,7 +112,7 @@ Result<QImage> PortalScreenCapture::takeFile(const QString &uri)
 }
 
 Result<QImage> PortalScreenCapture::cropToPrimary(const QImage &desktopImage,
-                                                  const ScreenLayout &layout, QSize pixelSize)
+                                                  const ScreenLayout &layout)
 {
     QImage image = desktopImage;
     if (!layout.desktop.isEmpty() && !layout.primary.isEmpty() &&
@@ -132,8 +132,6 @@ Result<QImage> PortalScreenCapture::cropToPrimary(const QImage &desktopImage,
     }
     // A screen is opaque: held like the X11 captures, one padding byte per pixel.
     image = image.convertToFormat(QImage::Format_RGB32);
-    if (pixelSize.isValid() && !pixelSize.isEmpty() && image.size() != pixelSize)
-        image = image.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (image.isNull())
         return ImageResult::failure(QStringLiteral("not enough memory for the screenshot"));
     return image;

@@ -27,9 +27,9 @@ public:
     Result<QList<CaptureDisplay>> displays() override;
     Result<QImage> capture(const CaptureDisplay &display, QSize pixelSize) override;
 
-    /// The primary screen's part of a whole-desktop image, at `pixelSize` when that differs.
-    static Result<QImage> cropToPrimary(const QImage &desktopImage, const ScreenLayout &layout,
-                                        QSize pixelSize);
+    /// The primary screen's part of a whole-desktop image, at the image's own scale: the
+    /// screen's real pixels, never resampled (the manager takes the ratio from them).
+    static Result<QImage> cropToPrimary(const QImage &desktopImage, const ScreenLayout &layout);
     /// Reads and removes the portal's file, which must be a local regular file holding an image.
     static Result<QImage> takeFile(const QString &uri);
 

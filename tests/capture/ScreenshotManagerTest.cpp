@@ -246,27 +246,38 @@ private Q_SLOTS:
     {
         QTest::addColumn<QSize>("native");
         QTest::addColumn<std::optional<qreal>>("ratio");
+        QTest::addColumn<QSize>("picture"); // what the backend hands over; empty: as asked
+        QTest::addColumn<QSize>("asked");
         QTest::addColumn<QSize>("pixels");
         QTest::addColumn<QSize>("points");
 
-        QTest::newRow("retina-like at 2") << QSize(3024, 1964) << std::optional<qreal>(2.0)
-                                          << QSize(3024, 1964) << QSize(1512, 982);
+        QTest::newRow("retina-like at 2")
+            << QSize(3024, 1964) << std::optional<qreal>(2.0) << QSize() << QSize(3024, 1964)
+            << QSize(3024, 1964) << QSize(1512, 982);
         QTest::newRow("fractional 1.5 captures at 1")
-            << QSize(3000, 2000) << std::optional<qreal>(1.5) << QSize(2000, 1333)
-            << QSize(2000, 1333);
+            << QSize(3000, 2000) << std::optional<qreal>(1.5) << QSize() << QSize(2000, 1333)
+            << QSize(2000, 1333) << QSize(2000, 1333);
         QTest::newRow("no screen captures at 2")
-            << QSize(800, 600) << std::optional<qreal>() << QSize(1600, 1200) << QSize(800, 600);
+            << QSize(800, 600) << std::optional<qreal>() << QSize() << QSize(1600, 1200)
+            << QSize(1600, 1200) << QSize(800, 600);
+        // A portal's picture of a 2x output that XWayland shows the program at scale 1.
+        QTest::newRow("real pixels beyond the scale asked")
+            << QSize(1920, 1080) << std::optional<qreal>(1.0) << QSize(3840, 2160)
+            << QSize(1920, 1080) << QSize(3840, 2160) << QSize(1920, 1080);
     }
 
     void pointAndPixelSizes()
     {
         QFETCH(QSize, native);
         QFETCH(std::optional<qreal>, ratio);
+        QFETCH(QSize, picture);
+        QFETCH(QSize, asked);
         QFETCH(QSize, pixels);
         QFETCH(QSize, points);
         Fixture f(ratio);
         FakeScreenCapture::Config config;
         config.displays = {{QStringLiteral("fake"), QRect(QPoint(100, 50), native)}};
+        config.pictureSize = picture;
         f.capture->setConfig(config);
 
         QVERIFY(f.take());
@@ -274,7 +285,7 @@ private Q_SLOTS:
         const QImage image = f.manager.imageAt(0);
         QCOMPARE(image.size(), pixels);
         QCOMPARE(image.deviceIndependentSize().toSize(), points);
-        QCOMPARE(f.capture->lastPixelSize(), pixels);
+        QCOMPARE(f.capture->lastPixelSize(), asked);
     }
 
     void previewRequestsOnlyForIndicesInTheList()

@@ -29,7 +29,7 @@ Result<QImage> FakeScreenCapture::capture(const CaptureDisplay &, QSize pixelSiz
     m_lastPixelSize = pixelSize;
     if (!m_config.captureError.isEmpty())
         return Result<QImage>::failure(m_config.captureError);
-    return pattern(pixelSize, n);
+    return pattern(m_config.pictureSize.isEmpty() ? pixelSize : m_config.pictureSize, n);
 }
 
 QSize FakeScreenCapture::lastPixelSize() const

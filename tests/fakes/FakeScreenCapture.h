@@ -20,6 +20,9 @@ public:
         QList<CaptureDisplay> displays = {{QStringLiteral("fake"), QRect(0, 0, 1512, 982)}};
         QString displaysError;
         QString captureError;
+        /// The picture's size whatever is asked, as a backend that hands over the screen's
+        /// real pixels does; empty: the size asked.
+        QSize pictureSize;
     };
 
     void setConfig(const Config &config);
