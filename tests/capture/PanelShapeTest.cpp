@@ -60,32 +60,6 @@ class PanelShapeTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void shapesTheWindowToItsThumbnailsFromTheStart_data()
-    {
-        QTest::addColumn<bool>("compositor");
-        QTest::newRow("no compositor: only thumbnails are drawn") << false;
-        QTest::newRow("compositor: the window stays whole") << true;
-    }
-
-    void shapesTheWindowToItsThumbnailsFromTheStart()
-    {
-        QFETCH(bool, compositor);
-        Fixture f;
-        f.windowing.compositor = compositor;
-
-        PanelShape shape(&f.windowing);
-        shape.attach(&f.view);
-
-        const QRegion expected =
-            thumbnailAt(QRect(10, 40, 230, 100)) + thumbnailAt(QRect(10, 155, 230, 100));
-        QCOMPARE(f.windowing.inputRegions, QList<QRegion>{expected});
-        QCOMPARE(f.windowing.visibleRegions.size(), 1);
-        if (compositor)
-            QVERIFY(!f.windowing.visibleRegions.first().has_value());
-        else
-            QCOMPARE(f.windowing.visibleRegions.first(), std::optional<QRegion>(expected));
-    }
-
     void hiddenOrTransparentThumbnailsTakeNoClicks()
     {
         Fixture f;
@@ -120,26 +94,31 @@ private Q_SLOTS:
         QCOMPARE(f.windowing.visibleRegions.last(), std::optional<QRegion>(expected));
     }
 
-    void moveReshapesOnceTheFrameIsOnScreen_data()
+    // The window is shaped to its thumbnails from the start; a move reshapes it once the
+    // frame that shows the move is on screen. With a compositor only the input is shaped.
+    void shapeFollowsTheThumbnails_data()
     {
         QTest::addColumn<bool>("compositor");
-        QTest::newRow("no compositor: the drawn shape follows") << false;
-        QTest::newRow("compositor: only the input is shaped") << true;
+        QTest::newRow("no compositor: only thumbnails are drawn") << false;
+        QTest::newRow("compositor: the window stays whole") << true;
     }
 
-    void moveReshapesOnceTheFrameIsOnScreen()
+    void shapeFollowsTheThumbnails()
     {
         QFETCH(bool, compositor);
         Fixture f;
         f.windowing.compositor = compositor;
         PanelShape shape(&f.windowing);
         shape.attach(&f.view);
-        const QRegion before = shape.visibleThumbnails();
+        const QRegion before =
+            thumbnailAt(QRect(10, 40, 230, 100)) + thumbnailAt(QRect(10, 155, 230, 100));
+        QCOMPARE(f.windowing.inputRegions, QList<QRegion>{before});
+        QCOMPARE(f.windowing.visibleRegions,
+                 QList<std::optional<QRegion>>{compositor ? std::nullopt
+                                                          : std::optional<QRegion>(before)});
 
         f.item("second")->setY(175);
         shape.refresh();
-
-        // Until the frame that shows the move is swapped, the old drawn shape stays.
         const QList<std::optional<QRegion>> unswapped = f.windowing.visibleRegions;
         Q_EMIT f.view.frameSwapped();
 
