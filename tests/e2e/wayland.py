@@ -17,7 +17,9 @@ from pathlib import Path
 from desktop import (BUS_NAME, INTERFACE, LSAN_SUPPRESSIONS, OBJECT_PATH, TIME_SCALE,
                      StopWaiting, _die_with_parent, _tail, parse_gvariant_scalar, wait_until)
 
-USER_ID = 65534  # nobody
+# sway refuses to run as root: as root, the session runs as nobody; otherwise as ourselves.
+AS_ROOT = os.geteuid() == 0
+USER_ID = 65534 if AS_ROOT else os.geteuid()
 HERE = Path(__file__).resolve().parent
 GLOBAL_SHORTCUTS_BACKEND = "org.orrinvale.E2E.GlobalShortcutsBackend"
 PORTALS = Path("/usr/share/xdg-desktop-portal/portals")
@@ -60,7 +62,8 @@ class WaylandSession:
         (self.home / "sway.conf").write_text(SWAY_CONFIG.format(
             width=self.width, height=self.height, background=self.background))
         for path in (self.home, self.runtime, self.home / "sway.conf"):
-            os.chown(path, USER_ID, USER_ID)
+            if AS_ROOT:
+                os.chown(path, USER_ID, USER_ID)
         os.chmod(self.runtime, 0o700)
 
         bus_file = self.runtime / "bus"
@@ -160,6 +163,8 @@ class WaylandSession:
         return env
 
     def _as_user(self, argv):
+        if not AS_ROOT:
+            return list(argv)
         return ["setpriv", "--reuid=%d" % USER_ID, "--regid=%d" % USER_ID, "--clear-groups",
                 *argv]
 
