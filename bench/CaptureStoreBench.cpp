@@ -49,12 +49,12 @@ void print(const QString &what, double value, const char *unit)
     std::fflush(stdout);
 }
 
-void drawText(QPainter &painter, QRect area, int pixelSize, quint32 seed)
+void drawText(QPainter &painter, QRect area, int pixelSize, quint32 variant)
 {
     QFont font = painter.font();
     font.setPixelSize(pixelSize);
     painter.setFont(font);
-    QRandomGenerator random(seed);
+    QRandomGenerator random(variant);
     static const QStringList words = {
         QStringLiteral("capture"),    QStringLiteral("window"), QStringLiteral("the"),
         QStringLiteral("settings"),   QStringLiteral("of"),     QStringLiteral("report"),

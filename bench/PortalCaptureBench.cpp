@@ -32,7 +32,8 @@ int main(int argc, char **argv)
     }
     constexpr int Runs = 7;
     ScreenLayoutSnapshot layout;
-    PortalScreenCapture capture(QDBusConnection::sessionBus(), [&layout] { return layout.current(); });
+    PortalScreenCapture capture(QDBusConnection::sessionBus(),
+                                [&layout] { return layout.current(); });
     const auto displays = capture.displays();
     if (!displays.ok() || displays.value().isEmpty()) {
         std::printf("no screen\n");

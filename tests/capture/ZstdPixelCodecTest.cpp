@@ -10,10 +10,10 @@
 namespace {
 
 /// Noise over every byte of every row; XRGB32 keeps its padding bytes 0xff, as captures do.
-QImage noise(QSize size, QImage::Format format, quint32 seed)
+QImage noise(QSize size, QImage::Format format, quint32 variant)
 {
     QImage image(size, format);
-    QRandomGenerator random(seed);
+    QRandomGenerator random(variant);
     const qsizetype lineBytes = (qsizetype(size.width()) * image.depth() + 7) / 8;
     for (int y = 0; y < size.height(); ++y) {
         uchar *line = image.scanLine(y);
@@ -28,12 +28,12 @@ QImage noise(QSize size, QImage::Format format, quint32 seed)
 }
 
 /// What a screen looks like: flat areas, edges and text; every padding byte 0xff.
-QImage desktop(QSize size, quint32 seed)
+QImage desktop(QSize size, quint32 variant)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(QColor(0x3b, 0x6e, 0xa5));
     QPainter painter(&image);
-    QRandomGenerator random(seed);
+    QRandomGenerator random(variant);
     for (int i = 0; i < 12; ++i) {
         const QRect window(random.bounded(size.width()), random.bounded(size.height()),
                            size.width() / 3, size.height() / 3);
