@@ -2,44 +2,15 @@
 
 #include "Log.h"
 #include "PortalRequest.h"
+#include "PortalShortcut.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QDebug>
 
 namespace {
 
 const QString Interface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-
-/** One entry of the portal's shortcut lists, `(sa{sv})`. */
-struct PortalShortcut
-{
-    QString id;
-    QVariantMap properties;
-};
-
-QDBusArgument &operator<<(QDBusArgument &argument, const PortalShortcut &shortcut)
-{
-    argument.beginStructure();
-    argument << shortcut.id << shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &argument, PortalShortcut &shortcut)
-{
-    argument.beginStructure();
-    argument >> shortcut.id >> shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
-} // namespace
-
-Q_DECLARE_METATYPE(PortalShortcut)
-
-namespace {
 
 QList<PortalShortcut> requestedShortcuts()
 {
@@ -51,16 +22,6 @@ QList<PortalShortcut> requestedShortcuts()
     };
     return {entry(GlobalKeys::Combination::TakeScreenshot, QStringLiteral("Take Screenshot")),
             entry(GlobalKeys::Combination::ToggleStack, QStringLiteral("Show or Hide the Stack"))};
-}
-
-void registerTypes()
-{
-    static const bool registered = [] {
-        qDBusRegisterMetaType<PortalShortcut>();
-        qDBusRegisterMetaType<QList<PortalShortcut>>();
-        return true;
-    }();
-    Q_UNUSED(registered);
 }
 
 QString unavailableLine(const QString &reason)
@@ -82,7 +43,7 @@ QString PortalGlobalKeys::shortcutId(Combination combination)
 PortalGlobalKeys::PortalGlobalKeys(QDBusConnection bus, int timeoutMs, QObject *parent)
     : GlobalKeys(parent), m_bus(std::move(bus)), m_timeoutMs(timeoutMs)
 {
-    registerTypes();
+    PortalShortcut::registerTypes();
     m_worker.setMaxThreadCount(1);
 }
 
@@ -161,7 +122,7 @@ void PortalGlobalKeys::onActivated(const QDBusObjectPath &sessionHandle, const Q
 Result<PortalGlobalKeys::Binding> PortalGlobalKeys::bind(QDBusConnection bus, int timeoutMs)
 {
     using Failure = Result<Binding>;
-    registerTypes();
+    PortalShortcut::registerTypes();
     const QString service = QString::fromLatin1(PortalRequest::PortalService);
     const QString path = QString::fromLatin1(PortalRequest::PortalPath);
     const QList<PortalShortcut> shortcuts = requestedShortcuts();

@@ -1,6 +1,7 @@
 #include "FakeGlobalShortcutsPortal.h"
 
 #include "platform/PortalRequest.h"
+#include "platform/PortalShortcut.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
@@ -13,37 +14,9 @@ namespace {
 const QString ConnectionName = QStringLiteral("fake-global-shortcuts-portal");
 const QString Interface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 
-struct Shortcut
+QList<PortalShortcut> shortcutsIn(const QVariant &value)
 {
-    QString id;
-    QVariantMap properties;
-};
-
-QDBusArgument &operator<<(QDBusArgument &argument, const Shortcut &shortcut)
-{
-    argument.beginStructure();
-    argument << shortcut.id << shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &argument, Shortcut &shortcut)
-{
-    argument.beginStructure();
-    argument >> shortcut.id >> shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
-} // namespace
-
-Q_DECLARE_METATYPE(Shortcut)
-
-namespace {
-
-QList<Shortcut> shortcutsIn(const QVariant &value)
-{
-    return qdbus_cast<QList<Shortcut>>(value.value<QDBusArgument>());
+    return qdbus_cast<QList<PortalShortcut>>(value.value<QDBusArgument>());
 }
 
 QString senderPart(const QDBusMessage &message)
@@ -57,8 +30,7 @@ QString senderPart(const QDBusMessage &message)
 FakeGlobalShortcutsPortal::FakeGlobalShortcutsPortal()
     : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, ConnectionName))
 {
-    qDBusRegisterMetaType<Shortcut>();
-    qDBusRegisterMetaType<QList<Shortcut>>();
+    PortalShortcut::registerTypes();
 }
 
 FakeGlobalShortcutsPortal::~FakeGlobalShortcutsPortal()
@@ -97,7 +69,8 @@ bool FakeGlobalShortcutsPortal::handleMessage(const QDBusMessage &message, const
     if (message.member() == QLatin1String("CreateSession") && args.size() == 1) {
         client = message.service();
         const QVariantMap options = qdbus_cast<QVariantMap>(args[0]);
-        for (const Shortcut &shortcut : shortcutsIn(options.value(QStringLiteral("shortcuts"))))
+        for (const PortalShortcut &shortcut :
+             shortcutsIn(options.value(QStringLiteral("shortcuts"))))
             createdTriggers.insert(shortcut.id,
                                    shortcut.properties.value(QStringLiteral("preferred_trigger")));
         sessionHandle = QStringLiteral("%1/session/%2/%3")
@@ -107,8 +80,8 @@ bool FakeGlobalShortcutsPortal::handleMessage(const QDBusMessage &message, const
         return true;
     }
     if (message.member() == QLatin1String("BindShortcuts") && args.size() == 4) {
-        QList<Shortcut> given;
-        for (const Shortcut &shortcut : shortcutsIn(args[1])) {
+        QList<PortalShortcut> given;
+        for (const PortalShortcut &shortcut : shortcutsIn(args[1])) {
             boundRequests.append(shortcut.id);
             if (!bindOnly || bindOnly->contains(shortcut.id))
                 given.append(shortcut);
