@@ -73,12 +73,12 @@ Rectangle {
                     image: root.session.image
                 }
 
-                // Stand-ins for the text and image views: they show the record and forward
-                // selection; moving, scaling and editing come with those views.
+                // One view per text or image record, made once per record and kept as long
+                // as it lives (the model never resets), in drawing order.
                 Repeater {
                     model: editorState.annotations
                     delegate: Item {
-                        id: view
+                        id: record
                         required property string annotationId
                         required property string type
                         required property point position
@@ -87,47 +87,39 @@ Rectangle {
                         required property var imagePayload
                         required property size imageSize
                         required property double imageScale
+                        required property bool textHasBackground
                         required property double fontSize
                         required property string fontName
-                        readonly property bool isText: type === "Text"
-                        readonly property bool isImage: type === "Dropped Image"
-                        readonly property bool showsSelection:
-                            editorState.isPointerMode && editorState.selectedAnnotationId === annotationId
 
-                        visible: isText || isImage
-                        width: isText ? label.implicitWidth : imageSize.width * imageScale
-                        height: isText ? label.implicitHeight : imageSize.height * imageScale
-                        x: isText ? position.x : position.x - width / 2
-                        y: isText ? position.y : position.y - height / 2
-
-                        Text {
-                            id: label
-                            visible: view.isText
-                            padding: 8
-                            text: view.textPayload
-                            color: view.color
-                            font.family: view.fontName
-                            font.pointSize: view.fontSize
-                            font.bold: true
+                        Loader {
+                            sourceComponent: record.type === "Text" ? textView
+                                           : record.type === "Dropped Image" ? imageView : null
                         }
 
-                        ImageItem {
-                            visible: view.isImage
-                            anchors.fill: parent
-                            image: view.imagePayload
+                        Component {
+                            id: textView
+                            TextAnnotationView {
+                                editor: editorState
+                                annotationId: record.annotationId
+                                position: record.position
+                                color: record.color
+                                textPayload: record.textPayload
+                                textHasBackground: record.textHasBackground
+                                fontSize: record.fontSize
+                                fontName: record.fontName
+                            }
                         }
 
-                        Rectangle {
-                            anchors.fill: parent
-                            color: "transparent"
-                            border.width: 2
-                            border.color: view.showsSelection ? SystemColors.systemBlue
-                                                              : "transparent"
-                        }
-
-                        TapHandler {
-                            enabled: editorState.isPointerMode
-                            onTapped: editorState.selectAnnotation(view.annotationId)
+                        Component {
+                            id: imageView
+                            DroppedImageView {
+                                editor: editorState
+                                annotationId: record.annotationId
+                                position: record.position
+                                imagePayload: record.imagePayload
+                                imageSize: record.imageSize
+                                imageScale: record.imageScale
+                            }
                         }
                     }
                 }
