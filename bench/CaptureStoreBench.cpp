@@ -8,6 +8,7 @@
 #include "capture/ScreenshotManager.h"
 #include "capture/ZstdPixelCodec.h"
 #include "editor/EditorSession.h"
+#include "platform/MemoryPolicy.h"
 #include "platform/Preferences.h"
 #include "platform/ScreenCapture.h"
 
@@ -68,23 +69,28 @@ void drawText(QPainter &painter, QRect area, int pixelSize, quint32 variant)
     }
 }
 
-/// A photograph-like picture: smooth colour fields with texture, independent sensor noise
-/// in every channel, and captions.
-QImage busyContent()
+/// A photograph-like picture: smooth colour fields with texture, grain and captions. A photo
+/// on screen has been demosaiced, compressed and scaled on its way there, which leaves its
+/// grain mostly in the brightness: every channel gets the same grain, and each a little of
+/// its own. With `independentGrain` each channel gets all of its grain alone, as raw sensor
+/// noise would have it: a harsher case, printed for comparison.
+QImage busyContent(bool independentGrain = false)
 {
     QImage image(CaptureSize, QImage::Format_RGB32);
     QRandomGenerator random(20261207);
+    // Roughly Gaussian, standard deviation about 4.
+    const auto grain = [&random] { return int(random.bounded(9)) + int(random.bounded(9)) - 8; };
     for (int y = 0; y < CaptureSize.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < CaptureSize.width(); ++x) {
             const double u = x / 300.0, v = y / 220.0;
             const double texture = 18 * std::sin(x / 7.0 + 3 * std::sin(y / 23.0));
+            const int shared = independentGrain ? 0 : grain();
             int channel[3];
             for (int c = 0; c < 3; ++c) {
-                // Roughly Gaussian, standard deviation about 4.
-                const int noise = int(random.bounded(9)) + int(random.bounded(9)) - 8;
+                const int own = independentGrain ? grain() : int(random.bounded(3)) - 1;
                 const double field = 110 * std::sin(u * (0.7 + 0.2 * c) + v * (1.1 - 0.3 * c) + c);
-                channel[c] = std::clamp(int(128 + field + texture) + noise, 0, 255);
+                channel[c] = std::clamp(int(128 + field + texture) + shared + own, 0, 255);
             }
             line[x] = qRgb(channel[0], channel[1], channel[2]);
         }
@@ -137,7 +143,11 @@ QImage cleanContent()
 
 QImage content(const QString &set)
 {
-    return set == QLatin1String("busy") ? busyContent() : cleanContent();
+    if (set == QLatin1String("busy"))
+        return busyContent();
+    if (set == QLatin1String("busy, independent grain"))
+        return busyContent(true);
+    return cleanContent();
 }
 
 /// Hands out a fresh copy of one picture with the capture's number on it: every capture
@@ -256,6 +266,8 @@ int stackFigures(const QString &set)
     print(QStringLiteral("  process RSS with the generated content, no capture"), withContent / 1e6,
           "MB");
     print(QStringLiteral("  process RSS after %1 captures").arg(StackSize), after / 1e6, "MB");
+    print(QStringLiteral("  of which the benchmark's own source picture"),
+          double(CaptureSize.width()) * CaptureSize.height() * 4 / 1e6, "MB");
     return 0;
 }
 
@@ -349,6 +361,7 @@ void editorFigures()
 
 int main(int argc, char **argv)
 {
+    MemoryPolicy::keepLargeBuffersSeparate();
     QGuiApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     if (arguments.size() > 2 && arguments.at(1) == QLatin1String("--stack"))
@@ -356,6 +369,7 @@ int main(int argc, char **argv)
 
     codecFigures(QStringLiteral("busy"));
     codecFigures(QStringLiteral("clean"));
+    codecFigures(QStringLiteral("busy, independent grain"));
     for (const QString &set : {QStringLiteral("busy"), QStringLiteral("clean")}) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
