@@ -79,6 +79,8 @@ void PermissionBootstrap::pollTick()
         // Stopped, not dropped: the timer is still delivering this tick.
         m_pollTimer->stop();
         m_clock->after(0, this, [this] { accessibilityGranted(); });
+    } else if (!m_permissions->canStillBeTrusted()) {
+        m_pollTimer->stop(); // the keys' backend has said why
     } else if (m_pollAttempts >= PollAttemptLimit) {
         m_pollTimer->stop();
         Log::line(QStringLiteral("Accessibility permission not granted within timeout."));

@@ -43,6 +43,9 @@ public:
     /// (the global-shortcuts portal); isInstallable() turns true once it agrees. Returns at
     /// once; asking again while the first request runs does nothing.
     virtual void askToInstall() {}
+    /// The desktop has answered that the program cannot have its combinations (no way to ask,
+    /// or the user said no), and has said so once: waiting for them is pointless.
+    virtual bool isRefused() const { return false; }
     /// Takes both combinations; one outcome per combination, in the order of combinations().
     /// Called once.
     virtual QList<Outcome> install() = 0;

@@ -28,6 +28,9 @@ public:
     virtual bool isTrusted() = 0;
     /// The same question; when the answer is no, the desktop is asked to let the user grant it.
     virtual bool isTrustedWithPrompt() = 0;
+    /// False once trust can no longer come (the desktop has refused the key combinations for
+    /// good and has said so): the bootstrap stops waiting for it, without a line of its own.
+    virtual bool canStillBeTrusted() { return true; }
     /// Whether the screen may be read, without asking anybody.
     virtual bool preflightScreenCapture() = 0;
     /// Asks for screen reading where the user has not decided yet.

@@ -33,6 +33,7 @@ public:
     ~PortalGlobalKeys() override;
 
     bool isInstallable() const override { return m_state == State::Bound; }
+    bool isRefused() const override { return m_state == State::Failed; }
     void askToInstall() override;
     QList<Outcome> install() override;
 

@@ -40,6 +40,11 @@ bool PortalPermissions::isTrustedWithPrompt()
     return m_keys->isInstallable();
 }
 
+bool PortalPermissions::canStillBeTrusted()
+{
+    return !m_keys->isRefused();
+}
+
 bool PortalPermissions::preflightScreenCapture()
 {
     QDBusMessage lookup = storeCall(QStringLiteral("Lookup"));

@@ -22,6 +22,7 @@ public:
 
     bool isTrusted() override;
     bool isTrustedWithPrompt() override;
+    bool canStillBeTrusted() override;
     /// Granted unless the store holds a "no" for this program.
     bool preflightScreenCapture() override;
     /// Nothing to do ahead: the portal asks on the first capture.

@@ -182,6 +182,27 @@ private Q_SLOTS:
         QVERIFY(!launch.bootstrap.isPolling());
     }
 
+    // Once the desktop has refused the keys for good (and said why), waiting stops at the
+    // next poll and says nothing more.
+    void pollingStopsQuietlyOnceTrustCanNoLongerCome()
+    {
+        Launch launch(freshPreferencesFile());
+        launch.permissions.setScreenCaptureGranted(true);
+        StdoutCapture out;
+
+        launch.bootstrap.bootstrapPermissions();
+        launch.clock.advance(3 * PermissionBootstrap::PollIntervalMs);
+        QVERIFY(launch.bootstrap.isPolling());
+        launch.permissions.setRefused(true);
+        launch.clock.advance(PermissionBootstrap::PollIntervalMs);
+
+        QVERIFY(!launch.bootstrap.isPolling());
+        launch.clock.advance(PermissionBootstrap::PollAttemptLimit *
+                             PermissionBootstrap::PollIntervalMs);
+        QCOMPARE(out.takeLines(), QStringList());
+        QCOMPARE(launch.keys->installCalls(), 0);
+    }
+
     void resetFailuresAreSaidInOrderAndNotRetried()
     {
         const QString file = freshPreferencesFile();

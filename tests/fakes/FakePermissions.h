@@ -15,6 +15,7 @@ class FakePermissions final : public Permissions
 public:
     void setTrusted(bool trusted) { m_trusted = trusted; }
     void setScreenCaptureGranted(bool granted) { m_screenCapture = granted; }
+    void setRefused(bool refused) { m_refused = refused; }
     void failReset(const QString &service, const QString &message)
     {
         m_resetFailures.insert(service, message);
@@ -26,6 +27,7 @@ public:
 
     bool isTrusted() override;
     bool isTrustedWithPrompt() override;
+    bool canStillBeTrusted() override { return !m_refused; }
     bool preflightScreenCapture() override { return m_screenCapture; }
     void requestScreenCapture() override;
     Result<std::monostate> reset(const QString &service, const QString &appId) override;
@@ -33,6 +35,7 @@ public:
 private:
     bool m_trusted = false;
     bool m_screenCapture = false;
+    bool m_refused = false;
     QHash<QString, QString> m_resetFailures;
     QStringList m_actions;
     int m_trustQueries = 0;

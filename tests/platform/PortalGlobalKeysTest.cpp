@@ -107,8 +107,10 @@ private Q_SLOTS:
         StdoutCapture out;
         PortalGlobalKeys keys(QDBusConnection::sessionBus(), 5000);
 
+        QVERIFY(!keys.isRefused()); // not asked yet
         QVERIFY(!askAndWait(keys));
         QVERIFY(!keys.isInstallable());
+        QVERIFY(keys.isRefused());
         for (const auto &outcome : keys.install())
             QVERIFY(!outcome.taken);
         // One line says so and how to bind the keys by hand.
