@@ -1,13 +1,16 @@
 """End to end on a real Wayland session (headless sway, see wayland.py): the program starts
 with its windows on XWayland, captures through the desktop's screenshot portal without a
-prompt, leaves no file of the portal's behind, and shows the stack at its place on every
-workspace."""
+prompt, leaves no file of the portal's behind, shows the stack at its place on every
+workspace and drags captures out into other programs."""
 
+import hashlib
 import os
+import re
 import unittest
 from pathlib import Path
 
 from desktop import SANITIZER_MARKERS, TIME_SCALE, colour_close, wait_until
+from test_stack import png_size
 from wayland import WaylandSession
 
 BLUE = (0x33, 0x66, 0xCC)
@@ -83,6 +86,63 @@ class WaylandSessionTest(WaylandTestCase):
         self.assertEqual(len(unavailable), 1, unavailable)
         self.assertIn("orrinvale --take-screenshot", unavailable[0])
         self.assertIn("orrinvale --toggle-stack", unavailable[0])
+
+
+RECEIVER = os.environ.get("ORRINVALE_DROP_RECEIVER")
+
+
+@unittest.skipUnless(RECEIVER, "set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
+class WaylandDragOutTest(WaylandTestCase):
+    """A thumbnail dragged into another XWayland program's window. The headless compositor has
+    no pointer device, so the drag is XTEST's inside XWayland, which picks windows by X's own
+    stacking: the receiver is mapped first, so that the panel is above it there as well."""
+
+    def drag(self, start, end, steps=40):
+        argv = ["xdotool", "mousemove", str(start[0]), str(start[1]), "sleep", "0.2",
+                "mousedown", "1", "sleep", "0.1"]
+        for step in range(1, steps + 1):
+            argv += ["mousemove", str(start[0] + (end[0] - start[0]) * step // steps),
+                     str(start[1] + (end[1] - start[1]) * step // steps),
+                     "sleep", "%.3f" % (0.03 * TIME_SCALE)]
+        argv += ["sleep", "0.3", "mouseup", "1"]
+        self.session.tool(*argv, timeout=60)
+
+    def test_a_thumbnail_dragged_out_gives_a_png_file_of_the_capture(self):
+        session = self.session
+        output = session.runtime / "drops.txt"
+        session._spawn("receiver", [RECEIVER, str(output), "Drop Receiver", "0", "0", "800",
+                                    "600"])
+        wait_until(lambda: "Drop Receiver" in session.swaymsg("-t", "get_tree"), 60,
+                   "the receiver's window")
+        app = session.start_app()
+        session.call("TakeScreenshot")
+        wait_until(lambda: session.get_property("CaptureCount") == 1, 90,
+                   "the capture through the portal")
+
+        # The receiver is tiled over the whole workspace, under the panel, and the thumbnail
+        # shows it: no colour tells when the thumbnail is there, so a drag that found none
+        # is made again.
+        drops = lambda: output.read_text() if output.exists() else ""
+        for attempt in range(5):
+            self.drag(THUMBNAIL_CENTRE, (WIDTH // 3, HEIGHT // 2))
+            try:
+                wait_until(lambda: "end\n" in drops(), 10 if attempt < 4 else 30, "the drop")
+                break
+            except AssertionError:
+                if attempt == 4:
+                    raise
+
+        block = re.search(r"^drop\n(.*?)^end\n", drops(), re.S | re.M).group(1)
+        url = re.search(r"^url file://(\S+)$", block, re.M)
+        self.assertIsNotNone(url, block)
+        data = Path(url.group(1)).read_bytes()
+        self.assertEqual(png_size(data), (WIDTH, HEIGHT))
+        # The image/png data the receiver also took is the file's bytes.
+        png = re.search(r"^png (\d+) ([0-9a-f]+)$", block, re.M)
+        self.assertEqual((int(png.group(1)), png.group(2)),
+                         (len(data), hashlib.sha1(data).hexdigest()))
+        self.assertNotIn("Drag-out failed", self.log())
+        self.quit_cleanly(app)
 
 
 class WaylandGlobalShortcutsTest(WaylandTestCase):
