@@ -1,6 +1,7 @@
 #include "FontLookup.h"
 
 #include <QFontDatabase>
+#include <QHash>
 #include <QStringList>
 
 #include <fontconfig/fontconfig.h>
@@ -75,6 +76,16 @@ std::optional<QString> resolvedFamily(const QString &name)
             return familyAt(match.get(), 0);
     }
     return std::nullopt;
+}
+
+std::optional<QString> cachedFamily(const QString &name)
+{
+    // UI thread only, like every view and the export that ask.
+    static QHash<QString, std::optional<QString>> families;
+    auto found = families.constFind(name);
+    if (found == families.constEnd())
+        found = families.insert(name, resolvedFamily(name));
+    return *found;
 }
 
 QFont textFont(const std::optional<QString> &family, double pixelSize, int logicalDpi)
