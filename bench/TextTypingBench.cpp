@@ -133,7 +133,10 @@ int main(int argc, char **argv)
         return 1;
     }
     editor->setWindow(&view);
-    QTest::qWaitForWindowActive(&view, 5000);
+    if (!QTest::qWaitForWindowActive(&view, 5000)) {
+        std::printf("the editor window never became active\n");
+        return 1;
+    }
 
     std::printf("text box typing, window 1000x750, %d other text boxes, %d keystrokes\n", boxCount,
                 keystrokes);

@@ -53,14 +53,16 @@ Item {
 
     Rectangle {
         id: frame
-        width: box.idealSize.width + 16
-        height: box.idealSize.height + 16
+        // The placeholder and the field share a corner; the box holds whichever is larger.
+        width: Math.max(box.idealSize.width, placeholder.visible ? placeholder.implicitWidth : 0) + 16
+        height: Math.max(box.idealSize.height, placeholder.visible ? placeholder.implicitHeight : 0) + 16
         radius: view.textHasBackground ? 8 * box.dragScale : 0
         color: view.textHasBackground ? view.color : "transparent"
         antialiasing: true
     }
 
     Text {
+        id: placeholder
         objectName: "placeholder"
         x: 8
         y: 8

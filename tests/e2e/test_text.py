@@ -28,7 +28,6 @@ class TextTest(DesktopTestCase):
     """One capture of a plain screen, opened in the editor."""
 
     desktop_options = test_editor.EditorTest.desktop_options
-    setUp = test_editor.EditorTest.setUp
     open_editor = test_editor.EditorTest.open_editor
     wait_for_focus = test_editor.EditorTest.wait_for_focus
     wait_for_canvas = test_editor.EditorTest.wait_for_canvas
@@ -37,6 +36,18 @@ class TextTest(DesktopTestCase):
     close_receiver = test_stack.StackTest.close_receiver
     drag_out = test_stack.StackTest.drag
     drops = staticmethod(test_stack.StackTest.drops)
+
+    def setUp(self):
+        super().setUp()
+        d = self.desktop
+        d.set_root_background(Image.filled(d.width, d.height, CAPTURE_COLOUR),
+                              [(100, 100), (600, 400), (900, 700)])
+        d.call("TakeScreenshot")
+        d.wait_for_property("CaptureCount", 1)
+        self.editor = self.open_editor()
+        self.content = d.geometry(self.editor.id)
+        self.wait_for_focus()
+        self.wait_for_canvas()
 
     def click(self, x, y, repeat=1):
         sx, sy = self.at(x, y)
