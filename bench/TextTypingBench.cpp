@@ -146,6 +146,9 @@ int main(int argc, char **argv)
     opening.start();
     editor->setCurrentTool(DrawingTool::text);
     editor->click(editor->canvasToView(QPointF(100, 100)));
+    // The box takes the keyboard at once, loses it when the click's focus clearing runs, and
+    // takes it back 0.1 s after it showed.
+    QTest::qWait(300);
     const bool focused = QTest::qWaitFor(
         [&] {
             return view.activeFocusItem() &&
@@ -175,6 +178,14 @@ int main(int argc, char **argv)
                 "%.2f ms (goal < 8 ms)\n",
                 percentile(keys, 0.5), percentile(keys, 0.99),
                 *std::max_element(keys.begin(), keys.end()));
+
+    std::printf("  median by characters already typed:");
+    for (int part = 0; part < 4; ++part) {
+        const auto begin = keys.begin() + part * keystrokes / 4;
+        std::printf("  %d-%d: %.2f", part * keystrokes / 4, (part + 1) * keystrokes / 4 - 1,
+                    percentile(std::vector<double>(begin, begin + keystrokes / 4), 0.5));
+    }
+    std::printf(" ms\n");
 
     QQuickItem *picker = findItem(view.rootObject(), QLatin1String("fontPicker"));
     QObject *popup = picker ? picker->property("popup").value<QObject *>() : nullptr;

@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QHash>
+#include <QMutex>
 #include <QStringList>
 
 #include <fontconfig/fontconfig.h>
@@ -80,8 +81,10 @@ std::optional<QString> resolvedFamily(const QString &name)
 
 std::optional<QString> cachedFamily(const QString &name)
 {
-    // UI thread only, like every view and the export that ask.
+    // The views ask on the UI thread, but the export is a pure function any thread may run.
+    static QMutex mutex;
     static QHash<QString, std::optional<QString>> families;
+    const QMutexLocker lock(&mutex);
     auto found = families.constFind(name);
     if (found == families.constEnd())
         found = families.insert(name, resolvedFamily(name));

@@ -2,6 +2,8 @@
 #include "text/TextBoxController.h"
 #include "text/TextStyle.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QQuickItem>
 #include <QTest>
@@ -165,6 +167,25 @@ private Q_SLOTS:
 
         QTRY_COMPARE(e.state->annotations()->count(), left);
         QVERIFY(e.window && e.window->isVisible());
+    }
+
+    // In a text box Ctrl+V pastes plain text, as in any text field; markup stays characters.
+    void pastingIntoABoxPastesText()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        e.state->setCurrentTool(DrawingTool::text);
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({300, 200}));
+        QVERIFY(QTest::qWaitFor([&] {
+            return e.window->activeFocusItem() &&
+                   e.window->activeFocusItem()->objectName() == QLatin1String("textField");
+        }));
+        QGuiApplication::clipboard()->setText(QStringLiteral("<i>pasted</i>"));
+
+        QTest::keyClick(e.window, Qt::Key_V, Qt::ControlModifier);
+
+        QCOMPARE(e.state->annotations()->count(), 1);
+        QCOMPARE(payloadOf(e, e.state->annotations()->at(0).id), QStringLiteral("<i>pasted</i>"));
     }
 
     void twoBlankBoxesGoInOneTurn()

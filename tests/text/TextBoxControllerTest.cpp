@@ -106,16 +106,6 @@ private Q_SLOTS:
         QCOMPARE(b.f.state->selectedAnnotationID(), std::optional(b.id));
     }
 
-    void theFirstTapIsNeverADoubleTap()
-    {
-        Box b;
-        QVERIFY(b.f.ready);
-
-        b.tap(0); // at time 0, as the clock starts
-
-        QVERIFY(!b.box->isEditing());
-    }
-
     void moveIsInCanvasPointsAndStoredOnRelease_data()
     {
         QTest::addColumn<double>("zoom");
@@ -288,17 +278,6 @@ private Q_SLOTS:
         QCOMPARE(b.f.state->annotations()->count(), 1);
         QCoreApplication::sendPostedEvents();
         QCOMPARE(b.f.state->annotations()->count(), 0);
-    }
-
-    void becomingSelectedOrFocusedDoesNotStartEditing()
-    {
-        Box b;
-        QVERIFY(b.f.ready);
-
-        b.box->setSelected(true);
-        b.box->setTextFieldFocused(true);
-
-        QVERIFY(!b.box->isEditing());
     }
 
     // Taking the keyboard on every update made a box that still counts as editing grab it
