@@ -347,6 +347,15 @@ private Q_SLOTS:
         QCOMPARE(e.state->selectedFontSize(), 62.0);
         QCOMPARE(stepper->property("displayText").toString(), QStringLiteral("62 pt"));
 
+        // A family picked from the list: the record's and the default.
+        int index = -1;
+        QMetaObject::invokeMethod(picker, "find", Q_RETURN_ARG(int, index),
+                                  Q_ARG(QString, QStringLiteral("DejaVu Sans")));
+        QVERIFY(index >= 0);
+        QMetaObject::invokeMethod(picker, "activated", Q_ARG(int, index));
+        QCOMPARE(e.state->annotations()->at(0).fontName, QStringLiteral("DejaVu Sans"));
+        QCOMPARE(e.state->selectedFont(), QStringLiteral("DejaVu Sans"));
+
         // The controls never keep the keyboard: the tool keys still work.
         QVERIFY(!stepper->hasActiveFocus());
         pressKey(e.window, Qt::Key_T, 28, QStringLiteral("t"));
