@@ -482,6 +482,7 @@ void EditorState::clearKeyFocusLater()
 void EditorState::handleEscape()
 {
     if (focusIsTextEditor()) {
+        Q_EMIT textEditingCancelled();
         clearKeyFocus();
         QMetaObject::invokeMethod(this, &EditorState::removeBlankTexts, Qt::QueuedConnection);
         return;

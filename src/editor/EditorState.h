@@ -228,6 +228,9 @@ Q_SIGNALS:
     void arrowKeyChanged();
     void canvasPlacementChanged();
     void finishedChanged();
+    /// Escape was pressed while a text field had the keyboard: the text box holding it
+    /// ends its editing.
+    void textEditingCancelled();
 
 private:
     enum class Gesture { none, click, draw, pan };

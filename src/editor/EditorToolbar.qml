@@ -165,6 +165,10 @@ Rectangle {
                     spacing: 15
                     enabled: root.editor.textStyleEnabled
                     opacity: enabled ? 1 : 0
+
+                    TextStyleControls {
+                        editor: root.editor
+                    }
                 }
 
                 Item {

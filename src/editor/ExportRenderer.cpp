@@ -1,11 +1,10 @@
 #include "ExportRenderer.h"
 
 #include "ContrastingTextColor.h"
-#include "FontLookup.h"
 #include "ShapePaths.h"
 #include "SystemColors.h"
+#include "text/TextMetrics.h"
 
-#include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
 
@@ -13,8 +12,6 @@
 #include <limits>
 
 namespace {
-
-constexpr Qt::Alignment textFlags = Qt::AlignLeft | Qt::AlignTop;
 
 /** The running canvas bounds of the bounds pass, in image points. */
 struct Bounds
@@ -92,10 +89,10 @@ QString tooLargeMessage(double width, double height)
 }
 
 /// The text box of row `a`, or none when it is not a text with its text and a point; fails
-/// when the text alone is taller than any picture may be.
+/// when the text alone is taller than any picture may be. Measured as the text boxes on
+/// screen measure, so the saved box has the size it showed.
 Result<std::optional<TextBox>> measureText(const Annotation &a, const ExportRenderer::Canvas &c,
-                                           const QImage &reference,
-                                           QHash<QString, std::optional<QString>> &fonts)
+                                           const QImage &reference)
 {
     if (a.type != DrawingTool::text || !a.textPayload || a.points.isEmpty())
         return std::optional<TextBox>();
@@ -103,12 +100,9 @@ Result<std::optional<TextBox>> measureText(const Annotation &a, const ExportRend
     if (!std::isfinite(size) || size * c.density > ExportRenderer::maximumSide)
         return Result<std::optional<TextBox>>::failure(
             tooLargeMessage(size * c.density, size * c.density));
-    auto family = fonts.find(a.fontName);
-    if (family == fonts.end())
-        family = fonts.insert(a.fontName, FontLookup::resolvedFamily(a.fontName));
     TextBox text;
-    text.font = FontLookup::textFont(*family, size, reference.logicalDpiY());
-    const QSizeF measured = QFontMetricsF(text.font, &reference).size(0, *a.textPayload);
+    text.font = TextMetrics::font(a.fontName, size, &reference);
+    const QSizeF measured = TextMetrics::measure(text.font, *a.textPayload, &reference);
     const double inset = 8 * c.sx;
     const QPointF topLeft = imagePoint(a.points.first(), c.sx, c.sy);
     // The box as drawn: the text and its inset on every side.
@@ -137,12 +131,11 @@ Result<Prepared> prepare(QSize capturePixels, double density, QSizeF viewSize,
     // Fonts are measured on an image like the one they are drawn on (96 dpi), never on the
     // screen, whose resolution is the desktop's.
     const QImage reference(1, 1, QImage::Format_RGB32);
-    QHash<QString, std::optional<QString>> fonts;
 
     Bounds b{0, 0, width, height, std::isfinite(c.sx) && std::isfinite(c.sy)};
     for (int row = 0; row < annotations.size() && b.allFinite; ++row) {
         const Annotation &a = annotations.at(row);
-        auto text = measureText(a, c, reference, fonts);
+        auto text = measureText(a, c, reference);
         if (!text.ok())
             return Result<Prepared>::failure(text.error());
         if (text.value()) {
@@ -203,9 +196,8 @@ void drawText(QPainter &painter, const Annotation &a, const TextBox &text, doubl
         painter.drawRoundedRect(text.box, 8 * sx, 8 * sx);
         textColor = contrastingTextColor(a.color);
     }
-    painter.setFont(text.font);
     painter.setPen(textColor);
-    painter.drawText(text.textRect, textFlags, *a.textPayload);
+    TextMetrics::draw(painter, text.textRect.topLeft(), text.font, *a.textPayload);
     painter.restore();
 }
 

@@ -1,6 +1,8 @@
 #include "FontLookup.h"
 
 #include <QFontDatabase>
+#include <QHash>
+#include <QMutex>
 #include <QStringList>
 
 #include <fontconfig/fontconfig.h>
@@ -75,6 +77,18 @@ std::optional<QString> resolvedFamily(const QString &name)
             return familyAt(match.get(), 0);
     }
     return std::nullopt;
+}
+
+std::optional<QString> cachedFamily(const QString &name)
+{
+    // The views ask on the UI thread, but the export is a pure function any thread may run.
+    static QMutex mutex;
+    static QHash<QString, std::optional<QString>> families;
+    const QMutexLocker lock(&mutex);
+    auto found = families.constFind(name);
+    if (found == families.constEnd())
+        found = families.insert(name, resolvedFamily(name));
+    return *found;
 }
 
 QFont textFont(const std::optional<QString> &family, double pixelSize, int logicalDpi)

@@ -1,8 +1,9 @@
 import QtQuick
 import Orrinvale
 
-// One text record on the canvas, in canvas units: its text at the record's top-left corner,
-// inset 8 points, and the selection border when the select tool has picked it.
+// One text record on the canvas, in canvas units: the text field inset 8 points, the plate
+// behind it, the selection border and the scale handle. Its state and gestures live in a
+// TextBoxController; this file lays them out and forwards the pointer.
 Item {
     id: view
     required property EditorState editor
@@ -13,33 +14,147 @@ Item {
     required property double fontSize
     required property string fontName
     required property bool textHasBackground
-    readonly property bool showsSelection:
-        editor.isPointerMode && editor.selectedAnnotationId === annotationId
+    readonly property bool showsSelection: editor.isPointerMode && box.isSelected
+    readonly property TextBoxController controller: box
 
-    x: position.x
-    y: position.y
-    width: label.implicitWidth
-    height: label.implicitHeight
+    objectName: "textBox"
+    x: box.dragPos.x
+    y: box.dragPos.y
+    width: frame.width
+    height: frame.height
+    // With other tools a box that is not being edited lets clicks through to the canvas.
+    enabled: editor.isPointerMode || box.isEditing
 
-    Text {
-        id: label
-        padding: 8
+    TextBoxController {
+        id: box
+        editor: view.editor
+        annotationId: view.annotationId
         text: view.textPayload
+        fontName: view.fontName
+        fontSize: view.fontSize
         color: view.color
-        font.family: view.fontName
-        font.pointSize: view.fontSize
-        font.bold: true
+        textHasBackground: view.textHasBackground
+        isSelected: view.editor.selectedAnnotationId === view.annotationId
+        zoomScale: view.editor.canvasScale
+        onFocusRequested: field.takeFocus()
+        onFocusReleaseRequested: field.releaseFocus()
+    }
+
+    Component.onCompleted: box.appear()
+
+    Connections {
+        target: view.editor
+        // The editor's Escape while this box has the keyboard ends its editing.
+        function onTextEditingCancelled() {
+            if (field.activeFocus)
+                box.cancelEditing()
+        }
     }
 
     Rectangle {
-        anchors.fill: parent
+        id: frame
+        // The placeholder and the field share a corner; the box holds whichever is larger.
+        width: Math.max(box.idealSize.width, placeholder.visible ? placeholder.implicitWidth : 0) + 16
+        height: Math.max(box.idealSize.height, placeholder.visible ? placeholder.implicitHeight : 0) + 16
+        radius: view.textHasBackground ? 8 * box.dragScale : 0
+        color: view.textHasBackground ? view.color : "transparent"
+        antialiasing: true
+    }
+
+    Text {
+        id: placeholder
+        objectName: "placeholder"
+        x: 8
+        y: 8
+        text: "Type here..."
+        font: box.placeholderFont
+        color: box.resolvedTextColor
+        opacity: 0.5
+        // An input method's composition is text in the making.
+        visible: box.isEditing && field.text === "" && field.preeditText === ""
+    }
+
+    FocusableAutoSizingTextView {
+        id: field
+        x: 8
+        y: 8
+        z: 1
+        controller: box
+    }
+
+    Rectangle {
+        objectName: "selectionBorder"
+        anchors.fill: frame
+        radius: frame.radius
         color: "transparent"
         border.width: 2
         border.color: view.showsSelection ? SystemColors.systemBlue : "transparent"
+        antialiasing: true
     }
 
-    TapHandler {
-        enabled: view.editor.isPointerMode
-        onTapped: view.editor.selectAnnotation(view.annotationId)
+    // The box drag. While editing it only keeps clicks on the inset from reaching the
+    // canvas; otherwise it lies over the text field and takes every press.
+    MouseArea {
+        id: moveArea
+        property point pressedAt
+        property point translation
+
+        anchors.fill: frame
+        z: box.isEditing ? 0 : 2
+        function travel(mouse) {
+            const p = mapToItem(null, mouse.x, mouse.y);
+            return Qt.point(p.x - pressedAt.x, p.y - pressedAt.y);
+        }
+        onPressed: mouse => {
+            pressedAt = mapToItem(null, mouse.x, mouse.y);
+            translation = Qt.point(0, 0);
+            if (view.editor.isPointerMode && !box.isEditing)
+                box.moveChanged(translation);
+        }
+        onPositionChanged: mouse => {
+            if (!view.editor.isPointerMode || box.isEditing)
+                return;
+            translation = travel(mouse);
+            box.moveChanged(translation);
+        }
+        onReleased: mouse => {
+            if (!view.editor.isPointerMode || box.isEditing)
+                return;
+            translation = travel(mouse);
+            box.moveEnded(translation);
+        }
+        onCanceled: {
+            if (view.editor.isPointerMode && !box.isEditing)
+                box.moveEnded(Qt.point(translation.x + TextBoxController.tapSlop, translation.y));
+        }
+    }
+
+    Rectangle {
+        objectName: "scaleHandle"
+        visible: view.showsSelection
+        x: frame.width - 8
+        y: frame.height - 8
+        z: 3
+        width: 16
+        height: 16
+        radius: 8
+        color: "white"
+        border.width: 2
+        border.color: SystemColors.systemBlue
+        antialiasing: true
+
+        MouseArea {
+            property point pressedAt
+
+            anchors.fill: parent
+            preventStealing: true
+            function travel(mouse) {
+                const p = mapToItem(null, mouse.x, mouse.y);
+                return Qt.point(p.x - pressedAt.x, p.y - pressedAt.y);
+            }
+            onPressed: mouse => pressedAt = mapToItem(null, mouse.x, mouse.y)
+            onPositionChanged: mouse => box.scaleChanged(travel(mouse))
+            onReleased: mouse => box.scaleEnded(travel(mouse))
+        }
     }
 }

@@ -1,0 +1,308 @@
+#include "TextBoxController.h"
+
+#include "TextMetrics.h"
+#include "editor/ContrastingTextColor.h"
+#include "editor/EditorState.h"
+#include "platform/QtClock.h"
+
+#include <QElapsedTimer>
+
+#include <cmath>
+
+namespace {
+
+qint64 monotonicMs()
+{
+    static QElapsedTimer timer;
+    if (!timer.isValid())
+        timer.start();
+    return timer.elapsed();
+}
+
+} // namespace
+
+TextBoxController::TextBoxController(QObject *parent)
+    : QObject(parent), m_ownClock(std::make_unique<QtClock>()), m_clock(m_ownClock.get()),
+      m_now(monotonicMs)
+{
+    updateIdealSize();
+}
+
+TextBoxController::~TextBoxController() = default;
+
+void TextBoxController::setClock(Clock *clock, std::function<qint64()> now)
+{
+    m_clock = clock;
+    m_now = std::move(now);
+}
+
+qint64 TextBoxController::now() const
+{
+    return m_now();
+}
+
+void TextBoxController::setEditor(EditorState *editor)
+{
+    if (m_editor == editor)
+        return;
+    m_editor = editor;
+    Q_EMIT editorChanged();
+}
+
+void TextBoxController::setAnnotationId(const QString &id)
+{
+    if (m_annotationId == id)
+        return;
+    m_annotationId = id;
+    Q_EMIT annotationIdChanged();
+}
+
+void TextBoxController::setText(const QString &text)
+{
+    if (m_text == text)
+        return;
+    m_text = text;
+    Q_EMIT textChanged();
+    updateIdealSize();
+}
+
+void TextBoxController::setFontName(const QString &name)
+{
+    if (m_fontName == name)
+        return;
+    m_fontName = name;
+    Q_EMIT fontChanged();
+    updateIdealSize();
+}
+
+void TextBoxController::setFontSize(double size)
+{
+    if (m_fontSize == size || !std::isfinite(size))
+        return;
+    m_fontSize = size;
+    Q_EMIT fontChanged();
+    updateIdealSize();
+}
+
+void TextBoxController::setColor(const QColor &color)
+{
+    if (m_color == color)
+        return;
+    m_color = color;
+    Q_EMIT colorChanged();
+}
+
+void TextBoxController::setTextHasBackground(bool on)
+{
+    if (m_textHasBackground == on)
+        return;
+    m_textHasBackground = on;
+    Q_EMIT colorChanged();
+}
+
+void TextBoxController::setZoomScale(double zoom)
+{
+    if (m_zoomScale == zoom || !(zoom > 0) || !std::isfinite(zoom))
+        return;
+    m_zoomScale = zoom;
+    Q_EMIT zoomScaleChanged();
+}
+
+QColor TextBoxController::resolvedTextColor() const
+{
+    return m_textHasBackground ? contrastingTextColor(m_color) : m_color;
+}
+
+QFont TextBoxController::font() const
+{
+    return TextMetrics::font(m_fontName, m_fontSize * m_dragScale);
+}
+
+QFont TextBoxController::placeholderFont() const
+{
+    QFont bold = font();
+    bold.setBold(true);
+    return bold;
+}
+
+QSizeF TextBoxController::idealSize() const
+{
+    return m_idealSize;
+}
+
+void TextBoxController::updateIdealSize()
+{
+    const QSizeF size = TextMetrics::idealSize(font(), m_text);
+    if (size == m_idealSize)
+        return;
+    m_idealSize = size;
+    Q_EMIT idealSizeChanged();
+}
+
+void TextBoxController::setDragPos(QPointF pos)
+{
+    if (pos == m_dragPos)
+        return;
+    m_dragPos = pos;
+    Q_EMIT dragPosChanged();
+}
+
+void TextBoxController::setDragScale(double scale)
+{
+    if (scale == m_dragScale || !std::isfinite(scale))
+        return;
+    m_dragScale = scale;
+    Q_EMIT dragScaleChanged();
+    Q_EMIT fontChanged();
+    updateIdealSize();
+}
+
+// The three reactions: each runs only on a change, so they settle after one round.
+void TextBoxController::setSelected(bool selected)
+{
+    if (m_isSelected == selected)
+        return;
+    m_isSelected = selected;
+    Q_EMIT isSelectedChanged();
+    if (!selected) {
+        setTextFieldFocused(false);
+        setEditing(false);
+        releaseFocusLater();
+    }
+}
+
+void TextBoxController::setEditing(bool editing)
+{
+    if (m_isEditing == editing)
+        return;
+    m_isEditing = editing;
+    Q_EMIT isEditingChanged();
+    if (editing) {
+        // The keyboard is taken when editing starts, never again while it lasts: after
+        // Escape has taken it away, a box that still counts as editing must not grab it
+        // back, or the next Escape could never close the editor.
+        Q_EMIT focusRequested();
+        return;
+    }
+    if (m_editor)
+        m_editor->deselectAnnotation(m_annotationId);
+    setTextFieldFocused(false);
+}
+
+void TextBoxController::setTextFieldFocused(bool focused)
+{
+    if (m_isTextFieldFocused == focused)
+        return;
+    m_isTextFieldFocused = focused;
+    Q_EMIT isTextFieldFocusedChanged();
+    if (focused) {
+        // A new box's delayed request: it is in its window by now.
+        if (m_isEditing)
+            Q_EMIT focusRequested();
+        return;
+    }
+    setEditing(false);
+    releaseFocusLater();
+}
+
+void TextBoxController::releaseFocusLater()
+{
+    // After the current event: the click or key that ended editing is handled first.
+    m_clock->after(0, this, [this] { Q_EMIT focusReleaseRequested(); });
+}
+
+void TextBoxController::appear()
+{
+    const QUuid id = QUuid::fromString(m_annotationId);
+    const int row = m_editor && !id.isNull() ? m_editor->annotations()->indexOf(id) : -1;
+    if (row >= 0)
+        appear(m_editor->annotations()->at(row));
+}
+
+void TextBoxController::appear(const Annotation &record)
+{
+    m_hasPoint = !record.points.isEmpty();
+    if (m_hasPoint) {
+        m_startPos = record.points.first();
+        setDragPos(m_startPos);
+    }
+    if (std::isfinite(record.imageScale)) {
+        m_startScale = record.imageScale;
+        setDragScale(record.imageScale);
+    }
+    if (record.textPayload && record.textPayload->isEmpty()) {
+        setEditing(true);
+        m_clock->after(focusDelayMs, this, [this] { setTextFieldFocused(true); });
+    }
+}
+
+void TextBoxController::writeBack(const std::function<void(Annotation &)> &change)
+{
+    const QUuid id = QUuid::fromString(m_annotationId);
+    if (m_editor && !id.isNull())
+        m_editor->annotations()->update(id, change);
+}
+
+void TextBoxController::moveChanged(QPointF translation)
+{
+    if (m_editor)
+        m_editor->selectAnnotation(m_annotationId);
+    setDragPos(m_startPos + translation / m_zoomScale);
+}
+
+void TextBoxController::finishMove(QPointF translation)
+{
+    setDragPos(m_startPos + translation / m_zoomScale);
+    m_startPos = m_dragPos;
+    if (m_hasPoint) {
+        const QPointF pos = m_dragPos;
+        writeBack([pos](Annotation &record) {
+            if (!record.points.isEmpty())
+                record.points[0] = pos;
+        });
+    }
+}
+
+void TextBoxController::moveCancelled(QPointF translation)
+{
+    finishMove(translation);
+}
+
+void TextBoxController::moveEnded(QPointF translation)
+{
+    finishMove(translation);
+    if (std::hypot(translation.x(), translation.y()) >= tapSlop)
+        return; // a move, not a tap
+    const qint64 time = now();
+    if (m_lastTapTime && time - *m_lastTapTime < doubleTapMs) {
+        setEditing(true);
+        setTextFieldFocused(true);
+    }
+    m_lastTapTime = time;
+}
+
+void TextBoxController::scaleChanged(QPointF translation)
+{
+    setDragScale(
+        std::max(m_startScale + translation.x() / m_zoomScale / pointsPerScale, minimumScale));
+}
+
+void TextBoxController::scaleEnded(QPointF translation)
+{
+    scaleChanged(translation);
+    m_startScale = m_dragScale;
+    const double scale = m_dragScale;
+    writeBack([scale](Annotation &record) { record.imageScale = scale; });
+}
+
+void TextBoxController::cancelEditing()
+{
+    setEditing(false);
+    Q_EMIT focusReleaseRequested();
+}
+
+void TextBoxController::textEdited(const QString &text)
+{
+    setText(text);
+    writeBack([&text](Annotation &record) { record.textPayload = text; });
+}

@@ -1,0 +1,400 @@
+#include "editor/EditorWindowFixture.h"
+#include "text/TextBoxController.h"
+#include "text/TextStyle.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QQuickItem>
+#include <QTest>
+
+namespace {
+
+QQuickItem *findItem(QQuickItem *root, QLatin1String name)
+{
+    if (root->objectName() == name)
+        return root;
+    for (QQuickItem *child : root->childItems()) {
+        if (QQuickItem *found = findItem(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+QQuickItem *item(const OpenEditor &e, const char *name)
+{
+    return findItem(e.window->rootObject(), QLatin1String(name));
+}
+
+// The view of the record with `id`.
+QQuickItem *boxOf(QQuickItem *root, const QUuid &id)
+{
+    if (root->objectName() == QLatin1String("textBox") &&
+        root->property("annotationId").toString() == id.toString(QUuid::WithoutBraces))
+        return root;
+    for (QQuickItem *child : root->childItems()) {
+        if (QQuickItem *found = boxOf(child, id))
+            return found;
+    }
+    return nullptr;
+}
+
+TextBoxController *controllerOf(QQuickItem *box)
+{
+    return box ? box->property("controller").value<TextBoxController *>() : nullptr;
+}
+
+// A key as X11 delivers it: the physical key (XKB code) and the layout's text.
+void pressKey(QWindow *window, int key, quint32 keyCode, const QString &text)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, keyCode, 0, 0, text);
+    QCoreApplication::sendEvent(window, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, keyCode, 0, 0, text);
+    QCoreApplication::sendEvent(window, &release);
+}
+
+void typeText(QWindow *window, const QString &text)
+{
+    for (QChar c : text)
+        QTest::keyClick(window, c.toLatin1());
+}
+
+void escape(QWindow *window)
+{
+    pressKey(window, Qt::Key_Escape, 9, QStringLiteral("\x1b"));
+}
+
+Annotation textRecord(QPointF at, const QString &text, const QColor &colour = Qt::blue,
+                      bool plate = false)
+{
+    Annotation record = Annotation::createText(at, colour, plate, "DejaVu Sans", 24);
+    record.textPayload = text;
+    return record;
+}
+
+QString payloadOf(const OpenEditor &e, const QUuid &id)
+{
+    const int row = e.state->annotations()->indexOf(id);
+    return row >= 0 ? e.state->annotations()->at(row).textPayload.value_or(QString()) : QString();
+}
+
+} // namespace
+
+class TextAnnotationViewTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void aNewBoxTakesTypingThenEscapeTwiceCloses()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        e.state->setCurrentTool(DrawingTool::text);
+
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({300, 200}));
+        QCOMPARE(e.state->annotations()->count(), 1);
+        const QUuid id = e.state->annotations()->at(0).id;
+        QQuickItem *box = boxOf(e.window->rootObject(), id);
+        QVERIFY(box);
+        QQuickItem *field = findItem(box, QLatin1String("textField"));
+        QQuickItem *placeholder = findItem(box, QLatin1String("placeholder"));
+        QVERIFY(field && placeholder);
+        QVERIFY(controllerOf(box)->isEditing());
+        QVERIFY(placeholder->isVisible());
+        // The text's left edge is at the click.
+        const double textLeft = field->mapToItem(e.canvasArea, QPointF(0, 0)).x();
+        QVERIFY(std::abs(textLeft - e.state->canvasToView({300, 200}).x()) < 1);
+        QTRY_COMPARE(e.window->activeFocusItem(), field);
+
+        // Tool letters are text here.
+        pressKey(e.window, Qt::Key_T, 28, QStringLiteral("t"));
+        pressKey(e.window, Qt::Key_V, 55, QStringLiteral("v"));
+        typeText(e.window, QStringLiteral("<b>"));
+        pressKey(e.window, Qt::Key_Return, 36, QStringLiteral("\r"));
+
+        QCOMPARE(payloadOf(e, id), QStringLiteral("tv<b>\n"));
+        QCOMPARE(e.state->currentTool(), DrawingTool::text);
+        QVERIFY(!placeholder->isVisible());
+        // The field is exactly as large as its text, the box 8 larger on every side.
+        const QSizeF ideal = controllerOf(box)->idealSize();
+        QCOMPARE(QSizeF(field->width(), field->height()), ideal);
+        QCOMPARE(QSizeF(box->width(), box->height()), ideal + QSizeF(16, 16));
+        QVERIFY(ideal.height() > 2 * 24);
+
+        escape(e.window);
+        QVERIFY(e.window->activeFocusItem() != field);
+        QVERIFY(!controllerOf(box)->isEditing());
+        QCOMPARE(e.state->annotations()->count(), 1);
+        // Nothing takes the keyboard back.
+        QTest::qWait(200);
+        QVERIFY(e.window->activeFocusItem() != field);
+        QVERIFY(e.window && e.window->isVisible());
+
+        escape(e.window);
+        QTRY_VERIFY_WITH_TIMEOUT(!e.window, 5000);
+    }
+
+    void aBlankBoxGoesWhenEditingEnds_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("byEscape");
+        QTest::addColumn<int>("left");
+
+        QTest::newRow("nothing, clicked away") << QString() << false << 0;
+        QTest::newRow("spaces, by Escape") << QStringLiteral("  ") << true << 0;
+        QTest::newRow("a letter stays") << QStringLiteral(" x ") << false << 1;
+    }
+
+    void aBlankBoxGoesWhenEditingEnds()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, byEscape);
+        QFETCH(int, left);
+        OpenEditor e;
+        QVERIFY(e.ready);
+        e.state->setCurrentTool(DrawingTool::text);
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({300, 200}));
+        QVERIFY(QTest::qWaitFor([&] {
+            return e.window->activeFocusItem() &&
+                   e.window->activeFocusItem()->objectName() == QLatin1String("textField");
+        }));
+
+        typeText(e.window, typed);
+        if (byEscape)
+            escape(e.window);
+        else
+            QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({50, 50}));
+
+        QTRY_COMPARE(e.state->annotations()->count(), left);
+        QVERIFY(e.window && e.window->isVisible());
+    }
+
+    // In a text box Ctrl+V pastes plain text, as in any text field; markup stays characters.
+    void pastingIntoABoxPastesText()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        e.state->setCurrentTool(DrawingTool::text);
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({300, 200}));
+        QVERIFY(QTest::qWaitFor([&] {
+            return e.window->activeFocusItem() &&
+                   e.window->activeFocusItem()->objectName() == QLatin1String("textField");
+        }));
+        QGuiApplication::clipboard()->setText(QStringLiteral("<i>pasted</i>"));
+
+        QTest::keyClick(e.window, Qt::Key_V, Qt::ControlModifier);
+
+        QCOMPARE(e.state->annotations()->count(), 1);
+        QCOMPARE(payloadOf(e, e.state->annotations()->at(0).id), QStringLiteral("<i>pasted</i>"));
+    }
+
+    void twoBlankBoxesGoInOneTurn()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        const Annotation first = textRecord({50, 50}, QStringLiteral(" "));
+        const Annotation second = textRecord({200, 50}, QStringLiteral("\n"));
+        e.state->annotations()->append(first);
+        e.state->annotations()->append(second);
+        e.state->setCurrentTool(DrawingTool::pointer);
+
+        controllerOf(boxOf(e.window->rootObject(), first.id))->setEditing(true);
+        controllerOf(boxOf(e.window->rootObject(), second.id))->setEditing(true);
+        controllerOf(boxOf(e.window->rootObject(), first.id))->setEditing(false);
+        controllerOf(boxOf(e.window->rootObject(), second.id))->setEditing(false);
+
+        QTRY_COMPARE(e.state->annotations()->count(), 0);
+    }
+
+    void selectMoveAndDoubleClickToEdit()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        const Annotation record = textRecord({100, 100}, QStringLiteral("move me"));
+        e.state->annotations()->append(record);
+        QQuickItem *box = boxOf(e.window->rootObject(), record.id);
+        QVERIFY(box);
+        QQuickItem *handle = findItem(box, QLatin1String("scaleHandle"));
+        QVERIFY(handle && !handle->isVisible());
+
+        // With the text tool a click on the box reaches the canvas, which places a new box.
+        e.state->setCurrentTool(DrawingTool::text);
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({130, 120}));
+        QCOMPARE(e.state->annotations()->count(), 2);
+        e.state->setCurrentTool(DrawingTool::pointer);
+        QTRY_COMPARE(e.state->annotations()->count(), 1);
+
+        // Select and drag 40 window points right.
+        const QPoint start = e.onCanvas({130, 120});
+        const double scale = e.state->canvasScale();
+        QTest::mousePress(e.window, Qt::LeftButton, {}, start);
+        QCOMPARE(e.state->selectedAnnotationID(), std::optional(record.id));
+        QTest::mouseMove(e.window, start + QPoint(20, 0));
+        QTest::mouseMove(e.window, start + QPoint(40, 0));
+        QTest::mouseRelease(e.window, Qt::LeftButton, {}, start + QPoint(40, 0));
+        const QPointF moved = e.state->annotations()->at(0).points.first();
+        QVERIFY2(std::abs(moved.x() - (100 + 40 / scale)) < 0.01,
+                 qPrintable(QString::number(moved.x())));
+        QCOMPARE(moved.y(), 100.0);
+        QVERIFY(handle->isVisible());
+
+        // Two clicks 0.1 s apart: editing, with the keyboard.
+        const QPoint on = e.onCanvas(moved + QPointF(30, 20));
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, on);
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, on, 100);
+        QVERIFY(controllerOf(box)->isEditing());
+        QTRY_COMPARE(e.window->activeFocusItem(), findItem(box, QLatin1String("textField")));
+        QTest::keyClick(e.window, Qt::Key_End);
+        typeText(e.window, QStringLiteral("!"));
+        QCOMPARE(payloadOf(e, record.id), QStringLiteral("move me!"));
+
+        // A click on the inset of the editing box stays with the box.
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, box->mapToScene(QPointF(3, 3)).toPoint());
+        QVERIFY(controllerOf(box)->isEditing());
+        QCOMPARE(e.state->selectedAnnotationID(), std::optional(record.id));
+    }
+
+    void theHandleScales()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        const Annotation record = textRecord({100, 100}, QStringLiteral("scale"));
+        e.state->annotations()->append(record);
+        e.state->setCurrentTool(DrawingTool::pointer);
+        QQuickItem *box = boxOf(e.window->rootObject(), record.id);
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({110, 110}));
+        QQuickItem *handle = findItem(box, QLatin1String("scaleHandle"));
+        QVERIFY(handle->isVisible());
+        const double width = box->width();
+        const double scale = e.state->canvasScale();
+
+        const QPoint grip = handle->mapToScene(QPointF(8, 8)).toPoint();
+        const int travel = qRound(50 * scale); // 50 canvas points: +1
+        QTest::mousePress(e.window, Qt::LeftButton, {}, grip);
+        QTest::mouseMove(e.window, grip + QPoint(travel / 2, 0));
+        QTest::mouseMove(e.window, grip + QPoint(travel, 0));
+        QTest::mouseRelease(e.window, Qt::LeftButton, {}, grip + QPoint(travel, 0));
+
+        const double stored = e.state->annotations()->at(0).imageScale;
+        QVERIFY2(std::abs(stored - 2) < 0.05, qPrintable(QString::number(stored)));
+        // The text doubles; the 8-point inset does not.
+        QVERIFY2(std::abs((box->width() - 16) / (width - 16) - stored) < 0.1,
+                 qPrintable(QString::number(box->width())));
+        QCOMPARE(e.state->annotations()->at(0).points.first(), QPointF(100, 100));
+    }
+
+    void aPlateInTheTextsColour()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        const Annotation record = textRecord({100, 100}, QStringLiteral("plate"), Qt::yellow);
+        e.state->annotations()->append(record);
+        e.state->setCurrentTool(DrawingTool::pointer);
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({110, 110}));
+        QQuickItem *toggle = item(e, "backgroundSwitch");
+        QVERIFY(toggle);
+        QVERIFY(!toggle->property("checked").toBool());
+
+        QTest::mouseClick(e.window, Qt::LeftButton, {},
+                          toggle->mapToScene(QPointF(10, toggle->height() / 2)).toPoint());
+
+        QVERIFY(e.state->annotations()->at(0).textHasBackground);
+        QVERIFY(e.state->textHasBackground()); // new boxes too
+        QQuickItem *box = boxOf(e.window->rootObject(), record.id);
+        QCOMPARE(controllerOf(box)->resolvedTextColor(), QColor(Qt::black));
+        const QImage shot = e.window->grabWindow();
+        const QPoint inset =
+            box->mapToScene(QPointF(4, box->height() / 2)).toPoint() * shot.devicePixelRatio();
+        QCOMPARE(QColor(shot.pixel(inset)), QColor(Qt::yellow));
+    }
+
+    void controlsShowTheSelectionAndWriteOnlyOnUserAction()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        Annotation record = textRecord({100, 100}, QStringLiteral("big"), Qt::red, true);
+        record.fontSize = 60;
+        record.fontName = QStringLiteral("DejaVu Serif");
+        e.state->annotations()->append(record);
+        e.state->setCurrentTool(DrawingTool::pointer);
+        QQuickItem *toggle = item(e, "backgroundSwitch");
+        QQuickItem *stepper = item(e, "fontSizeStepper");
+        QQuickItem *picker = item(e, "fontPicker");
+        QVERIFY(toggle && stepper && picker);
+        QCOMPARE(stepper->property("value").toInt(), 24);
+        QCOMPARE(stepper->property("displayText").toString(), QStringLiteral("24 pt"));
+        QCOMPARE(picker->property("displayText").toString(), QStringLiteral("Helvetica"));
+
+        // Selecting the record shows its style and writes nothing anywhere.
+        e.state->selectAnnotation(record.id.toString());
+        QVERIFY(toggle->property("checked").toBool());
+        QCOMPARE(stepper->property("value").toInt(), 60);
+        QCOMPARE(picker->property("displayText").toString(), QStringLiteral("DejaVu Serif"));
+        QCOMPARE(e.state->selectedFontSize(), 24.0);
+        QVERIFY(!e.state->textHasBackground());
+        QCOMPARE(e.state->selectedFont(), QStringLiteral("Helvetica"));
+        // Nor does a change of the defaults while it is selected.
+        e.state->setSelectedFontSize(30);
+        QCOMPARE(e.state->annotations()->at(0).fontSize, 60.0);
+
+        // The stepper's up arrow: 62, for the record and for new boxes.
+        QQuickItem *up =
+            stepper->property("up").value<QObject *>()->property("indicator").value<QQuickItem *>();
+        QVERIFY(up);
+        QTest::mouseClick(e.window, Qt::LeftButton, {},
+                          up->mapToScene(QPointF(up->width() / 2, up->height() / 2)).toPoint());
+        QCOMPARE(e.state->annotations()->at(0).fontSize, 62.0);
+        QCOMPARE(e.state->selectedFontSize(), 62.0);
+        QCOMPARE(stepper->property("displayText").toString(), QStringLiteral("62 pt"));
+
+        // A family picked from the list: the record's and the default.
+        int index = -1;
+        QMetaObject::invokeMethod(picker, "find", Q_RETURN_ARG(int, index),
+                                  Q_ARG(QString, QStringLiteral("DejaVu Sans")));
+        QVERIFY(index >= 0);
+        QMetaObject::invokeMethod(picker, "activated", Q_ARG(int, index));
+        QCOMPARE(e.state->annotations()->at(0).fontName, QStringLiteral("DejaVu Sans"));
+        QCOMPARE(e.state->selectedFont(), QStringLiteral("DejaVu Sans"));
+
+        // The controls never keep the keyboard: the tool keys still work.
+        QVERIFY(!stepper->hasActiveFocus());
+        pressKey(e.window, Qt::Key_T, 28, QStringLiteral("t"));
+        QCOMPARE(e.state->currentTool(), DrawingTool::text);
+    }
+
+    void theStepperStaysWithinItsRange_data()
+    {
+        QTest::addColumn<double>("start");
+        QTest::addColumn<bool>("up");
+        QTest::addColumn<double>("after");
+
+        QTest::newRow("24 up") << 24.0 << true << 26.0;
+        QTest::newRow("8 down") << 8.0 << false << 8.0;
+        QTest::newRow("144 up") << 144.0 << true << 144.0;
+    }
+
+    void theStepperStaysWithinItsRange()
+    {
+        QFETCH(double, start);
+        QFETCH(bool, up);
+        QFETCH(double, after);
+        OpenEditor e;
+        QVERIFY(e.ready);
+        e.state->setCurrentTool(DrawingTool::text);
+        e.state->setSelectedFontSize(start);
+        QQuickItem *stepper = item(e, "fontSizeStepper");
+        QQuickItem *arrow = stepper->property(up ? "up" : "down")
+                                .value<QObject *>()
+                                ->property("indicator")
+                                .value<QQuickItem *>();
+
+        QTest::mouseClick(
+            e.window, Qt::LeftButton, {},
+            arrow->mapToScene(QPointF(arrow->width() / 2, arrow->height() / 2)).toPoint());
+
+        QCOMPARE(e.state->selectedFontSize(), after);
+    }
+};
+
+QTEST_MAIN(TextAnnotationViewTest)
+#include "TextAnnotationViewTest.moc"
