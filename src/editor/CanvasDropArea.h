@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ImageIntake.h"
+
 #include <QPointer>
 #include <QQuickItem>
 #include <QtQml/qqmlregistration.h>
@@ -8,9 +10,10 @@ class EditorState;
 
 /**
  * Takes pictures dropped on the canvas area: image files (as a file manager drags them) and
- * image data. A drop is accepted only when something in it reads as an image; its data is
- * copied at once (it is gone after the drop) and handed to the editor with the drop's area
- * position. Lies over the whole canvas area in EditorView.qml.
+ * image data. A drag is accepted only when something in it reads as an image (judged once,
+ * as it enters, from the headers), and so is its drop; the drop's data is copied at once (it is
+ * gone after the drop) and handed to the editor with the drop's area position. Lies over the whole
+ * canvas area in EditorView.qml.
  */
 class CanvasDropArea : public QQuickItem
 {
@@ -31,10 +34,14 @@ Q_SIGNALS:
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
     bool takesDrops() const;
+    static void refuse(QDropEvent *event);
+    static QList<ImageIntake::Source> readableSources(const QMimeData &mime);
 
     QPointer<EditorState> m_editor;
+    bool m_dragAcceptable = false;
 };

@@ -26,7 +26,6 @@ class ImagesTest(DesktopTestCase):
 
     desktop_options = {"width": 1280, "height": 800}
 
-    setUp = test_editor.EditorTest.setUp
     open_editor = test_editor.EditorTest.open_editor
     wait_for_focus = test_editor.EditorTest.wait_for_focus
     at = test_editor.EditorTest.at
@@ -35,6 +34,18 @@ class ImagesTest(DesktopTestCase):
     close_receiver = test_stack.StackTest.close_receiver
     drag_between = test_stack.StackTest.drag
     drops = staticmethod(test_stack.StackTest.drops)
+
+    def setUp(self):
+        super().setUp()
+        d = self.desktop
+        d.set_root_background(Image.filled(d.width, d.height, CAPTURE_COLOUR),
+                              [(100, 100), (600, 400), (900, 700)])
+        d.call("TakeScreenshot")
+        d.wait_for_property("CaptureCount", 1)
+        self.editor = self.open_editor()
+        self.content = d.geometry(self.editor.id)
+        self.wait_for_focus()
+        self.wait_for_canvas()
 
     def picture_file(self):
         width, height = PICTURE
