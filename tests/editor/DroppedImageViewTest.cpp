@@ -1,12 +1,15 @@
+#include "capture/DragOutData.h"
 #include "editor/EditorSession.h"
 #include "editor/EditorState.h"
 #include "editor/EditorWindowFixture.h"
 #include "editor/SystemColors.h"
 #include "fakes/FakeClipboard.h"
+#include "platform/TemporaryFiles.h"
 
 #include <QBuffer>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 
@@ -125,6 +128,26 @@ private Q_SLOTS:
         if (accepted)
             QVERIFY(QLineF(e.state->annotations()->at(0).points.first(), {100, 100}).length() <
                     1.5);
+    }
+
+    void aStackThumbnailDropInsertsItsCapture()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QImage capture(64, 48, QImage::Format_RGB32);
+        capture.fill(Qt::magenta);
+        QThreadPool pool;
+        DragOutData thumbnail(capture, std::make_shared<TemporaryFiles>(dir.path()), &pool);
+
+        QVERIFY(drop(e.window, e.onCanvas({300, 200}), thumbnail));
+        settle();
+
+        QCOMPARE(e.state->annotations()->count(), 1);
+        const Annotation &image = e.state->annotations()->at(0);
+        QCOMPARE(image.imagePayload->size(), QSize(64, 48));
+        QCOMPARE(image.imagePayload->pixelColor(10, 10), QColor(Qt::magenta));
     }
 
     void penDrawsAcrossImagesAndSelectMovesThem()

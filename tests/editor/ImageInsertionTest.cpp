@@ -1,4 +1,3 @@
-#include "editor/DroppedImageGesture.h"
 #include "editor/EditorFixture.h"
 #include "fakes/FakeClipboard.h"
 #include "fakes/FakeFileChooser.h"
@@ -225,25 +224,6 @@ private Q_SLOTS:
                  qPrintable(QStringLiteral("%1, %2").arg(landed.x()).arg(landed.y())));
         QCOMPARE(e.last().color, QColor(Qt::blue));
         QCOMPARE(e.state->currentTool(), DrawingTool::pointer);
-    }
-
-    void selectingAnImageTakesItsColour()
-    {
-        ImageEditor e;
-        QVERIFY(e.ready);
-        e.clipboard.hold({{"image/png", png({10, 10}, Qt::blue)}});
-        e.state->pasteImage();
-        e.settle();
-        e.state->chooseSwatch(1);
-        QCOMPARE(e.state->selectedColor(), QColor(Qt::blue));
-        DroppedImageGesture gesture;
-        gesture.setEditor(e.state.get());
-        gesture.setAnnotationId(e.last().id.toString(QUuid::WithoutBraces));
-
-        gesture.moveChanged({0, 0}, 1);
-
-        QCOMPARE(e.state->selectedAnnotationID(), std::optional(e.last().id));
-        QCOMPARE(e.state->selectedColor(), QColor(Qt::red));
     }
 
     void undoRemovesTheImageAndItsShownCopy()
