@@ -201,6 +201,10 @@ int main(int argc, char **argv)
     std::printf("  longest UI-thread stall from paste to shown (insertion and the frame that "
                 "shows it): median %.2f ms, worst %.2f ms\n",
                 median(stalls), *std::max_element(stalls.begin(), stalls.end()));
+    std::printf("  stall per paste, in order:");
+    for (const double stall : stalls)
+        std::printf(" %.1f", stall);
+    std::printf(" ms\n");
     std::printf(
         "  paste to shown: median %.0f ms, worst %.0f ms (read and decode alone: %.0f ms)\n",
         median(shown), *std::max_element(shown.begin(), shown.end()), decodeMs);
