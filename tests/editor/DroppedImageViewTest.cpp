@@ -9,6 +9,8 @@
 #include <QBuffer>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QQmlComponent>
+#include <QQuickView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
@@ -95,6 +97,28 @@ private Q_SLOTS:
         // The blue border just inside the image's left edge, the handle's white on its corner.
         QVERIFY(isColour(shot.pixel(e.onCanvas(c + QPointF(-49, 0))), SystemColors::systemBlue()));
         QVERIFY(isColour(shot.pixel(e.onCanvas(c + QPointF(50, 30))), Qt::white));
+    }
+
+    void ctrlVInATextFieldIsTheFieldsOwn()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        FakeClipboard clipboard;
+        clipboard.hold({{"image/png", png({10, 10}, Qt::green)}});
+        e.state->session()->setImageSources(&clipboard, nullptr);
+        QQmlComponent component(e.window->engine());
+        component.setData("import QtQuick\nTextInput { width: 80; height: 20 }", QUrl());
+        std::unique_ptr<QObject> object(component.create());
+        auto *field = qobject_cast<QQuickItem *>(object.get());
+        QVERIFY2(field, qPrintable(component.errorString()));
+        field->setParentItem(e.window->rootObject());
+        field->forceActiveFocus();
+
+        QTest::keyClick(e.window, Qt::Key_V, Qt::ControlModifier);
+        settle();
+
+        QCOMPARE(e.state->annotations()->count(), 0);
+        QCOMPARE(e.state->currentTool(), DrawingTool::pen);
     }
 
     void dropsAreAcceptedOnlyWithAReadableImage_data()
