@@ -12,7 +12,9 @@
 #include "platform/Log.h"
 #include "platform/Permissions.h"
 #include "platform/QtClock.h"
+#include "platform/QuickFileChooser.h"
 #include "platform/ScreenCapture.h"
+#include "platform/SystemClipboard.h"
 #include "platform/TemporaryFiles.h"
 
 #include <QAction>
@@ -39,6 +41,8 @@ AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
     // Qt 6.4 does not search qrc:/qt/qml for modules by itself; without it the module's QML
     // files cannot use each other across folders.
     m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    m_clipboard = std::make_unique<SystemClipboard>();
+    m_fileChooser = std::make_unique<QuickFileChooser>(&m_engine);
     if (!keys)
         keys = GlobalKeys::create();
     // Where keys are granted by the desktop (Wayland), trust is the keys being granted.
@@ -209,6 +213,7 @@ void AppDelegate::openEditor(int index)
     }
 
     auto *session = new EditorSession(&m_screenshotManager, index);
+    session->setImageSources(m_clipboard.get(), m_fileChooser.get());
     QQuickView *window =
         makeView(QStringLiteral("editor/EditorView.qml"),
                  {{QStringLiteral("session"), QVariant::fromValue(session)},

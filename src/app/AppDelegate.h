@@ -2,6 +2,8 @@
 
 #include "capture/ScreenshotManager.h"
 #include "platform/Autostart.h"
+#include "platform/Clipboard.h"
+#include "platform/FileChooser.h"
 #include "platform/GlobalKeys.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
@@ -80,6 +82,9 @@ private:
     std::unique_ptr<PermissionBootstrap> m_permissionBootstrap;
     // Declared before the windows: they use it until they are gone.
     QQmlEngine m_engine;
+    // The editors' sources of images; they outlive every editor window.
+    std::unique_ptr<Clipboard> m_clipboard;
+    std::unique_ptr<FileChooser> m_fileChooser;
     // Both outlive the panel, whose view refers to them.
     std::unique_ptr<DragOut> m_dragOut;
     std::unique_ptr<PanelShape> m_panelShape;

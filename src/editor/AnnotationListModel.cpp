@@ -1,6 +1,14 @@
 #include "AnnotationListModel.h"
 
-AnnotationListModel::AnnotationListModel(QObject *parent) : QAbstractListModel(parent) {}
+AnnotationListModel::AnnotationListModel(QObject *parent) : QAbstractListModel(parent)
+{
+    // Every removal passes through here while its rows still exist.
+    connect(this, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &, int first, int last) {
+                for (int row = first; row <= last; ++row)
+                    m_displayImages.remove(m_records.at(row).id);
+            });
+}
 
 int AnnotationListModel::rowCount(const QModelIndex &parent) const
 {
@@ -88,6 +96,21 @@ void AnnotationListModel::append(const Annotation &annotation)
     m_records.append(annotation);
     endInsertRows();
     Q_EMIT countChanged();
+}
+
+void AnnotationListModel::appendImage(const Annotation &annotation, const QImage &display)
+{
+    if (!display.isNull())
+        m_displayImages.insert(annotation.id, display);
+    append(annotation);
+}
+
+QImage AnnotationListModel::displayImage(const QUuid &id) const
+{
+    const int row = indexOf(id);
+    if (row < 0)
+        return {};
+    return m_displayImages.value(id, m_records.at(row).imagePayload.value_or(QImage()));
 }
 
 bool AnnotationListModel::removeLast()

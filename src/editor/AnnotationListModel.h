@@ -3,6 +3,8 @@
 #include "Annotation.h"
 
 #include <QAbstractListModel>
+#include <QHash>
+#include <QImage>
 #include <QList>
 #include <QtQml/qqmlregistration.h>
 
@@ -54,6 +56,11 @@ public:
     bool contains(const QUuid &id) const { return indexOf(id) >= 0; }
 
     void append(const Annotation &annotation);
+    /// Appends an image record with the smaller copy of its image that the canvas shows.
+    void appendImage(const Annotation &annotation, const QImage &display);
+    /// The copy of the record's image the canvas shows: its display copy if it has one,
+    /// else its image; a null image for an unknown id or a record without an image.
+    QImage displayImage(const QUuid &id) const;
     /// Removes the last record; false when there is none.
     bool removeLast();
     /// Removes every record, one row range at a time.
@@ -69,4 +76,6 @@ Q_SIGNALS:
 
 private:
     QList<Annotation> m_records;
+    // By record id; a copy goes with its record.
+    QHash<QUuid, QImage> m_displayImages;
 };

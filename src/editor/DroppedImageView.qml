@@ -1,8 +1,11 @@
 import QtQuick
 import Orrinvale
 
-// One image record on the canvas, in canvas units: the image centred on the record's point at
-// its scale, and the selection border when the select tool has picked it.
+// One image record on the canvas, in canvas units: the image centred where it is being
+// moved to, at the scale it is being resized to, with a blue border and a corner handle when
+// the Select tool has picked it. With another tool it takes no pointer input at all, so
+// strokes draw across it. The gesture's state and the record's updates live in
+// DroppedImageGesture.
 Item {
     id: view
     required property EditorState editor
@@ -13,15 +16,26 @@ Item {
     required property double imageScale
     readonly property bool showsSelection:
         editor.isPointerMode && editor.selectedAnnotationId === annotationId
+    readonly property alias gesture: gesture
 
-    width: imageSize.width * imageScale
-    height: imageSize.height * imageScale
-    x: position.x - width / 2
-    y: position.y - height / 2
+    visible: imageSize.width > 0 && imageSize.height > 0
+    width: imageSize.width * gesture.dragScale
+    height: imageSize.height * gesture.dragScale
+    x: gesture.dragPos.x - width / 2
+    y: gesture.dragPos.y - height / 2
+
+    DroppedImageGesture {
+        id: gesture
+        editor: view.editor
+        annotationId: view.annotationId
+    }
+
+    // The state is taken from the record once, when the view is first shown.
+    Component.onCompleted: gesture.begin(view.position, view.imageScale)
 
     ImageItem {
         anchors.fill: parent
-        image: view.imagePayload
+        image: gesture.displayImage
     }
 
     Rectangle {
@@ -31,8 +45,54 @@ Item {
         border.color: view.showsSelection ? SystemColors.systemBlue : "transparent"
     }
 
-    TapHandler {
+    // Moving: a press selects, a drag moves; positions are the window's, so the travel is
+    // in screen points whatever the zoom.
+    MouseArea {
+        objectName: "imageMoveArea"
+        anchors.fill: parent
         enabled: view.editor.isPointerMode
-        onTapped: view.editor.selectAnnotation(view.annotationId)
+        preventStealing: true
+        property point pressedAt
+
+        onPressed: mouse => {
+            pressedAt = mapToItem(null, mouse.x, mouse.y);
+            gesture.moveChanged(Qt.point(0, 0), view.editor.canvasScale);
+        }
+        onPositionChanged: mouse => {
+            const now = mapToItem(null, mouse.x, mouse.y);
+            gesture.moveChanged(Qt.point(now.x - pressedAt.x, now.y - pressedAt.y),
+                                view.editor.canvasScale);
+        }
+        onReleased: gesture.moveEnded()
+        onCanceled: gesture.moveEnded()
+    }
+
+    // The resize handle: a white circle with a blue ring, centred on the bottom-right corner.
+    Rectangle {
+        objectName: "imageResizeHandle"
+        visible: view.showsSelection
+        width: 16
+        height: 16
+        radius: 8
+        x: parent.width - 8
+        y: parent.height - 8
+        color: "white"
+        border.width: 2
+        border.color: SystemColors.systemBlue
+
+        MouseArea {
+            anchors.fill: parent
+            enabled: view.showsSelection
+            preventStealing: true
+            property real pressedAtX
+
+            onPressed: mouse => pressedAtX = mapToItem(null, mouse.x, mouse.y).x
+            onPositionChanged: mouse => {
+                gesture.resizeChanged(mapToItem(null, mouse.x, mouse.y).x - pressedAtX,
+                                      view.editor.canvasScale, view.imageSize.width);
+            }
+            onReleased: gesture.resizeEnded()
+            onCanceled: gesture.resizeEnded()
+        }
     }
 }

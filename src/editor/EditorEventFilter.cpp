@@ -47,6 +47,13 @@ bool focusIsInPopup(QWindow *window)
     return false;
 }
 
+bool focusIsTextField(QWindow *window)
+{
+    const auto *quickWindow = qobject_cast<QQuickWindow *>(window);
+    const QQuickItem *focus = quickWindow ? quickWindow->activeFocusItem() : nullptr;
+    return focus && (focus->inherits("QQuickTextInput") || focus->inherits("QQuickTextEdit"));
+}
+
 } // namespace
 
 EditorEventFilter::EditorEventFilter(EditorState *editor, QWindow *window, QObject *parent)
@@ -78,6 +85,11 @@ bool EditorEventFilter::keyPressed(QKeyEvent *event)
 {
     if (focusIsInPopup(m_window))
         return false;
+    // Ctrl+V pastes into a text field that is being edited, else it pastes an image.
+    if (event->matches(QKeySequence::Paste) && !focusIsTextField(m_window)) {
+        m_editor->pasteImage();
+        return true;
+    }
     const ShortcutValues keys = {m_editor->pointerKey(), m_editor->textKey(),
                                  m_editor->penKey(),     m_editor->rectangleKey(),
                                  m_editor->lineKey(),    m_editor->arrowKey()};

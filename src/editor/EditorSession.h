@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class Clipboard;
+class FileChooser;
 class ScreenshotManager;
 
 /**
@@ -28,6 +30,16 @@ public:
 
     /// What `close()` does: set by whoever made the window.
     void setOnClose(std::function<void()> onClose) { m_onClose = std::move(onClose); }
+
+    /// Where pasted and inserted images come from; either may be absent (nothing happens).
+    /// Both outlive the session.
+    void setImageSources(Clipboard *clipboard, FileChooser *fileChooser)
+    {
+        m_clipboard = clipboard;
+        m_fileChooser = fileChooser;
+    }
+    Clipboard *clipboard() const { return m_clipboard; }
+    FileChooser *fileChooser() const { return m_fileChooser; }
 
     quint64 captureId() const { return m_captureId; }
     /// Where the capture is in the stack now; -1 if it is not there.
@@ -52,4 +64,6 @@ private:
     int m_revision = -1; // of the capture's pixels asked for last
     QImage m_image;
     std::function<void()> m_onClose;
+    Clipboard *m_clipboard = nullptr;
+    FileChooser *m_fileChooser = nullptr;
 };

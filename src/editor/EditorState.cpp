@@ -3,10 +3,13 @@
 #include "EditorSession.h"
 #include "ExportRenderer.h"
 #include "ShapePaths.h"
+#include "platform/Clipboard.h"
+#include "platform/FileChooser.h"
 #include "platform/Log.h"
 #include "platform/Preferences.h"
 
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QStyleHints>
@@ -589,4 +592,62 @@ bool EditorState::saveRenderedImage()
         m_window->hide();
     m_session->close();
     return true;
+}
+
+void EditorState::openImagePicker()
+{
+    if (m_finished || !m_session || !m_session->fileChooser())
+        return;
+    m_session->fileChooser()->chooseImage(m_window, this, [this](const QUrl &file) {
+        ImageIntake::loadInBackground(
+            {{file, {}, {}}}, this,
+            [this](const ImageIntake::Decoded &picture) { addDroppedImage(picture); });
+    });
+}
+
+void EditorState::pasteImage()
+{
+    if (m_finished || !m_session || !m_session->clipboard())
+        return;
+    const QMimeData *held = m_session->clipboard()->mimeData();
+    const QList<ImageIntake::Source> sources =
+        held ? ImageIntake::sourcesOf(*held) : QList<ImageIntake::Source>();
+    if (sources.isEmpty())
+        return;
+    ImageIntake::loadInBackground(
+        sources, this, [this](const ImageIntake::Decoded &picture) { addDroppedImage(picture); });
+}
+
+void EditorState::addDroppedImage(const ImageIntake::Decoded &picture)
+{
+    // Only the width tells whether the canvas has been laid out.
+    const QPointF centre = m_viewSize.width() > 0
+                               ? QPointF(m_viewSize.width() * 0.5, m_viewSize.height() * 0.5)
+                               : QPointF(200, 200);
+    insertImage(picture, centre, QColor(255, 0, 0));
+}
+
+void EditorState::dropImage(const QList<ImageIntake::Source> &sources, QPointF v)
+{
+    if (m_finished || sources.isEmpty())
+        return;
+    ImageIntake::loadInBackground(sources, this, [this, v](const ImageIntake::Decoded &picture) {
+        insertImage(picture, viewToCanvas(v), m_selectedColor);
+    });
+}
+
+void EditorState::insertImage(const ImageIntake::Decoded &picture, QPointF centre,
+                              const QColor &color)
+{
+    if (m_finished || !std::isfinite(centre.x()) || !std::isfinite(centre.y()))
+        return;
+    // Switching to Select clears the selection, and that reaction comes after the whole
+    // insertion: a new image stays selected only when Select already was the tool.
+    const bool keepSelected = m_currentTool == DrawingTool::pointer;
+    setCurrentTool(DrawingTool::pointer);
+    Annotation record = Annotation::create(DrawingTool::droppedImage, centre, color);
+    record.imagePayload = picture.image;
+    m_annotations.appendImage(record, picture.display);
+    if (keepSelected)
+        setSelection(record.id);
 }

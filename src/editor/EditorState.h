@@ -4,6 +4,7 @@
 #include "AnnotationListModel.h"
 #include "CanvasGeometry.h"
 #include "DrawingTool.h"
+#include "ImageIntake.h"
 
 #include <QColor>
 #include <QObject>
@@ -202,6 +203,18 @@ public:
     /// stays as it was. After a save the editor takes no further edits.
     Q_INVOKABLE bool saveRenderedImage();
 
+    // Images. "Insert", paste and drops decode off the UI thread and insert when done.
+    /// "Insert": one image file from the session's file chooser, at the canvas centre.
+    Q_INVOKABLE void openImagePicker();
+    /// Ctrl+V: the first listed file on the clipboard that decodes, else its image data,
+    /// at the canvas centre. Nothing image-like changes nothing.
+    Q_INVOKABLE void pasteImage();
+    /// Inserts a picture red at the canvas centre (200, 200 before the first layout).
+    void addDroppedImage(const ImageIntake::Decoded &picture);
+    /// A drop at area position `v`: the first of `sources` that decodes goes there, in the
+    /// selected colour, mapped with the zoom and pan of the moment it is inserted.
+    void dropImage(const QList<ImageIntake::Source> &sources, QPointF v);
+
 Q_SIGNALS:
     void sessionChanged();
     void preferencesChanged();
@@ -246,6 +259,7 @@ private:
     bool focusIsTextEditor() const;
     void clearKeyFocus();
     void clearKeyFocusLater();
+    void insertImage(const ImageIntake::Decoded &picture, QPointF centre, const QColor &color);
 
     QPointer<EditorSession> m_session;
     QPointer<Preferences> m_preferences;

@@ -55,10 +55,80 @@ Rectangle {
 
                 Divider {}
 
-                // The image button's place.
-                Item {
-                    objectName: "imageButtonPlace"
-                    implicitWidth: 0
+                // "Insert": a picture from a file, through the desktop's file chooser.
+                QQC.AbstractButton {
+                    id: insertButton
+                    objectName: "insertButton"
+                    text: "Insert"
+                    focusPolicy: Qt.NoFocus
+                    leftPadding: 10
+                    rightPadding: 10
+                    topPadding: 6
+                    bottomPadding: 6
+                    implicitWidth: implicitContentWidth + leftPadding + rightPadding
+                    implicitHeight: implicitContentHeight + topPadding + bottomPadding
+                    Layout.minimumWidth: implicitWidth
+                    onClicked: root.editor.openImagePicker()
+
+                    contentItem: Row {
+                        spacing: 5
+
+                        // A photo: a framed landscape with a sun.
+                        Rectangle {
+                            anchors.verticalCenter: parent.verticalCenter
+                            width: 16
+                            height: 13
+                            radius: 2
+                            color: "transparent"
+                            border.width: 1.5
+                            border.color: SystemColors.primaryText
+
+                            Item {
+                                anchors.fill: parent
+                                anchors.margins: 1.5
+                                clip: true
+
+                                Rectangle {
+                                    x: 8.5
+                                    y: 1.5
+                                    width: 3
+                                    height: 3
+                                    radius: 1.5
+                                    color: SystemColors.primaryText
+                                }
+                                Rectangle {
+                                    x: 0.5
+                                    y: 6
+                                    width: 7
+                                    height: 7
+                                    rotation: 45
+                                    color: SystemColors.primaryText
+                                }
+                                Rectangle {
+                                    x: 6.5
+                                    y: 8
+                                    width: 6
+                                    height: 6
+                                    rotation: 45
+                                    color: SystemColors.primaryText
+                                }
+                            }
+                        }
+
+                        Text {
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: insertButton.text
+                            font: insertButton.font
+                            color: SystemColors.primaryText
+                            elide: Text.ElideNone
+                        }
+                    }
+
+                    background: Rectangle {
+                        radius: 6
+                        color: insertButton.down ? Qt.rgba(0.5, 0.5, 0.5, 0.3)
+                                                 : Qt.rgba(0.5, 0.5, 0.5, 0.2)
+                    }
                 }
 
                 Item {

@@ -59,6 +59,13 @@ Rectangle {
                 editor: editorState
             }
 
+            // Pictures dropped anywhere on the canvas area.
+            CanvasDropArea {
+                objectName: "canvasDropArea"
+                anchors.fill: parent
+                editor: editorState
+            }
+
             Item {
                 id: documentGroup
                 x: editorState.canvasOrigin.x

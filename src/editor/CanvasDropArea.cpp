@@ -1,0 +1,86 @@
+#include "CanvasDropArea.h"
+
+#include "EditorState.h"
+#include "ImageIntake.h"
+
+#include <QMimeData>
+
+CanvasDropArea::CanvasDropArea(QQuickItem *parent) : QQuickItem(parent)
+{
+    setFlag(ItemAcceptsDrops, true);
+}
+
+void CanvasDropArea::setEditor(EditorState *editor)
+{
+    if (m_editor == editor)
+        return;
+    m_editor = editor;
+    Q_EMIT editorChanged();
+}
+
+bool CanvasDropArea::takesDrops() const
+{
+    return m_editor && !m_editor->isFinished();
+}
+
+QList<ImageIntake::Source> CanvasDropArea::readableSources(const QMimeData &mime)
+{
+    QList<ImageIntake::Source> readable;
+    for (const ImageIntake::Source &source : ImageIntake::sourcesOf(mime)) {
+        if (ImageIntake::looksReadable(source))
+            readable.append(source);
+    }
+    return readable;
+}
+
+void CanvasDropArea::dragEnterEvent(QDragEnterEvent *event)
+{
+    // Decided once per drag, when it enters: the data is fetched from its owner once, not
+    // on every move. A drag from within the program (a stack thumbnail) is taken on its
+    // formats alone, as fetching them would wait for the PNG being encoded.
+    m_dragAcceptable = takesDrops() && event->mimeData() &&
+                       ImageIntake::mayHoldImage(*event->mimeData()) &&
+                       (event->source() || !readableSources(*event->mimeData()).isEmpty());
+    dragMoveEvent(event);
+}
+
+void CanvasDropArea::dragMoveEvent(QDragMoveEvent *event)
+{
+    // What the source is told while the pointer moves is also what it hears at the drop.
+    if (m_dragAcceptable && takesDrops()) {
+        event->acceptProposedAction();
+    } else {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+    }
+}
+
+void CanvasDropArea::dragLeaveEvent(QDragLeaveEvent *)
+{
+    m_dragAcceptable = false;
+}
+
+void CanvasDropArea::refuse(QDropEvent *event)
+{
+    // An ignored drop still carries the proposed action, which is what an X11 source hears.
+    event->setDropAction(Qt::IgnoreAction);
+    event->ignore();
+}
+
+void CanvasDropArea::dropEvent(QDropEvent *event)
+{
+    if (!takesDrops() || !event->mimeData()) {
+        refuse(event);
+        return;
+    }
+    // The drop's data lives only as long as the drop: copy what reads as an image now, and
+    // tell the source "accepted" only if there is some.
+    m_dragAcceptable = false;
+    const QList<ImageIntake::Source> readable = readableSources(*event->mimeData());
+    if (readable.isEmpty()) {
+        refuse(event);
+        return;
+    }
+    event->acceptProposedAction();
+    m_editor->dropImage(readable, event->position());
+}

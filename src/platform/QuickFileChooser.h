@@ -1,0 +1,26 @@
+#pragma once
+
+#include "FileChooser.h"
+
+#include <QPointer>
+
+class QQmlEngine;
+
+/**
+ * The file chooser of Qt Quick's dialogs: the desktop's own (through its portal or
+ * platform theme) where there is one, else Qt's. One dialog at a time per chooser. Owned by
+ * AppDelegate, which gives it the engine the editor's windows use.
+ */
+class QuickFileChooser final : public FileChooser
+{
+public:
+    explicit QuickFileChooser(QQmlEngine *engine);
+    ~QuickFileChooser() override;
+
+    void chooseImage(QWindow *parent, QObject *context,
+                     std::function<void(const QUrl &)> chosen) override;
+
+private:
+    QQmlEngine *m_engine;
+    QPointer<QObject> m_dialog;
+};

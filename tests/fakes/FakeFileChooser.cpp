@@ -1,0 +1,17 @@
+#include "FakeFileChooser.h"
+
+void FakeFileChooser::chooseImage(QWindow *, QObject *context,
+                                  std::function<void(const QUrl &)> chosen)
+{
+    ++m_requests;
+    m_context = context;
+    m_chosen = std::move(chosen);
+}
+
+void FakeFileChooser::choose(const QUrl &file)
+{
+    auto chosen = std::move(m_chosen);
+    m_chosen = nullptr;
+    if (chosen && m_context)
+        chosen(file);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/FileChooser.h"
+
+#include <QObject>
+#include <QPointer>
+
+/**
+ * A file chooser that waits for the test to answer: `choose` picks a file for the open
+ * request, `cancel` drops it. The answer reaches the requester only if its context lives.
+ */
+class FakeFileChooser final : public FileChooser
+{
+public:
+    void chooseImage(QWindow *parent, QObject *context,
+                     std::function<void(const QUrl &)> chosen) override;
+
+    int requests() const { return m_requests; }
+    bool isOpen() const { return bool(m_chosen); }
+    void choose(const QUrl &file);
+    void cancel() { m_chosen = nullptr; }
+
+private:
+    int m_requests = 0;
+    QPointer<QObject> m_context;
+    std::function<void(const QUrl &)> m_chosen;
+};
