@@ -82,12 +82,6 @@ private Q_SLOTS:
         QCOMPARE(a.textHasBackground, false);
         QCOMPARE(a.fontName, QStringLiteral("Helvetica"));
         QCOMPARE(a.fontSize, 24.0);
-        const Annotation t = Annotation::createText(QPointF(1, 1), Qt::red, true, "Serif", 30);
-        QCOMPARE(t.type, DrawingTool::text);
-        QCOMPARE(t.textPayload, std::optional<QString>(QString()));
-        QVERIFY(t.textHasBackground);
-        QCOMPARE(t.fontName, QStringLiteral("Serif"));
-        QCOMPARE(t.fontSize, 30.0);
     }
 
     void blankText_data()

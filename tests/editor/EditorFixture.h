@@ -5,9 +5,38 @@
 #include "editor/EditorState.h"
 #include "fakes/FakeScreenCapture.h"
 
+#include <QBuffer>
 #include <QTest>
+#include <QThreadPool>
 
 #include <memory>
+
+inline QByteArray png(QSize size, QColor color)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "png");
+    return bytes;
+}
+
+// Waits for the background decoding of inserted images and the insertion it posts.
+inline void settle()
+{
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+inline Annotation textRecord(QPointF at, const QString &text, const QColor &colour = Qt::blue,
+                             bool plate = false)
+{
+    Annotation record = Annotation::createText(at, colour, plate, "DejaVu Sans", 24);
+    record.textPayload = text;
+    return record;
+}
 
 /**
  * An editor on one capture of `captureSize` points (taken through the fake backend at

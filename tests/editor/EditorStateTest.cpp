@@ -25,11 +25,6 @@ bool near(QSizeF a, QSizeF b, double tolerance = 1e-9)
            std::abs(a.height() - b.height()) <= tolerance;
 }
 
-QString idOf(const Annotation &record)
-{
-    return record.id.toString(QUuid::WithoutBraces);
-}
-
 // A window whose text field can hold the keyboard, as a text box does.
 struct FocusWindow
 {
@@ -86,15 +81,6 @@ private Q_SLOTS:
                  (QStringList{"v", "t", "d", "r", "l", "a"}));
         QVERIFY(near(s.viewSize(), QSizeF(2000.0 / 3, 500)));
         QVERIFY(near(s.imageOffset(), QSizeF(500.0 / 3, 0)));
-    }
-
-    void viewSizeStaysZeroUntilLaidOut()
-    {
-        EditorFixture f(QSize(1600, 1200), QSizeF(0, 0));
-        QVERIFY(f.ready);
-
-        QCOMPARE(f.state->viewSize(), QSizeF(0, 0));
-        QCOMPARE(f.state->imageOffset(), QSizeF(0, 0));
     }
 
     void pinch_data()
@@ -332,13 +318,12 @@ private Q_SLOTS:
         EditorFixture f;
         QVERIFY(f.ready);
         EditorState &s = *f.state;
-        const Annotation blank = Annotation::createText({}, Qt::red, false, "Helvetica", 24);
-        Annotation kept = Annotation::createText({}, Qt::red, false, "Helvetica", 24);
-        kept.textPayload = QStringLiteral("kept");
+        const Annotation blank = textRecord({}, QString());
+        const Annotation kept = textRecord({}, QStringLiteral("kept"));
         s.annotations()->append(blank);
         s.annotations()->append(kept);
         s.setCurrentTool(DrawingTool::pointer);
-        s.selectAnnotation(idOf(kept));
+        s.selectAnnotation(kept.id.toString());
         QVERIFY(s.selectedAnnotationID());
         s.setCurrentTool(DrawingTool(tool));
 
@@ -348,31 +333,6 @@ private Q_SLOTS:
         QVERIFY(!s.selectedAnnotationID());
         QCOMPARE(s.annotations()->indexOf(blank.id), -1);
         QVERIFY(s.annotations()->contains(kept.id));
-    }
-
-    void blankRemovalKeepsTheOrderOfTheRest()
-    {
-        EditorFixture f;
-        QVERIFY(f.ready);
-        EditorState &s = *f.state;
-        QList<QUuid> expected;
-        for (const char *text : {"a", " ", "b", "\n\n", "", "c"}) {
-            Annotation record = Annotation::createText({}, Qt::red, false, "Helvetica", 24);
-            record.textPayload = QString::fromUtf8(text);
-            s.annotations()->append(record);
-            if (!isBlankText(record))
-                expected.append(record.id);
-            const Annotation stroke = Annotation::create(DrawingTool::pen, {}, Qt::red);
-            s.annotations()->append(stroke);
-            expected.append(stroke.id);
-        }
-
-        s.removeBlankTexts();
-
-        QList<QUuid> ids;
-        for (const Annotation &record : s.annotations()->records())
-            ids.append(record.id);
-        QCOMPARE(ids, expected);
     }
 
     void escapeEndsEditingFirstThenCloses()
@@ -407,9 +367,7 @@ private Q_SLOTS:
     {
         EditorFixture f;
         QVERIFY(f.ready);
-
         f.state->handleEscape();
-
         QCOMPARE(f.closeRequests, 1);
     }
 
@@ -418,22 +376,21 @@ private Q_SLOTS:
         EditorFixture f;
         QVERIFY(f.ready);
         EditorState &s = *f.state;
-        Annotation text = Annotation::createText({}, Qt::red, false, "Helvetica", 24);
-        text.textPayload = QStringLiteral("hi");
+        const Annotation text = textRecord({}, QStringLiteral("hi"), Qt::red);
         const Annotation stroke = Annotation::create(DrawingTool::pen, {}, Qt::green);
         s.annotations()->append(text);
         s.annotations()->append(stroke);
         s.setActiveColorIndex(1);
         s.setSelectedColor(Qt::blue);
 
-        s.selectAnnotation(idOf(text)); // the pen tool selects nothing
+        s.selectAnnotation(text.id.toString()); // the pen tool selects nothing
         QVERIFY(!s.selectedAnnotationID());
         QCOMPARE(s.selectedColor(), QColor(Qt::blue));
 
         s.setCurrentTool(DrawingTool::pointer);
-        s.selectAnnotation(idOf(stroke)); // shapes are never selected
+        s.selectAnnotation(stroke.id.toString()); // shapes are never selected
         QVERIFY(!s.selectedAnnotationID());
-        s.selectAnnotation(idOf(text));
+        s.selectAnnotation(text.id.toString());
 
         QCOMPARE(s.selectedAnnotationID(), std::optional(text.id));
         QCOMPARE(s.selectedColor(), QColor(Qt::red));
@@ -497,9 +454,17 @@ private Q_SLOTS:
         QVERIFY(!s.selectedAnnotationID());
     }
 
-    // A drag whose tool changes under it keeps what it drew as a record of its own.
-    void aDragEndedByAToolChangeCommitsItsRecord()
+    // A press cut short (its tool changed, or the press taken away) keeps what it drew.
+    void anInterruptedPressCommitsItsRecord_data()
     {
+        QTest::addColumn<bool>("byToolChange");
+        QTest::newRow("tool changed") << true;
+        QTest::newRow("press taken away") << false;
+    }
+
+    void anInterruptedPressCommitsItsRecord()
+    {
+        QFETCH(bool, byToolChange);
         EditorFixture f;
         QVERIFY(f.ready);
         EditorState &s = *f.state;
@@ -507,11 +472,17 @@ private Q_SLOTS:
         s.moveCanvas(QPointF(120, 100));
         s.moveCanvas(QPointF(140, 110));
 
+        if (!byToolChange) {
+            s.cancelCanvasPress();
+            QCOMPARE(s.annotations()->count(), 1);
+        }
         s.setCurrentTool(DrawingTool::arrow);
         QVERIFY(!s.currentAnnotation());
         QCOMPARE(s.annotations()->count(), 1);
-        s.moveCanvas(QPointF(160, 130)); // the rest of that press draws nothing
-        s.releaseCanvas(QPointF(160, 130));
+        if (byToolChange) {
+            s.moveCanvas(QPointF(160, 130)); // the rest of that press draws nothing
+            s.releaseCanvas(QPointF(160, 130));
+        }
         s.pressCanvas(QPointF(300, 300));
         s.moveCanvas(QPointF(350, 320));
         s.releaseCanvas(QPointF(350, 320));
@@ -525,23 +496,6 @@ private Q_SLOTS:
         QCOMPARE(arrow.points.size(), 2);
         QVERIFY(near(arrow.points.first(), s.viewToCanvas(QPointF(300, 300))));
         QVERIFY(pen.id != arrow.id);
-    }
-
-    void aPressTakenAwayCommitsItsRecord()
-    {
-        EditorFixture f;
-        QVERIFY(f.ready);
-        EditorState &s = *f.state;
-        s.pressCanvas(QPointF(100, 100));
-        s.moveCanvas(QPointF(130, 100));
-
-        s.cancelCanvasPress();
-        s.pressCanvas(QPointF(400, 400));
-        s.releaseCanvas(QPointF(400, 400));
-
-        QCOMPARE(s.annotations()->count(), 2);
-        QCOMPARE(s.annotations()->at(0).points.size(), 2);
-        QCOMPARE(s.annotations()->at(1).points.size(), 1);
     }
 
     // Canvas space is fixed by the first layout; a resize stretches it onto the new fit.

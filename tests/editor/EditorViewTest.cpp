@@ -2,28 +2,14 @@
 #include "editor/EditorState.h"
 #include "editor/EditorWindowFixture.h"
 
-#include <QKeyEvent>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
 #include <QQmlComponent>
 #include <QQuickItem>
-#include <QQuickView>
 #include <QTest>
 #include <QWheelEvent>
 
 namespace {
-
-// A key press as X11 delivers it: the physical key (XKB code) and the text of the layout.
-bool pressKey(QWindow *window, quint32 keyCode, const QString &text,
-              Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-{
-    const int key = text.isEmpty() ? 0 : text.at(0).toUpper().unicode();
-    QKeyEvent press(QEvent::KeyPress, key, modifiers, keyCode, 0, 0, text);
-    QCoreApplication::sendEvent(window, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, modifiers, keyCode, 0, 0, text);
-    QCoreApplication::sendEvent(window, &release);
-    return press.isAccepted();
-}
 
 void turnWheel(QWindow *window, QPoint at, QPoint angle, Qt::KeyboardModifiers modifiers,
                QPoint pixels = {})
@@ -94,13 +80,8 @@ private Q_SLOTS:
     {
         OpenEditor e;
         QVERIFY(e.ready);
-        QQmlComponent component(e.window->engine());
-        component.setData("import QtQuick\nTextInput { width: 80; height: 20 }", QUrl());
-        std::unique_ptr<QObject> object(component.create());
-        auto *field = qobject_cast<QQuickItem *>(object.get());
-        QVERIFY2(field, qPrintable(component.errorString()));
-        field->setParentItem(e.window->rootObject());
-        field->forceActiveFocus();
+        const auto field = e.focusedTextField();
+        QVERIFY(field);
 
         pressKey(e.window, 28, QStringLiteral("t"));
 
@@ -124,9 +105,7 @@ private Q_SLOTS:
         QTRY_VERIFY(popup->property("opened").toBool());
 
         pressKey(e.window, 28, QStringLiteral("t"));
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, 9, 0, 0,
-                         QStringLiteral("\x1b"));
-        QCoreApplication::sendEvent(e.window, &escape);
+        escape(e.window);
 
         QCOMPARE(e.state->currentTool(), DrawingTool::pen);
         QTRY_VERIFY(!popup->property("visible").toBool()); // Escape closed the popup
@@ -174,48 +153,6 @@ private Q_SLOTS:
         QCOMPARE(e.state->zoomScale(), 1.0);
     }
 
-    void drawingWithTheMouse()
-    {
-        OpenEditor e;
-        QVERIFY(e.ready);
-        pressKey(e.window, 27, QStringLiteral("r"));
-        const QPointF from(100, 80), to(300, 200);
-
-        QTest::mousePress(e.window, Qt::LeftButton, {}, e.onCanvas(from));
-        for (int i = 1; i <= 10; ++i)
-            QTest::mouseMove(e.window, e.onCanvas(from + (to - from) * i / 10.0));
-        QTest::mouseRelease(e.window, Qt::LeftButton, {}, e.onCanvas(to));
-
-        QCOMPARE(e.state->annotations()->count(), 1);
-        const Annotation &box = e.state->annotations()->at(0);
-        QCOMPARE(box.type, DrawingTool::rectangle);
-        QVERIFY((box.points.last() - to).manhattanLength() < 2);
-        const QImage shown = e.window->grabWindow();
-        const QRgb edge = shown.pixel(e.onCanvas(QPointF(200, 80)));
-        QVERIFY2(qRed(edge) > 200 && qGreen(edge) < 60 && qBlue(edge) < 60,
-                 qPrintable(QColor(edge).name()));
-    }
-
-    void textAndImageViewsAreSelectedOnlyWithTheSelectTool()
-    {
-        OpenEditor e;
-        QVERIFY(e.ready);
-        Annotation text = Annotation::createText(QPointF(100, 100), Qt::green, false,
-                                                 QStringLiteral("DejaVu Sans"), 24);
-        text.textPayload = QStringLiteral("hello");
-        e.state->annotations()->append(text);
-
-        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas(QPointF(120, 115)));
-        QVERIFY(!e.state->selectedAnnotationID());
-        QCOMPARE(e.state->annotations()->count(), 2); // the pen's click went to the canvas
-        e.state->setCurrentTool(DrawingTool::pointer);
-        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas(QPointF(120, 115)));
-
-        QCOMPARE(e.state->selectedAnnotationID(), std::optional(text.id));
-        QCOMPARE(e.state->selectedColor(), QColor(Qt::green));
-        QCOMPARE(e.state->annotations()->count(), 2);
-    }
-
     void pinchOnTheCanvasZooms()
     {
         OpenEditor e;
@@ -238,22 +175,6 @@ private Q_SLOTS:
         QVERIFY2(std::abs(e.state->zoomScale() - 1.005 * 1.5 * 2) < 1e-9,
                  qPrintable(QString::number(e.state->zoomScale())));
         QCOMPARE(e.state->baseZoom(), e.state->zoomScale());
-    }
-
-    void escapeClosesTheEditor()
-    {
-        OpenEditor e;
-        QVERIFY(e.ready);
-
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, 9, 0, 0,
-                         QStringLiteral("\x1b"));
-        QCoreApplication::sendEvent(e.window, &escape);
-
-        QVERIFY(escape.isAccepted());
-        QVERIFY(e.window); // closed on a later turn
-        QTRY_VERIFY_WITH_TIMEOUT(!e.window, 5000);
-        QVERIFY(!e.delegate->editorWindow());
-        QCOMPARE(e.delegate->screenshotManager()->count(), 1);
     }
 
     void theWatchEndsWhenTheWindowCloses()

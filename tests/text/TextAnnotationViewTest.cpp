@@ -4,27 +4,10 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QQuickItem>
 #include <QTest>
 
 namespace {
-
-QQuickItem *findItem(QQuickItem *root, QLatin1String name)
-{
-    if (root->objectName() == name)
-        return root;
-    for (QQuickItem *child : root->childItems()) {
-        if (QQuickItem *found = findItem(child, name))
-            return found;
-    }
-    return nullptr;
-}
-
-QQuickItem *item(const OpenEditor &e, const char *name)
-{
-    return findItem(e.window->rootObject(), QLatin1String(name));
-}
 
 // The view of the record with `id`.
 QQuickItem *boxOf(QQuickItem *root, const QUuid &id)
@@ -44,32 +27,33 @@ TextBoxController *controllerOf(QQuickItem *box)
     return box ? box->property("controller").value<TextBoxController *>() : nullptr;
 }
 
-// A key as X11 delivers it: the physical key (XKB code) and the layout's text.
-void pressKey(QWindow *window, int key, quint32 keyCode, const QString &text)
-{
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, keyCode, 0, 0, text);
-    QCoreApplication::sendEvent(window, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, keyCode, 0, 0, text);
-    QCoreApplication::sendEvent(window, &release);
-}
-
 void typeText(QWindow *window, const QString &text)
 {
     for (QChar c : text)
         QTest::keyClick(window, c.toLatin1());
 }
 
-void escape(QWindow *window)
+// A click with the text tool at (300, 200); whether the new box took the keyboard.
+bool placeNewBox(const OpenEditor &e)
 {
-    pressKey(window, Qt::Key_Escape, 9, QStringLiteral("\x1b"));
+    e.state->setCurrentTool(DrawingTool::text);
+    QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({300, 200}));
+    return QTest::qWaitFor([&] {
+        return e.window->activeFocusItem() &&
+               e.window->activeFocusItem()->objectName() == QLatin1String("textField");
+    });
 }
 
-Annotation textRecord(QPointF at, const QString &text, const QColor &colour = Qt::blue,
-                      bool plate = false)
+void clickStepper(const OpenEditor &e, bool up)
 {
-    Annotation record = Annotation::createText(at, colour, plate, "DejaVu Sans", 24);
-    record.textPayload = text;
-    return record;
+    QQuickItem *arrow = e.item("fontSizeStepper")
+                            ->property(up ? "up" : "down")
+                            .value<QObject *>()
+                            ->property("indicator")
+                            .value<QQuickItem *>();
+    QTest::mouseClick(
+        e.window, Qt::LeftButton, {},
+        arrow->mapToScene(QPointF(arrow->width() / 2, arrow->height() / 2)).toPoint());
 }
 
 QString payloadOf(const OpenEditor &e, const QUuid &id)
@@ -85,7 +69,7 @@ class TextAnnotationViewTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void aNewBoxTakesTypingThenEscapeTwiceCloses()
+    void aNewBoxTakesTypingAndFitsIt()
     {
         OpenEditor e;
         QVERIFY(e.ready);
@@ -107,10 +91,10 @@ private Q_SLOTS:
         QTRY_COMPARE(e.window->activeFocusItem(), field);
 
         // Tool letters are text here.
-        pressKey(e.window, Qt::Key_T, 28, QStringLiteral("t"));
-        pressKey(e.window, Qt::Key_V, 55, QStringLiteral("v"));
+        pressKey(e.window, 28, QStringLiteral("t"));
+        pressKey(e.window, 55, QStringLiteral("v"));
         typeText(e.window, QStringLiteral("<b>"));
-        pressKey(e.window, Qt::Key_Return, 36, QStringLiteral("\r"));
+        pressKey(e.window, 36, QStringLiteral("\r"), Qt::NoModifier, Qt::Key_Return);
 
         QCOMPARE(payloadOf(e, id), QStringLiteral("tv<b>\n"));
         QCOMPARE(e.state->currentTool(), DrawingTool::text);
@@ -120,18 +104,6 @@ private Q_SLOTS:
         QCOMPARE(QSizeF(field->width(), field->height()), ideal);
         QCOMPARE(QSizeF(box->width(), box->height()), ideal + QSizeF(16, 16));
         QVERIFY(ideal.height() > 2 * 24);
-
-        escape(e.window);
-        QVERIFY(e.window->activeFocusItem() != field);
-        QVERIFY(!controllerOf(box)->isEditing());
-        QCOMPARE(e.state->annotations()->count(), 1);
-        // Nothing takes the keyboard back.
-        QTest::qWait(200);
-        QVERIFY(e.window->activeFocusItem() != field);
-        QVERIFY(e.window && e.window->isVisible());
-
-        escape(e.window);
-        QTRY_VERIFY_WITH_TIMEOUT(!e.window, 5000);
     }
 
     void aBlankBoxGoesWhenEditingEnds_data()
@@ -152,12 +124,7 @@ private Q_SLOTS:
         QFETCH(int, left);
         OpenEditor e;
         QVERIFY(e.ready);
-        e.state->setCurrentTool(DrawingTool::text);
-        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({300, 200}));
-        QVERIFY(QTest::qWaitFor([&] {
-            return e.window->activeFocusItem() &&
-                   e.window->activeFocusItem()->objectName() == QLatin1String("textField");
-        }));
+        QVERIFY(placeNewBox(e));
 
         typeText(e.window, typed);
         if (byEscape)
@@ -174,12 +141,7 @@ private Q_SLOTS:
     {
         OpenEditor e;
         QVERIFY(e.ready);
-        e.state->setCurrentTool(DrawingTool::text);
-        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({300, 200}));
-        QVERIFY(QTest::qWaitFor([&] {
-            return e.window->activeFocusItem() &&
-                   e.window->activeFocusItem()->objectName() == QLatin1String("textField");
-        }));
+        QVERIFY(placeNewBox(e));
         QGuiApplication::clipboard()->setText(QStringLiteral("<i>pasted</i>"));
 
         QTest::keyClick(e.window, Qt::Key_V, Qt::ControlModifier);
@@ -244,9 +206,6 @@ private Q_SLOTS:
         QTest::mouseClick(e.window, Qt::LeftButton, {}, on, 100);
         QVERIFY(controllerOf(box)->isEditing());
         QTRY_COMPARE(e.window->activeFocusItem(), findItem(box, QLatin1String("textField")));
-        QTest::keyClick(e.window, Qt::Key_End);
-        typeText(e.window, QStringLiteral("!"));
-        QCOMPARE(payloadOf(e, record.id), QStringLiteral("move me!"));
 
         // A click on the inset of the editing box stays with the box.
         QTest::mouseClick(e.window, Qt::LeftButton, {}, box->mapToScene(QPointF(3, 3)).toPoint());
@@ -283,31 +242,6 @@ private Q_SLOTS:
         QCOMPARE(e.state->annotations()->at(0).points.first(), QPointF(100, 100));
     }
 
-    void aPlateInTheTextsColour()
-    {
-        OpenEditor e;
-        QVERIFY(e.ready);
-        const Annotation record = textRecord({100, 100}, QStringLiteral("plate"), Qt::yellow);
-        e.state->annotations()->append(record);
-        e.state->setCurrentTool(DrawingTool::pointer);
-        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({110, 110}));
-        QQuickItem *toggle = item(e, "backgroundSwitch");
-        QVERIFY(toggle);
-        QVERIFY(!toggle->property("checked").toBool());
-
-        QTest::mouseClick(e.window, Qt::LeftButton, {},
-                          toggle->mapToScene(QPointF(10, toggle->height() / 2)).toPoint());
-
-        QVERIFY(e.state->annotations()->at(0).textHasBackground);
-        QVERIFY(e.state->textHasBackground()); // new boxes too
-        QQuickItem *box = boxOf(e.window->rootObject(), record.id);
-        QCOMPARE(controllerOf(box)->resolvedTextColor(), QColor(Qt::black));
-        const QImage shot = e.window->grabWindow();
-        const QPoint inset =
-            box->mapToScene(QPointF(4, box->height() / 2)).toPoint() * shot.devicePixelRatio();
-        QCOMPARE(QColor(shot.pixel(inset)), QColor(Qt::yellow));
-    }
-
     void controlsShowTheSelectionAndWriteOnlyOnUserAction()
     {
         OpenEditor e;
@@ -317,9 +251,9 @@ private Q_SLOTS:
         record.fontName = QStringLiteral("DejaVu Serif");
         e.state->annotations()->append(record);
         e.state->setCurrentTool(DrawingTool::pointer);
-        QQuickItem *toggle = item(e, "backgroundSwitch");
-        QQuickItem *stepper = item(e, "fontSizeStepper");
-        QQuickItem *picker = item(e, "fontPicker");
+        QQuickItem *toggle = e.item("backgroundSwitch");
+        QQuickItem *stepper = e.item("fontSizeStepper");
+        QQuickItem *picker = e.item("fontPicker");
         QVERIFY(toggle && stepper && picker);
         QCOMPARE(stepper->property("value").toInt(), 24);
         QCOMPARE(stepper->property("displayText").toString(), QStringLiteral("24 pt"));
@@ -338,11 +272,7 @@ private Q_SLOTS:
         QCOMPARE(e.state->annotations()->at(0).fontSize, 60.0);
 
         // The stepper's up arrow: 62, for the record and for new boxes.
-        QQuickItem *up =
-            stepper->property("up").value<QObject *>()->property("indicator").value<QQuickItem *>();
-        QVERIFY(up);
-        QTest::mouseClick(e.window, Qt::LeftButton, {},
-                          up->mapToScene(QPointF(up->width() / 2, up->height() / 2)).toPoint());
+        clickStepper(e, true);
         QCOMPARE(e.state->annotations()->at(0).fontSize, 62.0);
         QCOMPARE(e.state->selectedFontSize(), 62.0);
         QCOMPARE(stepper->property("displayText").toString(), QStringLiteral("62 pt"));
@@ -358,7 +288,7 @@ private Q_SLOTS:
 
         // The controls never keep the keyboard: the tool keys still work.
         QVERIFY(!stepper->hasActiveFocus());
-        pressKey(e.window, Qt::Key_T, 28, QStringLiteral("t"));
+        pressKey(e.window, 28, QStringLiteral("t"));
         QCOMPARE(e.state->currentTool(), DrawingTool::text);
     }
 
@@ -382,15 +312,8 @@ private Q_SLOTS:
         QVERIFY(e.ready);
         e.state->setCurrentTool(DrawingTool::text);
         e.state->setSelectedFontSize(start);
-        QQuickItem *stepper = item(e, "fontSizeStepper");
-        QQuickItem *arrow = stepper->property(up ? "up" : "down")
-                                .value<QObject *>()
-                                ->property("indicator")
-                                .value<QQuickItem *>();
 
-        QTest::mouseClick(
-            e.window, Qt::LeftButton, {},
-            arrow->mapToScene(QPointF(arrow->width() / 2, arrow->height() / 2)).toPoint());
+        clickStepper(e, up);
 
         QCOMPARE(e.state->selectedFontSize(), after);
     }
