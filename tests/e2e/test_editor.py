@@ -20,15 +20,16 @@ CANVAS_TOP = 86 + 30
 CANVAS_INSET = 30
 
 
-class EditorTest(DesktopTestCase):
-    """One capture of a plain screen, opened in the editor by a click on its thumbnail."""
+class EditorTestCase(DesktopTestCase):
+    """One capture of a plain screen, opened in the editor by a click on its thumbnail; the
+    editor's and the images' tests build on it."""
 
     desktop_options = {"width": 1280, "height": 800}
 
     # Another program's window to drop on, as in the stack's tests.
     open_receiver = test_stack.StackTest.open_receiver
     close_receiver = test_stack.StackTest.close_receiver
-    drag_out = test_stack.StackTest.drag
+    drag_between = test_stack.StackTest.drag
     drops = staticmethod(test_stack.StackTest.drops)
 
     def setUp(self):
@@ -39,11 +40,14 @@ class EditorTest(DesktopTestCase):
         d.call("TakeScreenshot")
         d.wait_for_property("CaptureCount", 1)
         self.editor = self.open_editor()
-        x, y, width, height = d.geometry(self.editor.id)
-        self.content = (x, y, width, height)
-        self.assertEqual((width, height), (1000, 750))
+        self.content = d.geometry(self.editor.id)
+        self.assertEqual(self.content[2:], (1000, 750))
         self.wait_for_focus()
         self.wait_for_canvas()
+
+    def require_receiver(self):
+        if not test_stack.RECEIVER:
+            self.skipTest("set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
 
     def open_editor(self):
         """Clicks the first thumbnail until the editor opens (the stack may still be sliding
@@ -83,6 +87,35 @@ class EditorTest(DesktopTestCase):
             return colour_close(shot.pixel(*self.at(470, 300)), CAPTURE_COLOUR)
 
         wait_until(shown, 30, "the capture to show in the canvas")
+
+    def save_edits(self):
+        """Clicks "Save Edits", the last control of the first row, 15 points from the right
+        edge, and waits for the editor to close."""
+        x, y, width, _ = self.content
+        self.desktop.tool("xdotool", "mousemove", str(x + width - 15 - 30), str(y + 10 + 14),
+                          "click", "1")
+        wait_until(lambda: not self.desktop.is_viewable(self.editor.id), 20,
+                   "the editor to close")
+
+    def dragged_out_picture(self, size):
+        """Drags the first thumbnail into another program: the PNG file it is given, checked
+        to be `size` (None: any) and decoded."""
+        window, output = self.open_receiver(100, 100, 400, 300)
+        left = self.desktop.width - 270 + 10
+        self.drag_between((left + 115, 40 + 40), window.centre)
+        wait_until(lambda: len(self.drops(output)) == 1, 30, "the drop")
+        url = self.drops(output)[0]["urls"][0]
+        self.assertTrue(url.startswith("file://"), url)
+        data = Path(url[len("file://"):]).read_bytes()
+        if size:
+            self.assertEqual(test_stack.png_size(data), size)
+        ppm = subprocess.run(["convert", "png:-", "-depth", "8", "ppm:-"], input=data,
+                             capture_output=True, check=True, timeout=60).stdout
+        return Image.from_ppm(ppm)
+
+
+class EditorTest(EditorTestCase):
+    """Drawing, tool keys, zoom and saving, with the mouse and keyboard of the X server."""
 
     def drag(self, start, end, steps=20):
         d = self.desktop
@@ -147,8 +180,7 @@ class EditorTest(DesktopTestCase):
         self.assertEqual(d.get_property("CaptureCount"), 1)
 
     def test_save_edits_grows_the_picture_and_the_stack_hands_it_out(self):
-        if not test_stack.RECEIVER:
-            self.skipTest("set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
+        self.require_receiver()
         d = self.desktop
         # The canvas area is 940 x 604 and the 1280 x 800 capture fills its width, 587.5
         # high. Zoomed out one step (1 / 1.2 about the area's centre) there is room to
@@ -178,10 +210,7 @@ class EditorTest(DesktopTestCase):
         self.drag(start, end)
         self.assert_red([(end[0], (start[1] + end[1]) // 2)], "the box's right side")
 
-        # "Save Edits": the last control of the first row, 15 points from the right edge.
-        x, y, width, _ = self.content
-        d.tool("xdotool", "mousemove", str(x + width - 15 - 30), str(y + 10 + 14), "click", "1")
-        wait_until(lambda: not d.is_viewable(self.editor.id), 20, "the editor to close")
+        self.save_edits()
 
         # Where the box is in the saved picture: canvas units times 1280 / 940, line 4 wide.
         sx = 1280 / area_width
@@ -196,19 +225,9 @@ class EditorTest(DesktopTestCase):
         wait_until(lambda: colour_close(d.screenshot().pixel(*strip), BACKDROP, 12), 30,
                    "the thumbnail to show the saved picture", interval=0.2)
 
-        window, output = self.open_receiver(100, 100, 400, 300)
-        self.drag_out((left + 115, 40 + 40), window.centre)
-        wait_until(lambda: len(self.drops(output)) == 1, 30, "the drop")
-        url = self.drops(output)[0]["urls"][0]
-        self.assertTrue(url.startswith("file://"), url)
-        data = Path(url[len("file://"):]).read_bytes()
-        png_width, png_height = test_stack.png_size(data)
-        self.assertLessEqual(abs(png_width - expected_width), 2, (png_width, expected_width))
-        self.assertEqual(png_height, 800)
-
-        ppm = subprocess.run(["convert", "png:-", "-depth", "8", "ppm:-"], input=data,
-                             capture_output=True, check=True, timeout=60).stdout
-        saved = Image.from_ppm(ppm)
+        saved = self.dragged_out_picture(None)
+        self.assertLessEqual(abs(saved.width - expected_width), 2, (saved.width, expected_width))
+        self.assertEqual(saved.height, 800)
 
         def pixel(px, py):
             return saved.pixel(round(px), round(py))
@@ -221,7 +240,7 @@ class EditorTest(DesktopTestCase):
         # Inside the box and the rest of the capture: unchanged; beyond it: the backdrop.
         self.assertTrue(colour_close(pixel(sx * 800, middle_y), CAPTURE_COLOUR, 4))
         self.assertTrue(colour_close(pixel(100, 700), CAPTURE_COLOUR, 4))
-        self.assertTrue(colour_close(pixel(png_width - 5, 100), BACKDROP, 4))
+        self.assertTrue(colour_close(pixel(saved.width - 5, 100), BACKDROP, 4))
         self.assertTrue(colour_close(pixel(1285, 700), BACKDROP, 4))
         self.assertEqual(d.get_property("CaptureCount"), 1)
         self.assertNotIn("Edits not saved", self.app.stdout())

@@ -5,11 +5,9 @@ dropped, and a drag of something that is no image is refused."""
 
 import os
 import subprocess
-from pathlib import Path
 
 import test_editor
-import test_stack
-from desktop import DesktopTestCase, Image, colour_close, wait_until
+from desktop import Image, colour_close, wait_until
 
 DRAG_SOURCE = os.environ.get("ORRINVALE_DRAG_SOURCE")
 DRAG_SOURCE_TITLE = "E2E Drag Source"
@@ -20,32 +18,9 @@ CAPTURE_COLOUR = test_editor.CAPTURE_COLOUR
 PICTURE = (200, 120)
 
 
-class ImagesTest(DesktopTestCase):
+class ImagesTest(test_editor.EditorTestCase):
     """One capture of a plain screen, opened in the editor; the canvas area is 940 x 604 and
     shows the capture 940 x 587.5, 8.25 below the area's top."""
-
-    desktop_options = {"width": 1280, "height": 800}
-
-    open_editor = test_editor.EditorTest.open_editor
-    wait_for_focus = test_editor.EditorTest.wait_for_focus
-    at = test_editor.EditorTest.at
-    wait_for_canvas = test_editor.EditorTest.wait_for_canvas
-    open_receiver = test_stack.StackTest.open_receiver
-    close_receiver = test_stack.StackTest.close_receiver
-    drag_between = test_stack.StackTest.drag
-    drops = staticmethod(test_stack.StackTest.drops)
-
-    def setUp(self):
-        super().setUp()
-        d = self.desktop
-        d.set_root_background(Image.filled(d.width, d.height, CAPTURE_COLOUR),
-                              [(100, 100), (600, 400), (900, 700)])
-        d.call("TakeScreenshot")
-        d.wait_for_property("CaptureCount", 1)
-        self.editor = self.open_editor()
-        self.content = d.geometry(self.editor.id)
-        self.wait_for_focus()
-        self.wait_for_canvas()
 
     def picture_file(self):
         width, height = PICTURE
@@ -80,8 +55,7 @@ class ImagesTest(DesktopTestCase):
         wait_until(shown, 30, what)
 
     def test_pasting_a_copied_file_and_saving_it_into_the_capture(self):
-        if not test_stack.RECEIVER:
-            self.skipTest("set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
+        self.require_receiver()
         d = self.desktop
         png = self.picture_file()
         uris = d.root / "copied.txt"
@@ -102,20 +76,8 @@ class ImagesTest(DesktopTestCase):
         self.assertTrue(colour_close(shot.pixel(*self.at(470 - 110, 302)), CAPTURE_COLOUR),
                         "the picture is 200 wide")
 
-        # "Save Edits", then the stack's thumbnail dragged to another program.
-        x, y, width, _ = self.content
-        d.tool("xdotool", "mousemove", str(x + width - 15 - 30), str(y + 10 + 14), "click", "1")
-        wait_until(lambda: not d.is_viewable(self.editor.id), 20, "the editor to close")
-        window, output = self.open_receiver(100, 100, 400, 300)
-        left = d.width - 270 + 10
-        self.drag_between((left + 115, 40 + 40), window.centre)
-        wait_until(lambda: len(self.drops(output)) == 1, 30, "the drop")
-        url = self.drops(output)[0]["urls"][0]
-        data = Path(url[len("file://"):]).read_bytes()
-        self.assertEqual(test_stack.png_size(data), (1280, 800))
-        ppm = subprocess.run(["convert", "png:-", "-depth", "8", "ppm:-"], input=data,
-                             capture_output=True, check=True, timeout=60).stdout
-        saved = Image.from_ppm(ppm)
+        self.save_edits()
+        saved = self.dragged_out_picture((1280, 800))
         # Canvas units are 1280 / 940 pixels: the picture is 272 x 163 around (640, 400).
         self.assertTrue(colour_close(saved.pixel(640 - 68, 400), MAGENTA, 8))
         self.assertTrue(colour_close(saved.pixel(640 + 68, 400), TEAL, 8))

@@ -4,9 +4,7 @@ keyboard layout; the window in front never sees them and sees every other key. A
 that holds a combination first leaves the rest working."""
 
 import re
-import subprocess
 import sys
-import time
 import unittest
 from pathlib import Path
 
@@ -20,28 +18,14 @@ KEY_THREE = 12
 SHIFT, LOCK, CONTROL = 0x1, 0x2, 0x4
 
 
-class Helper:
-    """A process of the test (not of the program under test) on the desktop, output to a
-    log file; stopped by its pid."""
+def output(child):
+    return child.log.read_text(errors="replace")
 
-    def __init__(self, desktop, name, argv):
-        self.log = desktop.log_dir / ("%s-%d.log" % (name, time.monotonic_ns()))
-        with open(self.log, "wb") as out:
-            self.popen = subprocess.Popen(argv, env=desktop.env, stdin=subprocess.DEVNULL,
-                                          stdout=out, stderr=subprocess.STDOUT,
-                                          start_new_session=True)
 
-    def output(self):
-        return self.log.read_text(errors="replace")
-
-    def stop(self):
-        if self.popen.poll() is None:
-            self.popen.terminate()
-            try:
-                self.popen.wait(5)
-            except subprocess.TimeoutExpired:
-                self.popen.kill()
-                self.popen.wait(5)
+def stop(desktop, child):
+    if child in desktop._children:
+        desktop._stop(child.popen)
+        desktop._children.remove(child)
 
 
 class KeyLog:
@@ -52,7 +36,7 @@ class KeyLog:
 
     def __init__(self, desktop):
         self.desktop = desktop
-        self.helper = Helper(desktop, "xev", [
+        self.helper = desktop._spawn("xev", [
             "xev", "-name", self.TITLE, "-event", "keyboard", "-geometry", "400x300+200+200"])
         self.window = desktop.wait_for_window(self.TITLE, wm_class=None)
         desktop.tool("xdotool", "windowactivate", "--sync", str(self.window.id))
@@ -63,7 +47,7 @@ class KeyLog:
         """(keycode, state, keysym name) of every key press received, in order."""
         return [(int(code), int(state, 16), name) for state, code, name in re.findall(
             r"KeyPress event,.*?state 0x([0-9a-f]+), keycode (\d+) \(keysym 0x[0-9a-f]+, "
-            r"([^)]*)\)", self.helper.output(), re.S)]
+            r"([^)]*)\)", output(self.helper), re.S)]
 
     def codes(self):
         return [code for code, _, _ in self.presses()]
@@ -78,7 +62,7 @@ class KeyLog:
                    >= self._markers, 20, "the key log window to receive the marker key")
 
     def stop(self):
-        self.helper.stop()
+        stop(self.desktop, self.helper)
 
 
 class KeysTest(DesktopTestCase):
@@ -266,12 +250,12 @@ class HeldByAnotherProgramTest(DesktopTestCase):
 
     def test_starts_says_so_and_captures_otherwise(self):
         d = self.desktop
-        holder = Helper(d, "hold-key", [sys.executable, str(HERE / "hold_key.py"),
-                                        str(KEY_ONE), hex(CONTROL | SHIFT)])
-        self.addCleanup(holder.stop)
-        wait_until(lambda: "holding" in holder.output() or holder.popen.poll() is not None,
+        holder = d._spawn("hold-key", [sys.executable, str(HERE / "hold_key.py"),
+                                       str(KEY_ONE), hex(CONTROL | SHIFT)])
+        self.addCleanup(stop, d, holder)
+        wait_until(lambda: "holding" in output(holder) or holder.popen.poll() is not None,
                    20, "the other program to take Ctrl+Shift+1")
-        self.assertIn("holding", holder.output())
+        self.assertIn("holding", output(holder))
 
         app = d.start_app()
         line = "Could not take Ctrl+Shift+1: another program holds it."
@@ -280,7 +264,7 @@ class HeldByAnotherProgramTest(DesktopTestCase):
 
         # The key goes to the program that holds it; ours stays untouched.
         d.key("ctrl+shift+1")
-        wait_until(lambda: "pressed %d" % KEY_ONE in holder.output(), 20,
+        wait_until(lambda: "pressed %d" % KEY_ONE in output(holder), 20,
                    "the other program to receive Ctrl+Shift+1")
         d.key("ctrl+shift+2")
         d.wait_for_property("StackVisible", False)

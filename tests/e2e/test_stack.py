@@ -27,6 +27,18 @@ def png_size(data):
     return int.from_bytes(data[16:20], "big"), int.from_bytes(data[20:24], "big")
 
 
+def drag_argv(start, end, steps=40, pause=0.02):
+    """xdotool's arguments to press at `start`, move there in small steps and release: a drag
+    the X server and both programs see as a user's."""
+    argv = ["xdotool", "mousemove", str(start[0]), str(start[1]), "sleep", "0.2",
+            "mousedown", "1", "sleep", "0.1"]
+    for step in range(1, steps + 1):
+        argv += ["mousemove", str(start[0] + (end[0] - start[0]) * step // steps),
+                 str(start[1] + (end[1] - start[1]) * step // steps),
+                 "sleep", "%.3f" % (pause * TIME_SCALE)]
+    return argv + ["sleep", "0.3", "mouseup", "1"]
+
+
 @unittest.skipUnless(RECEIVER, "set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
 class StackTest(DesktopTestCase):
     """Three captures of three plain screens, then the screen turned grey: the thumbnails
@@ -119,17 +131,8 @@ class StackTest(DesktopTestCase):
         self.desktop._stop(child.popen)
         self.desktop._children.remove(child)
 
-    def drag(self, start, end, steps=40):
-        """Press at `start`, move there in small steps, release: a drag the X server and
-        both programs see as a user's."""
-        argv = ["xdotool", "mousemove", str(start[0]), str(start[1]), "sleep", "0.2",
-                "mousedown", "1", "sleep", "0.1"]
-        for step in range(1, steps + 1):
-            argv += ["mousemove", str(start[0] + (end[0] - start[0]) * step // steps),
-                     str(start[1] + (end[1] - start[1]) * step // steps),
-                     "sleep", "%.3f" % (0.02 * TIME_SCALE)]
-        argv += ["sleep", "0.3", "mouseup", "1"]
-        self.desktop.tool(*argv, timeout=60)
+    def drag(self, start, end):
+        self.desktop.tool(*drag_argv(start, end), timeout=60)
 
     @staticmethod
     def drops(output):
@@ -151,7 +154,7 @@ class StackTest(DesktopTestCase):
 
     # -- the tests -----------------------------------------------------------------------
 
-    def test_three_thumbnails_at_their_places_on_an_otherwise_empty_panel(self):
+    def test_thumbnails_drawn_alone_then_hidden_and_shown_again(self):
         # setUp waited for every edge: 230 wide, 10 in, 40 from the top, 15 apart, and the
         # panel's empty parts showing the grey desktop (no black block, no compositor here).
         shot = self.desktop.screenshot()
@@ -161,11 +164,9 @@ class StackTest(DesktopTestCase):
         self.assertTrue(colour_close(shot.pixel(*below_first), self.GREY, 4),
                         "no shadow is drawn without a compositor")
 
-    def test_toggling_hides_and_shows_the_stack(self):
         self.desktop.call("ToggleStack")
         self.desktop.wait_for_property("StackVisible", False)
         self.wait_for_stack(shown=False)
-
         self.desktop.call("ToggleStack")
         self.desktop.wait_for_property("StackVisible", True)
         self.wait_for_stack(shown=True)

@@ -4,13 +4,10 @@ window, a second Escape closes it. With Select a double click edits a box again,
 plate in the text's colour behind it, and "Save Edits" draws the box into the picture at
 its place."""
 
-import subprocess
 import time
-from pathlib import Path
 
 import test_editor
-import test_stack
-from desktop import DesktopTestCase, Image, colour_close, wait_until
+from desktop import colour_close, wait_until
 
 RED = (255, 0, 0)
 WHITE = (255, 255, 255)
@@ -24,30 +21,8 @@ SX = 1280 / AREA_WIDTH
 BG_SWITCH = (15 + 206 + 15 + 1 + 15 + 12, 45 + 5 + 12)
 
 
-class TextTest(DesktopTestCase):
+class TextTest(test_editor.EditorTestCase):
     """One capture of a plain screen, opened in the editor."""
-
-    desktop_options = test_editor.EditorTest.desktop_options
-    open_editor = test_editor.EditorTest.open_editor
-    wait_for_focus = test_editor.EditorTest.wait_for_focus
-    wait_for_canvas = test_editor.EditorTest.wait_for_canvas
-    at = test_editor.EditorTest.at
-    open_receiver = test_stack.StackTest.open_receiver
-    close_receiver = test_stack.StackTest.close_receiver
-    drag_out = test_stack.StackTest.drag
-    drops = staticmethod(test_stack.StackTest.drops)
-
-    def setUp(self):
-        super().setUp()
-        d = self.desktop
-        d.set_root_background(Image.filled(d.width, d.height, CAPTURE_COLOUR),
-                              [(100, 100), (600, 400), (900, 700)])
-        d.call("TakeScreenshot")
-        d.wait_for_property("CaptureCount", 1)
-        self.editor = self.open_editor()
-        self.content = d.geometry(self.editor.id)
-        self.wait_for_focus()
-        self.wait_for_canvas()
 
     def click(self, x, y, repeat=1):
         sx, sy = self.at(x, y)
@@ -96,8 +71,7 @@ class TextTest(DesktopTestCase):
         self.assertTrue(self.app.alive(), self.app.describe())
 
     def test_double_click_edits_again_and_the_plate_is_saved(self):
-        if not test_stack.RECEIVER:
-            self.skipTest("set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
+        self.require_receiver()
         d = self.desktop
         x, y = 200, 150
         self.place_box(x, y, "Hello")
@@ -129,21 +103,9 @@ class TextTest(DesktopTestCase):
                                      CAPTURE_COLOUR, 8))
 
         # "Save Edits", then the picture the stack hands out.
-        cx, cy, cwidth, _ = self.content
-        d.tool("xdotool", "mousemove", str(cx + cwidth - 15 - 30), str(cy + 10 + 14),
-               "click", "1")
-        wait_until(lambda: not d.is_viewable(self.editor.id), 20, "the editor to close")
-        left = d.width - 270 + 10
+        self.save_edits()
         time.sleep(1.0)
-        window, output = self.open_receiver(100, 100, 400, 300)
-        self.drag_out((left + 115, 40 + 40), window.centre)
-        wait_until(lambda: len(self.drops(output)) == 1, 30, "the drop")
-        url = self.drops(output)[0]["urls"][0]
-        data = Path(url[len("file://"):]).read_bytes()
-        self.assertEqual(test_stack.png_size(data), (1280, 800))
-        ppm = subprocess.run(["convert", "png:-", "-depth", "8", "ppm:-"], input=data,
-                             capture_output=True, check=True, timeout=60).stdout
-        saved = Image.from_ppm(ppm)
+        saved = self.dragged_out_picture((1280, 800))
 
         # The box's top-left corner is 8 left of and 22 above the click, in canvas units.
         cxu, cyu = x, y - SHOWN_TOP

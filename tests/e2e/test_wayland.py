@@ -5,12 +5,12 @@ workspace and drags captures out into other programs."""
 
 import hashlib
 import os
-import re
 import unittest
 from pathlib import Path
 
+import test_stack
 from desktop import SANITIZER_MARKERS, TIME_SCALE, colour_close, wait_until
-from test_stack import png_size
+from test_stack import drag_argv, png_size
 from wayland import WaylandSession
 
 BLUE = (0x33, 0x66, 0xCC)
@@ -97,15 +97,8 @@ class WaylandDragOutTest(WaylandTestCase):
     no pointer device, so the drag is XTEST's inside XWayland, which picks windows by X's own
     stacking: the receiver is mapped first, so that the panel is above it there as well."""
 
-    def drag(self, start, end, steps=40):
-        argv = ["xdotool", "mousemove", str(start[0]), str(start[1]), "sleep", "0.2",
-                "mousedown", "1", "sleep", "0.1"]
-        for step in range(1, steps + 1):
-            argv += ["mousemove", str(start[0] + (end[0] - start[0]) * step // steps),
-                     str(start[1] + (end[1] - start[1]) * step // steps),
-                     "sleep", "%.3f" % (0.03 * TIME_SCALE)]
-        argv += ["sleep", "0.3", "mouseup", "1"]
-        self.session.tool(*argv, timeout=60)
+    def drag(self, start, end):
+        self.session.tool(*drag_argv(start, end, pause=0.03), timeout=60)
 
     def test_a_thumbnail_dragged_out_gives_a_png_file_of_the_capture(self):
         session = self.session
@@ -122,25 +115,23 @@ class WaylandDragOutTest(WaylandTestCase):
         # The receiver is tiled over the whole workspace, under the panel, and the thumbnail
         # shows it: no colour tells when the thumbnail is there, so a drag that found none
         # is made again.
-        drops = lambda: output.read_text() if output.exists() else ""
+        drops = lambda: test_stack.StackTest.drops(output)
         for attempt in range(5):
             self.drag(THUMBNAIL_CENTRE, (WIDTH // 3, HEIGHT // 2))
             try:
-                wait_until(lambda: "end\n" in drops(), 10 if attempt < 4 else 30, "the drop")
+                wait_until(drops, 10 if attempt < 4 else 30, "the drop")
                 break
             except AssertionError:
                 if attempt == 4:
                     raise
 
-        block = re.search(r"^drop\n(.*?)^end\n", drops(), re.S | re.M).group(1)
-        url = re.search(r"^url file://(\S+)$", block, re.M)
-        self.assertIsNotNone(url, block)
-        data = Path(url.group(1)).read_bytes()
+        drop = drops()[0]
+        self.assertEqual(len(drop["urls"]), 1, drop)
+        self.assertTrue(drop["urls"][0].startswith("file://"), drop)
+        data = Path(drop["urls"][0][len("file://"):]).read_bytes()
         self.assertEqual(png_size(data), (WIDTH, HEIGHT))
         # The image/png data the receiver also took is the file's bytes.
-        png = re.search(r"^png (\d+) ([0-9a-f]+)$", block, re.M)
-        self.assertEqual((int(png.group(1)), png.group(2)),
-                         (len(data), hashlib.sha1(data).hexdigest()))
+        self.assertEqual(drop["png"], (len(data), hashlib.sha1(data).hexdigest()))
         self.assertNotIn("Drag-out failed", self.log())
         self.quit_cleanly(app)
 

@@ -45,24 +45,13 @@ class PreferencesTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void missingKeysReadAsDefaultsAndWriteNothing()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Orrinvale/Orrinvale.conf"));
-
-        Preferences preferences(path);
-
-        QCOMPARE(shortcuts(preferences), defaults);
-        QCOMPARE(preferences.permissionsResetBuild(), std::nullopt);
-        QVERIFY(!QFileInfo::exists(path));
-    }
-
-    // Reading takes what is stored as it is, falls back per key, and never rewrites the file.
+    // Reading takes what is stored as it is, falls back per key, and never writes the file.
     void storedValueIsUsedAsStored_data()
     {
-        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QByteArray>("contents"); // null: no file
         QTest::addColumn<QString>("pen");
 
+        QTest::newRow("no file") << QByteArray() << "d";
         QTest::newRow("upper case") << QByteArray("[General]\nshortcutPen=X\n") << "X";
         QTest::newRow("quoted spaces") << QByteArray("[General]\nshortcutPen=\" x \"\n") << " x ";
         QTest::newRow("over-long") << "[General]\nshortcutPen=" + QByteArray(100000, 'q') + "\n"
@@ -79,13 +68,14 @@ private Q_SLOTS:
         QFETCH(QByteArray, contents);
         QFETCH(QString, pen);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Orrinvale.conf"));
-        QVERIFY(writeFile(path, contents));
+        const QString path = dir.filePath(QStringLiteral("Orrinvale/Orrinvale.conf"));
+        QVERIFY(contents.isNull() || writeFile(path, contents));
         StdoutCapture log;
 
         Preferences preferences(path);
 
         QCOMPARE(shortcuts(preferences), QStringList(defaults).replaceInStrings("d", pen));
+        QCOMPARE(QFileInfo::exists(path), !contents.isNull());
         QCOMPARE(readFile(path), contents);
     }
 
