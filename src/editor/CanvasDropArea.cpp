@@ -5,6 +5,8 @@
 
 #include <QMimeData>
 
+#include <utility>
+
 CanvasDropArea::CanvasDropArea(QQuickItem *parent) : QQuickItem(parent)
 {
     setFlag(ItemAcceptsDrops, true);
@@ -38,9 +40,13 @@ void CanvasDropArea::dragEnterEvent(QDragEnterEvent *event)
     // Decided once per drag, when it enters: the data is fetched from its owner once, not
     // on every move. A drag from within the program (a stack thumbnail) is taken on its
     // formats alone, as fetching them would wait for the PNG being encoded.
-    m_dragAcceptable = takesDrops() && event->mimeData() &&
-                       ImageIntake::mayHoldImage(*event->mimeData()) &&
-                       (event->source() || !readableSources(*event->mimeData()).isEmpty());
+    m_enteredSources.clear();
+    m_dragAcceptable =
+        takesDrops() && event->mimeData() && ImageIntake::mayHoldImage(*event->mimeData());
+    if (m_dragAcceptable && !event->source()) {
+        m_enteredSources = readableSources(*event->mimeData());
+        m_dragAcceptable = !m_enteredSources.isEmpty();
+    }
     dragMoveEvent(event);
 }
 
@@ -58,6 +64,7 @@ void CanvasDropArea::dragMoveEvent(QDragMoveEvent *event)
 void CanvasDropArea::dragLeaveEvent(QDragLeaveEvent *)
 {
     m_dragAcceptable = false;
+    m_enteredSources.clear();
 }
 
 void CanvasDropArea::refuse(QDropEvent *event)
@@ -73,10 +80,13 @@ void CanvasDropArea::dropEvent(QDropEvent *event)
         refuse(event);
         return;
     }
-    // The drop's data lives only as long as the drop: copy what reads as an image now, and
-    // tell the source "accepted" only if there is some.
+    // What read as an image when the drag entered is a copy already. Asking another program
+    // for it again at the drop can come back empty on X11 (its answer is tied to the time of
+    // the request), and an X11 source has been told "accepted" since the drag entered.
     m_dragAcceptable = false;
-    const QList<ImageIntake::Source> readable = readableSources(*event->mimeData());
+    QList<ImageIntake::Source> readable = std::exchange(m_enteredSources, {});
+    if (readable.isEmpty())
+        readable = readableSources(*event->mimeData());
     if (readable.isEmpty()) {
         refuse(event);
         return;

@@ -11,9 +11,9 @@ class EditorState;
 /**
  * Takes pictures dropped on the canvas area: image files (as a file manager drags them) and
  * image data. A drag is accepted only when something in it reads as an image (judged once,
- * as it enters, from the headers), and so is its drop; the drop's data is copied at once (it is
- * gone after the drop) and handed to the editor with the drop's area position. Lies over the whole
- * canvas area in EditorView.qml.
+ * as it enters, from the headers), and so is its drop. What read as an image is copied as the
+ * drag enters (the drag's data is gone after the drop) and handed to the editor at the drop,
+ * with the drop's area position. Lies over the whole canvas area in EditorView.qml.
  */
 class CanvasDropArea : public QQuickItem
 {
@@ -44,4 +44,5 @@ private:
 
     QPointer<EditorState> m_editor;
     bool m_dragAcceptable = false;
+    QList<ImageIntake::Source> m_enteredSources; // copied as the current drag entered
 };
