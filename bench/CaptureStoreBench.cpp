@@ -8,7 +8,6 @@
 #include "capture/ScreenshotManager.h"
 #include "capture/ZstdPixelCodec.h"
 #include "editor/EditorSession.h"
-#include "platform/MemoryPolicy.h"
 #include "platform/Preferences.h"
 #include "platform/ScreenCapture.h"
 
@@ -361,7 +360,6 @@ void editorFigures()
 
 int main(int argc, char **argv)
 {
-    MemoryPolicy::keepLargeBuffersSeparate();
     QGuiApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     if (arguments.size() > 2 && arguments.at(1) == QLatin1String("--stack"))

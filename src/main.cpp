@@ -1,6 +1,5 @@
 #include "app/CommandLine.h"
 #include "app/OrrinvaleApp.h"
-#include "platform/MemoryPolicy.h"
 
 #include <QStringList>
 #include <QtQml/qqmlextensionplugin.h>
@@ -11,7 +10,6 @@ Q_IMPORT_QML_PLUGIN(OrrinvalePlugin)
 
 int main(int argc, char **argv)
 {
-    MemoryPolicy::keepLargeBuffersSeparate();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -2,6 +2,7 @@
 
 #include "capture/ZstdPixelCodec.h"
 #include "platform/Log.h"
+#include "platform/MemoryPolicy.h"
 
 #include <QColorSpace>
 #include <QCoreApplication>
@@ -103,6 +104,9 @@ void CaptureStore::finishCompression(quint64 id, quint64 generation,
     if (m_holds.value(id) > 0)
         remember(id, generation, entry.raw);
     entry.raw = QImage();
+    // The raw pixels leave a screen-sized hole in the heap, which the C library keeps
+    // resident unless asked: give it back, off this thread.
+    m_compressWorker.start([] { MemoryPolicy::releaseFreedMemory(); });
     Q_EMIT compressed(id);
 }
 

@@ -6,11 +6,10 @@
 
 namespace MemoryPolicy {
 
-void keepLargeBuffersSeparate()
+void releaseFreedMemory()
 {
-#if defined(M_MMAP_THRESHOLD)
-    // Setting the threshold by hand also turns off its automatic raising.
-    mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+#if defined(M_TRIM_THRESHOLD)
+    malloc_trim(0);
 #endif
 }
 

@@ -1,16 +1,15 @@
 #pragma once
 
 /**
- * How the program asks the C library to manage its memory. Called once, first thing in main
- * (and by the benchmarks that stand in for the program).
+ * How the program deals with the C library's memory beyond plain allocation. Used by the
+ * capture store, whose large buffers come and go.
  */
 namespace MemoryPolicy {
 
-/// Gives every large buffer (a capture's pixels, its compressed copy, a decoded image) pages of
-/// its own that go back to the system when it is freed. By default glibc raises its threshold
-/// for that after the first such buffer is freed and carves later ones out of the heap, whose
-/// holes it seldom returns: with a stack of 4K captures that kept about 90 MB resident that
-/// no capture used.
-void keepLargeBuffersSeparate();
+/// Gives the pages of freed memory back to the system, holes in the middle of the heap
+/// included. glibc keeps them otherwise: after each capture's raw pixels make way for their
+/// compressed copy, a screen-sized hole stays resident (about 90 MB after 100 4K captures).
+/// Takes a few milliseconds: call it off the UI thread.
+void releaseFreedMemory();
 
 } // namespace MemoryPolicy
