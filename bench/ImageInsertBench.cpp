@@ -3,6 +3,7 @@
 // from the paste until the image is inserted, the frame that shows it, the time until it is
 // shown, and the memory each inserted image adds.
 
+#include "BenchCapture.h"
 #include "capture/ScreenshotManager.h"
 #include "editor/EditorSession.h"
 #include "editor/EditorState.h"
@@ -33,22 +34,6 @@ namespace {
 
 constexpr int rounds = 5;
 const QSize photoSize(6000, 4000);
-
-class BenchCapture final : public ScreenCapture
-{
-public:
-    bool requestAccess() override { return true; }
-    Result<QList<CaptureDisplay>> displays() override
-    {
-        return QList<CaptureDisplay>{{QStringLiteral("bench"), QRect(0, 0, 1512, 982)}};
-    }
-    Result<QImage> capture(const CaptureDisplay &, QSize pixelSize) override
-    {
-        QImage image(pixelSize, QImage::Format_RGB32);
-        image.fill(QColor(200, 210, 220));
-        return image;
-    }
-};
 
 /** A clipboard holding one copied file, as a file manager leaves it. */
 class CopiedFile final : public Clipboard
@@ -121,13 +106,10 @@ int main(int argc, char **argv)
     const double fileMiB = double(QFile(path).size()) / 1048576.0;
 
     Preferences preferences(dir.filePath(QStringLiteral("bench.conf")));
-    ScreenshotManager manager(std::make_unique<BenchCapture>(),
+    ScreenshotManager manager(std::make_unique<SolidCapture>(QColor(200, 210, 220)),
                               [] { return std::optional<qreal>(1); });
-    manager.takeScreenshot();
-    if (!QTest::qWaitFor([&] { return manager.count() == 1; }, 20000)) {
-        std::printf("no capture\n");
+    if (!takeOneCapture(manager))
         return 1;
-    }
     CopiedFile clipboard(path);
     EditorSession session(&manager, 0);
     session.setImageSources(&clipboard, nullptr);

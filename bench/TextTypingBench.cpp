@@ -3,6 +3,7 @@
 // frame that shows it. Then the first opening of the font family list: from the click to
 // the end of the frame that shows the list.
 
+#include "BenchCapture.h"
 #include "capture/ScreenshotManager.h"
 #include "editor/EditorSession.h"
 #include "editor/EditorState.h"
@@ -28,23 +29,6 @@ namespace {
 
 constexpr int boxCount = 200;
 constexpr int keystrokes = 400;
-
-/** A plain capture, without a screen. */
-class BenchCapture final : public ScreenCapture
-{
-public:
-    bool requestAccess() override { return true; }
-    Result<QList<CaptureDisplay>> displays() override
-    {
-        return QList<CaptureDisplay>{{QStringLiteral("bench"), QRect(0, 0, 1512, 982)}};
-    }
-    Result<QImage> capture(const CaptureDisplay &, QSize pixelSize) override
-    {
-        QImage image(pixelSize, QImage::Format_RGB32);
-        image.fill(qRgb(200, 220, 240));
-        return image;
-    }
-};
 
 double percentile(std::vector<double> values, double p)
 {
@@ -107,13 +91,10 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     QTemporaryDir dir;
     Preferences preferences(dir.filePath(QStringLiteral("bench.conf")));
-    ScreenshotManager manager(std::make_unique<BenchCapture>(),
+    ScreenshotManager manager(std::make_unique<SolidCapture>(QColor(200, 220, 240)),
                               [] { return std::optional<qreal>(1); });
-    manager.takeScreenshot();
-    if (!QTest::qWaitFor([&] { return manager.count() == 1; }, 20000)) {
-        std::printf("no capture\n");
+    if (!takeOneCapture(manager))
         return 1;
-    }
 
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
