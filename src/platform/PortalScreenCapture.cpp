@@ -1,12 +1,11 @@
 #include "PortalScreenCapture.h"
+#include "PngDecoder.h"
 
 #include "PortalRequest.h"
 
-#include <QBuffer>
 #include <QDBusMessage>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QUrl>
 
 #include <algorithm>
@@ -99,15 +98,11 @@ Result<QImage> PortalScreenCapture::takeFile(const QString &uri)
         return ImageResult::failure(
             QStringLiteral("the screenshot portal's file is too large: %1").arg(path));
 
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(false);
-    const QImage image = reader.read();
-    if (image.isNull())
+    auto image = PngDecoder::decode(bytes);
+    if (!image.ok())
         return ImageResult::failure(
             QStringLiteral("the screenshot portal's file is not an image (%1): %2")
-                .arg(reader.errorString(), path));
+                .arg(image.error(), path));
     return image;
 }
 
