@@ -145,12 +145,18 @@ Result<QImage> decodeWithQt(const QByteArray &bytes)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(false);
-    const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() > PngDecoder::MaximumPixels)
+    const auto tooLarge = [](QSize size) {
+        return qint64(size.width()) * size.height() > PngDecoder::MaximumPixels;
+    };
+    // Judged from the header where the format tells, and again on what came out (Qt's own
+    // limit counts bytes, not pixels).
+    if (reader.size().isValid() && tooLarge(reader.size()))
         return Result<QImage>::failure(QStringLiteral("the picture is too large"));
     const QImage image = reader.read();
     if (image.isNull())
         return Result<QImage>::failure(reader.errorString());
+    if (tooLarge(image.size()))
+        return Result<QImage>::failure(QStringLiteral("the picture is too large"));
     return image;
 }
 
