@@ -100,8 +100,11 @@ void roundTrip(FuzzedDataProvider &input)
                    copy.dotsPerMeterY() == image.dotsPerMeterY() && copy.offset() == image.offset(),
                "same resolution and offset");
     FUZZ_CHECK(copy.colorSpace() == image.colorSpace(), "same colour space");
-    FUZZ_CHECK(copy.textKeys() == image.textKeys(), "same text keys");
-    for (const QString &key : image.textKeys())
+    // A text under an empty key cannot be read from a QImage, so it is not kept.
+    QStringList keys = image.textKeys();
+    keys.removeAll(QString());
+    FUZZ_CHECK(copy.textKeys() == keys, "same text keys");
+    for (const QString &key : keys)
         FUZZ_CHECK(copy.text(key) == image.text(key), "same texts");
 }
 
