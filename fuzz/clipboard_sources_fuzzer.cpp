@@ -56,6 +56,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     startOffscreenApplication();
     samples = new QTemporaryDir();
+    std::atexit([] { delete samples; });
     const QByteArray png = pngOf(3, 2);
     write(QStringLiteral("picture.png"), png);
     write(QStringLiteral("empty.png"), {});
