@@ -2,8 +2,9 @@
 BUILD_RELEASE := build/release
 BUILD_TEST    := build/test
 JOBS          ?= $(shell nproc)
+FUZZ_SECONDS  ?= 120
 
-.PHONY: run test bench deb deps configure-release format clean
+.PHONY: run test bench fuzz deb deps configure-release format clean
 
 deps:
 	scripts/install-deps
@@ -19,6 +20,10 @@ test: deps
 	cmake -S . -B $(BUILD_TEST) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORRINVALE_SANITIZE=ON >/dev/null
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 	cd $(BUILD_TEST) && ctest --output-on-failure -j $(JOBS)
+	scripts/run-fuzzers 20
+
+fuzz: deps
+	scripts/run-fuzzers $(FUZZ_SECONDS)
 
 bench: configure-release
 	cmake --build $(BUILD_RELEASE) -j $(JOBS)

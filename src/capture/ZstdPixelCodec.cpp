@@ -322,8 +322,13 @@ Result<QByteArray> compressImage(const QImage &image)
     for (const QRgb colour : image.colorTable())
         header.colorTable.append(colour);
     header.colorSpace = image.colorSpace();
-    for (const QString &key : image.textKeys())
-        header.text.insert(key, image.text(key));
+    // QImage::text("") is every text joined, not the one under an empty key (Qt's JPEG reader
+    // makes one from a comment that starts with ": "): that one cannot be read, so it is left
+    // out rather than stored as the joined texts.
+    for (const QString &key : image.textKeys()) {
+        if (!key.isEmpty())
+            header.text.insert(key, image.text(key));
+    }
     const Geometry geometry(header.layout, image.width(), image.depth());
     header.filteredSize = quint64(geometry.lineBytes) * quint64(image.height());
 

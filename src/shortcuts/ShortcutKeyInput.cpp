@@ -2,14 +2,29 @@
 
 #include <QTextBoundaryFinder>
 
-QString ShortcutKeyInput::normalized(const QString &text)
+namespace {
+
+// Grapheme clusters, so an accent typed after its letter, a flag or a family emoji each
+// stay whole.
+QString lastCharacter(const QString &text)
 {
-    // Grapheme clusters, so an accent typed after its letter, a flag or a family emoji
-    // each stay whole.
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     finder.toEnd();
     const qsizetype start = finder.toPreviousBoundary();
-    return text.mid(start < 0 ? 0 : start).toLower();
+    return text.mid(start < 0 ? 0 : start);
+}
+
+} // namespace
+
+QString ShortcutKeyInput::normalized(const QString &text)
+{
+    QString key = lastCharacter(text).toLower();
+    // Qt splits some scripts (Indic ones) by the script of the run a character sits in, so a
+    // cluster cut from its text may split again alone: cut until the key stays whole, or the
+    // field would change a kept key the next time it is edited.
+    for (QString last = lastCharacter(key); last.size() < key.size(); last = lastCharacter(key))
+        key = last;
+    return key;
 }
 
 void ShortcutKeyInput::setKey(const QString &key)

@@ -161,6 +161,36 @@ private Q_SLOTS:
                      qPrintable(QStringLiteral("row %1 differs").arg(y)));
     }
 
+    void textsComeBackUnderTheirKeys_data()
+    {
+        QTest::addColumn<QStringList>("written"); // key, text, key, text...
+        QTest::addColumn<QStringList>("kept");
+
+        QTest::newRow("two keys") << QStringList{"Title", "A: b", "Software", "x"}
+                                  << QStringList{"Software", "Title"};
+        // Found by fuzzing: QImage::text("") is every text joined, which came back as the
+        // text under the empty key.
+        QTest::newRow("empty key") << QStringList{"", "", "Title", "a"} << QStringList{"Title"};
+        QTest::newRow("only an empty key") << QStringList{"", "comment"} << QStringList{};
+    }
+
+    void textsComeBackUnderTheirKeys()
+    {
+        QFETCH(QStringList, written);
+        QFETCH(QStringList, kept);
+        QImage image = noise(QSize(3, 2), QImage::Format_RGB32, 4);
+        for (qsizetype i = 0; i + 1 < written.size(); i += 2)
+            image.setText(written.at(i), written.at(i + 1));
+
+        const Result<QImage> back =
+            ZstdPixelCodec().decompress(ZstdPixelCodec().compress(image).value());
+
+        QVERIFY2(back.ok(), qPrintable(back.error()));
+        QCOMPARE(back.value().textKeys(), kept);
+        for (const QString &key : kept)
+            QCOMPARE(back.value().text(key), image.text(key));
+    }
+
     void sizeOfTheCompressedCopy_data()
     {
         QTest::addColumn<QImage>("image");

@@ -32,6 +32,9 @@ private Q_SLOTS:
         row("dotted capital I", "\xc4\xb0", "i\xcc\x87");
         row("title-case digraph", "\xc7\x85", "\xc7\x86");
         row("Hangul syllable from jamo", "a\xe1\x84\x80\xe1\x85\xa1", "\xe1\x84\x80\xe1\x85\xa1");
+        // Found by fuzzing: after the Latin "v" the two are one cluster, alone they are two.
+        row("Malayalam sign after a private-use character", "v\xee\xb3\xbf\xe0\xb4\x80",
+            "\xe0\xb4\x80");
     }
 
     void normalized()
