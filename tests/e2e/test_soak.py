@@ -285,7 +285,7 @@ class DragOutFaultTest(StackPlaces, DesktopTestCase):
 
 class DamagedPreferencesTest(DesktopTestCase):
     """Whatever sits where the preferences file belongs, the program starts, says so in one
-    line, and works with the defaults."""
+    line, and works (which values it then uses is PreferencesTest's matter)."""
 
     launch_app = False
 
