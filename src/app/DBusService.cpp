@@ -2,6 +2,7 @@
 
 #include "ApplicationActivation.h"
 #include "capture/ScreenshotManager.h"
+#include "platform/Log.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -33,7 +34,18 @@ bool DBusService::registerOn(QDBusConnection bus)
         return false;
     }
     m_bus = bus;
+    // The library tells its own connection, once, when the bus daemon has gone; the program
+    // runs on through its keys and tray icon.
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                SLOT(busLost()));
     return true;
+}
+
+void DBusService::busLost()
+{
+    Log::line(QStringLiteral("Lost the D-Bus session bus: orrinvale --take-screenshot and the "
+                             "other commands cannot reach this instance."));
 }
 
 int DBusService::captureCount() const

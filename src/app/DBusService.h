@@ -24,6 +24,7 @@ public:
     DBusService(ScreenshotManager *manager, QObject *parent = nullptr);
 
     /// Exports the object and takes the bus name; false when another instance holds it.
+    /// Should the bus go away later, one line says the commands cannot reach us any more.
     bool registerOn(QDBusConnection bus);
 
     int captureCount() const;
@@ -38,6 +39,10 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void quitRequested();
+
+private Q_SLOTS:
+    // Private, so it is not exported as a method.
+    void busLost();
 
 private:
     void announce(const char *property, const QVariant &value);

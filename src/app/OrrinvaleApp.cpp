@@ -5,6 +5,7 @@
 #include "platform/DesktopWindowing.h"
 #include "platform/Log.h"
 #include "platform/ScreenCapture.h"
+#include "platform/X11ConnectionLoss.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -74,6 +75,7 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     QApplication app(argc, argv);
     identify();
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orrinvale.Orrinvale"));
+    X11ConnectionLoss::watch();
 
     if (forwardToRunningInstance(commandLine.command))
         return 0;

@@ -40,7 +40,11 @@ CaptureStore::CaptureStore(std::shared_ptr<const PixelCodec> codec, int cacheSiz
 
 CaptureStore::~CaptureStore()
 {
-    // Jobs post back to this object: let them finish first.
+    // Jobs post back to this object: let the running ones finish first. Those not started
+    // are dropped with the captures: after a burst, quitting would otherwise wait for
+    // every queued compression.
+    m_compressWorker.clear();
+    m_decodeWorker.clear();
     m_compressWorker.waitForDone();
     m_decodeWorker.waitForDone();
 }

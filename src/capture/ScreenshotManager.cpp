@@ -24,7 +24,10 @@ ScreenshotManager::ScreenshotManager(std::unique_ptr<ScreenCapture> capture,
 
 ScreenshotManager::~ScreenshotManager()
 {
-    // Jobs use the backend and post back to this object: let them finish first.
+    // Jobs use the backend and post back to this object: let the running ones finish first.
+    // Queued ones would only make captures and thumbnails that go with it.
+    m_worker.clear();
+    m_thumbnailWorker.clear();
     m_worker.waitForDone();
     m_thumbnailWorker.waitForDone();
 }

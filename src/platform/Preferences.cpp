@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QVariant>
@@ -25,6 +26,14 @@ constexpr EntryInfo entryInfo[] = {
     {"permissionsResetBuild_v3", nullptr},
 };
 
+/// Whether QSettings may open the path: nothing there yet, or a regular file. It would wait
+/// for a writer forever on a named pipe (and read a device), before the program is up.
+bool usable(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.exists() || info.isFile();
+}
+
 } // namespace
 
 Preferences::Preferences(QObject *parent) : Preferences(defaultFilePath(), parent) {}
@@ -44,6 +53,11 @@ QString Preferences::defaultFilePath()
 
 void Preferences::load()
 {
+    if (!usable(m_filePath)) {
+        Log::line(QStringLiteral("Could not read the preferences in %1; using the defaults.")
+                      .arg(m_filePath));
+        return;
+    }
     QSettings settings(m_filePath, QSettings::IniFormat);
     for (int entry = 0; entry < EntryCount; ++entry) {
         const QVariant stored = settings.value(QLatin1String(entryInfo[entry].key));
@@ -99,16 +113,18 @@ void Preferences::store()
     // A fresh QSettings per store: its status then speaks of this write alone (a QSettings
     // keeps the first error it met for good). Every value set in this run is written again,
     // so a write that failed earlier is made good by the next one that succeeds.
-    QSettings settings(m_filePath, QSettings::IniFormat);
-    for (int entry = 0; entry < EntryCount; ++entry) {
-        if (m_slots[entry].edited)
-            settings.setValue(QLatin1String(entryInfo[entry].key), *m_slots[entry].value);
+    bool stored = false;
+    if (usable(m_filePath)) {
+        QSettings settings(m_filePath, QSettings::IniFormat);
+        for (int entry = 0; entry < EntryCount; ++entry) {
+            if (m_slots[entry].edited)
+                settings.setValue(QLatin1String(entryInfo[entry].key), *m_slots[entry].value);
+        }
+        settings.sync();
+        // A damaged file is reported as a FormatError but still replaced; only an
+        // AccessError means nothing was written.
+        stored = settings.status() != QSettings::AccessError;
     }
-    settings.sync();
-
-    // A damaged file is reported as a FormatError but still replaced; only an AccessError
-    // means nothing was written.
-    const bool stored = settings.status() != QSettings::AccessError;
     if (!stored && !m_storeFailing) {
         Log::line(QStringLiteral("Could not store the preferences in %1; changes apply until "
                                  "Orrinvale quits.")

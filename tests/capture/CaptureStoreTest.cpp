@@ -6,6 +6,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 /// A small screen-like picture, distinct per `n`.
@@ -245,6 +248,30 @@ private Q_SLOTS:
         }
         QVERIFY(f.addCompressed(1, edited));
         QCOMPARE(f.store.image(1), edited);
+    }
+
+    // Quitting after a burst of captures waits for the compression under way, not for every
+    // one still queued.
+    void destructionDropsQueuedWork()
+    {
+        auto codec = std::make_shared<FakePixelCodec>();
+        auto store = std::make_unique<CaptureStore>(codec);
+        codec->closeCompressGate();
+        for (quint64 id = 1; id <= 5; ++id) {
+            store->insert(id, picture(int(id)));
+            store->compress(id);
+        }
+        QVERIFY(QTest::qWaitFor([&] { return codec->waiting() == 1; }, 10000));
+        // The gate opens while the destructor waits for the one compression under way.
+        std::thread opener([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            codec->openGates();
+        });
+
+        store.reset();
+        opener.join();
+
+        QCOMPARE(codec->compressCalls(), 1);
     }
 
     void unknownCapturesGiveFailuresNotCrashes()

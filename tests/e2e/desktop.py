@@ -318,6 +318,9 @@ class App:
         self.args = list(args)
         self.stdout_path = stdout_path
         self.stderr_path = stderr_path
+        # The status a test lets it end with by itself (e.g. 1 when its X server went away);
+        # any other, or a signal, fails the test.
+        self.expected_status = 0
 
     @property
     def pid(self):
@@ -597,12 +600,13 @@ class Desktop:
 
     # -- the program ---------------------------------------------------------------------
 
-    def start_app(self, *args, wait_for_bus=True, timeout=60):
-        """Starts orrinvale with `args`; by default waits until it owns its bus name."""
+    def start_app(self, *args, wait_for_bus=True, timeout=60, env=None):
+        """Starts orrinvale with `args` (and `env` over the desktop's environment); by default
+        waits until it owns its bus name."""
         stdout_path = self._log_path("orrinvale.out")
         stderr_path = self._log_path("orrinvale.err")
         with open(stdout_path, "wb") as out, open(stderr_path, "wb") as err:
-            popen = subprocess.Popen([self.binary, *args], env=self.env,
+            popen = subprocess.Popen([self.binary, *args], env={**self.env, **(env or {})},
                                      stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                      preexec_fn=_die_with_parent, start_new_session=True)
         app = App(self, popen, args, stdout_path, stderr_path)
@@ -628,6 +632,14 @@ class Desktop:
         except subprocess.TimeoutExpired as expired:
             raise WaitTimeout("orrinvale %s did not finish within %.0f s; stderr: %s"
                               % (" ".join(args), timeout * TIME_SCALE, expired.stderr)) from None
+
+    def kill_service(self, name, sig=signal.SIGKILL, timeout=30):
+        """Ends one of the desktop's own services ("xvfb", "dbus", "openbox", "trayer") the
+        way a crash would, and waits until it is gone."""
+        child = next(c for c in self._children if c.name == name)
+        with contextlib.suppress(ProcessLookupError):
+            child.popen.send_signal(sig)
+        child.popen.wait(timeout * TIME_SCALE)
 
     def quit_app(self, app, timeout=30):
         """Asks the instance to quit over D-Bus; returns its exit status."""
@@ -928,7 +940,8 @@ class DesktopTestCase(unittest.TestCase):
     """One desktop per test class; a fresh program per test unless `launch_app` is False.
 
     After each test every program instance still running is asked to quit over D-Bus and
-    must exit with status 0 and no sanitizer report."""
+    must exit with status 0 and no sanitizer report; one that ended during the test must have
+    ended with its `expected_status` (0 unless the test says otherwise)."""
 
     desktop_options = {}
     launch_app = True
@@ -956,6 +969,9 @@ class DesktopTestCase(unittest.TestCase):
                     continue
                 if status != 0 or app.sanitizer_reports():
                     problems.append("unclean exit after the test:\n" + app.describe())
+            elif app.returncode != app.expected_status:
+                problems.append("ended with status %r during the test (expected %r):\n%s"
+                                % (app.returncode, app.expected_status, app.describe()))
             elif app.sanitizer_reports():
                 problems.append("sanitizer report:\n" + app.describe())
             if "QML error" in app.stdout():

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QStringList defaults = {"v", "t", "d", "r", "l", "a"};
@@ -162,36 +164,54 @@ private Q_SLOTS:
 
     void unreadableFileIsSaidOnce_data()
     {
-        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("kind"); // "folder", "pipe" or "file" with `contents`
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("line");
 
         QTest::newRow("a folder in its place")
-            << true << QByteArray() << "Could not read the preferences in %1; using the defaults.";
+            << "folder" << QByteArray()
+            << "Could not read the preferences in %1; using the defaults.";
+        // Opening it would wait for a writer forever: the program would never start.
+        QTest::newRow("a named pipe in its place")
+            << "pipe" << QByteArray()
+            << "Could not read the preferences in %1; using the defaults.";
         QTest::newRow("binary junk")
-            << false << junk << "The preferences in %1 are damaged; using what could be read.";
+            << "file" << junk << "The preferences in %1 are damaged; using what could be read.";
         QTest::newRow("sound file")
-            << false << QByteArray("[General]\nshortcutPen=x\n") << QString();
+            << "file" << QByteArray("[General]\nshortcutPen=x\n") << QString();
     }
 
     void unreadableFileIsSaidOnce()
     {
-        QFETCH(bool, folder);
+        QFETCH(QString, kind);
         QFETCH(QByteArray, contents);
         QFETCH(QString, line);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Orrinvale.conf"));
-        QVERIFY(folder ? QDir().mkpath(path) : writeFile(path, contents));
+        if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(path));
+        else if (kind == QLatin1String("pipe"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(writeFile(path, contents));
         StdoutCapture log;
 
         Preferences preferences(path);
 
         QCOMPARE(log.takeLines(), line.isEmpty() ? QStringList() : QStringList{line.arg(path)});
         QCOMPARE(preferences.shortcutRectangle(), QStringLiteral("r"));
-        if (folder)
-            return;
-        // A damaged file is replaced by the first edit, silently.
         preferences.setShortcutArrow(QStringLiteral("w"));
+        QCOMPARE(preferences.shortcutArrow(), QStringLiteral("w"));
+        if (kind != QLatin1String("file")) {
+            // Nothing is written over what is not a file; the edit holds for the run.
+            QCOMPARE(log.takeLines(), QStringList{QStringLiteral("Could not store the preferences "
+                                                                 "in %1; changes apply until "
+                                                                 "Orrinvale quits.")
+                                                      .arg(path)});
+            QCOMPARE(QFileInfo(path).isFile(), false);
+            return;
+        }
+        // A damaged file is replaced by the first edit, silently.
         QCOMPARE(log.takeLines(), QStringList());
         QCOMPARE(Preferences(path).shortcutArrow(), QStringLiteral("w"));
     }
