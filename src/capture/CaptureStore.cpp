@@ -271,6 +271,8 @@ CaptureStore::Usage CaptureStore::usage() const
         if (!entry.raw.isNull()) {
             usage.rawBytes += entry.raw.sizeInBytes();
             ++usage.rawCount;
+            if (entry.packed.isEmpty() && !entry.compressionFailed)
+                usage.awaitingBytes += entry.raw.sizeInBytes();
         }
         if (!entry.packed.isEmpty()) {
             usage.compressedBytes += entry.packed.size();

@@ -37,6 +37,7 @@ public:
     struct Usage
     {
         qint64 rawBytes = 0;        // captures not (yet) compressed
+        qint64 awaitingBytes = 0;   // of those, the ones still to be compressed
         qint64 compressedBytes = 0; // the compressed copies
         qint64 decodedBytes = 0;    // decoded copies in the cache, held ones included
         int rawCount = 0;

@@ -20,6 +20,9 @@ ScreenshotManager::ScreenshotManager(std::unique_ptr<ScreenCapture> capture,
     m_thumbnailWorker.setMaxThreadCount(1);
     connect(&m_screenshots, &CaptureListModel::countChanged, this,
             &ScreenshotManager::countChanged);
+    connect(&m_store, &CaptureStore::compressed, this, &ScreenshotManager::startWaitingCaptures);
+    connect(&m_store, &CaptureStore::compressionFailed, this,
+            &ScreenshotManager::startWaitingCaptures);
 }
 
 ScreenshotManager::~ScreenshotManager()
@@ -57,7 +60,38 @@ void ScreenshotManager::takeScreenshot()
         Q_EMIT captureFailed(QStringLiteral("Screen Recording permission denied or pending."));
         return;
     }
+    ++m_waitingRequests;
+    startWaitingCaptures();
+}
 
+void ScreenshotManager::startWaitingCaptures()
+{
+    if (m_waitingRequests > 0 && hasRoomForCapture()) {
+        --m_waitingRequests;
+        startCapture();
+    }
+}
+
+bool ScreenshotManager::hasRoomForCapture() const
+{
+    // One capture at a time (the worker runs them one by one anyway), and the next one only
+    // while the pixels awaiting compression, with one more capture's worth, fit the limit; a
+    // capture larger than the limit alone still goes when nothing waits.
+    if (m_capturing)
+        return false;
+    const qint64 awaiting = m_store.usage().awaitingBytes;
+    return awaiting == 0 || awaiting + m_lastCaptureBytes <= m_backlogLimit;
+}
+
+void ScreenshotManager::captureEnded()
+{
+    m_capturing = false;
+    startWaitingCaptures();
+}
+
+void ScreenshotManager::startCapture()
+{
+    m_capturing = true;
     const std::optional<qreal> ratio = m_screenScale();
     const int scale = captureScale(ratio);
     const qreal pointsPerPixel = (ratio && *ratio > 0) ? 1.0 / *ratio : 1.0;
@@ -71,6 +105,7 @@ void ScreenshotManager::takeScreenshot()
                 [this, message] {
                     Log::line(QStringLiteral("Failed to capture screen: ") + message);
                     Q_EMIT captureFailed(message);
+                    captureEnded();
                 },
                 Qt::QueuedConnection);
         };
@@ -80,7 +115,12 @@ void ScreenshotManager::takeScreenshot()
             return fail(displays.error());
         if (displays.value().isEmpty()) {
             QMetaObject::invokeMethod(
-                this, [this] { Q_EMIT captureFailed(QString()); }, Qt::QueuedConnection);
+                this,
+                [this] {
+                    Q_EMIT captureFailed(QString());
+                    captureEnded();
+                },
+                Qt::QueuedConnection);
             return;
         }
         const CaptureDisplay display = displays.value().first();
@@ -108,7 +148,9 @@ void ScreenshotManager::insertCapture(quint64 captureId, const QImage &image)
     m_screenshots.prepend(captureId, image);
     setVisible(true);
     makeThumbnail(captureId, 0, image);
+    m_lastCaptureBytes = image.sizeInBytes();
     Q_EMIT captureFinished(captureId);
+    captureEnded();
 }
 
 void ScreenshotManager::makeThumbnail(quint64 captureId, int revision, const QImage &image)

@@ -34,6 +34,9 @@ public:
     using ScreenScale = std::function<std::optional<qreal>()>;
 
     static constexpr int ThumbnailWidth = 230; // points
+    /// Raw pixels waiting for compression before further captures wait too: requests made
+    /// faster than captures compress (a held key, a script) queue as requests, not as pixels.
+    static constexpr qint64 DefaultBacklogLimit = qint64(512) << 20;
 
     /// `codec` null means the store's own.
     explicit ScreenshotManager(std::unique_ptr<ScreenCapture> capture,
@@ -63,6 +66,10 @@ public:
     /// The same for the capture with this id, wherever it now is; false if there is none.
     bool replaceCapture(quint64 captureId, const QImage &image);
 
+    void setBacklogLimit(qint64 bytes) { m_backlogLimit = bytes; }
+    /// Requests waiting for the backlog to shrink.
+    int waitingRequests() const { return m_waitingRequests; }
+
 public Q_SLOTS:
     void takeScreenshot();
     void toggleVisibility();
@@ -78,6 +85,10 @@ Q_SIGNALS:
     void captureFailed(const QString &message);
 
 private:
+    void startWaitingCaptures();
+    bool hasRoomForCapture() const;
+    void startCapture();
+    void captureEnded();
     void insertCapture(quint64 captureId, const QImage &image);
     void makeThumbnail(quint64 captureId, int revision, const QImage &image);
     void setVisible(bool visible);
@@ -88,6 +99,10 @@ private:
     CaptureStore m_store;
     bool m_isVisible = true;
     quint64 m_nextCaptureId = 1;
+    qint64 m_backlogLimit = DefaultBacklogLimit;
+    int m_waitingRequests = 0;
+    bool m_capturing = false;
+    qint64 m_lastCaptureBytes = 0;
     // One thread: captures share the backend's connection and reach the list in the order
     // they complete.
     QThreadPool m_worker;

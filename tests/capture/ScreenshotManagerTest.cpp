@@ -4,6 +4,7 @@
 #include "fakes/FakeScreenCapture.h"
 #include "fakes/StdoutCapture.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -65,6 +66,34 @@ private Q_SLOTS:
 
     // An edit lands on the editor's own capture wherever new captures moved it, gets a new
     // thumbnail, and is compressed like a capture; nothing else changes.
+    void aBurstWaitsForCompressionAndLosesNothing()
+    {
+        auto codec = std::make_shared<FakePixelCodec>();
+        Fixture f(1.0, codec);
+        const qint64 captureBytes = FakeScreenCapture::pattern(QSize(1512, 982), 1).sizeInBytes();
+        f.manager.setBacklogLimit(3 * captureBytes);
+        QSignalSpy finished(&f.manager, &ScreenshotManager::captureFinished);
+        QSignalSpy failed(&f.manager, &ScreenshotManager::captureFailed);
+        codec->closeCompressGate();
+        const auto reopen = qScopeGuard([&] { codec->openGates(); }); // or the store never ends
+        for (int i = 0; i < 10; ++i)
+            f.manager.takeScreenshot();
+
+        // Three captures' pixels fill the backlog; the other requests wait as requests.
+        QVERIFY(QTest::qWaitFor([&] { return f.manager.count() == 3; }, 10000));
+        QTest::qWait(300);
+        QCOMPARE(f.manager.count(), 3);
+        QCOMPARE(f.manager.waitingRequests(), 7);
+
+        codec->openGates();
+        QVERIFY(QTest::qWaitFor([&] { return f.manager.count() == 10; }, 20000));
+        QCOMPARE(f.manager.waitingRequests(), 0);
+        QCOMPARE(failed.size(), 0);
+        QCOMPARE(finished.size(), 10);
+        for (int i = 0; i < 10; ++i) // completion order, newest on top
+            QCOMPARE(f.manager.captureIdAt(9 - i), finished.at(i).at(0).value<quint64>());
+    }
+
     void savedEditFollowsItsCaptureAndIsKeptLikeOne()
     {
         Fixture f;
