@@ -1,5 +1,7 @@
 #include "ImageIntake.h"
 
+#include "platform/PngDecoder.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFutureWatcher>
@@ -162,6 +164,8 @@ std::optional<QByteArray> readFile(const QUrl &url)
 
 std::optional<QImage> decode(const QByteArray &bytes)
 {
+    if (!PngDecoder::chunksFitInFile(bytes))
+        return std::nullopt;
     QBuffer buffer;
     buffer.setData(bytes);
     if (!buffer.open(QIODevice::ReadOnly))

@@ -247,10 +247,29 @@ std::optional<QImage> decodeCommon(const QByteArray &bytes)
     return image;
 }
 
+bool chunksFitInFile(const QByteArray &bytes)
+{
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const size_t size = size_t(bytes.size());
+    if (size < sizeof Signature || std::memcmp(data, Signature, sizeof Signature) != 0)
+        return true;
+    for (size_t pos = sizeof Signature; size - pos >= ChunkOverhead;) {
+        const quint32 length = qFromBigEndian<quint32>(data + pos);
+        if (length > size - pos - ChunkOverhead)
+            return false;
+        if (isType(data + pos + 4, "IEND"))
+            return true;
+        pos += ChunkOverhead + length;
+    }
+    return true; // cut between chunks: Qt's reader says so without allocating
+}
+
 Result<QImage> decode(const QByteArray &bytes)
 {
     if (auto image = decodeCommon(bytes))
         return std::move(*image);
+    if (!chunksFitInFile(bytes))
+        return Result<QImage>::failure(QStringLiteral("a part of the PNG file runs past its end"));
     return decodeWithQt(bytes);
 }
 

@@ -22,6 +22,10 @@ inline constexpr qint64 MaximumPixels = qint64(1) << 26;
 
 Result<QImage> decode(const QByteArray &bytes);
 
+/// False for a PNG file with a chunk that claims to run past the file's end. Qt's reader
+/// (libpng) would first allocate what such a chunk claims, up to 2 GiB for a few bytes.
+bool chunksFitInFile(const QByteArray &bytes);
+
 /// The fast path alone: nothing when the file is not of its kind or is damaged (the caller
 /// then asks Qt, which says what is wrong). Public for tests and benchmarks.
 std::optional<QImage> decodeCommon(const QByteArray &bytes);
