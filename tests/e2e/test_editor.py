@@ -20,17 +20,11 @@ CANVAS_TOP = 86 + 30
 CANVAS_INSET = 30
 
 
-class EditorTestCase(DesktopTestCase):
+class EditorTestCase(test_stack.DropReceiver, DesktopTestCase):
     """One capture of a plain screen, opened in the editor by a click on its thumbnail; the
     editor's and the images' tests build on it."""
 
     desktop_options = {"width": 1280, "height": 800}
-
-    # Another program's window to drop on, as in the stack's tests.
-    open_receiver = test_stack.StackTest.open_receiver
-    close_receiver = test_stack.StackTest.close_receiver
-    drag_between = test_stack.StackTest.drag
-    drops = staticmethod(test_stack.StackTest.drops)
 
     def setUp(self):
         super().setUp()

@@ -196,16 +196,12 @@ class ChurnTest(StackPlaces, DesktopTestCase):
 
 @unittest.skipUnless(test_stack.RECEIVER,
                      "set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
-class DragOutFaultTest(StackPlaces, DesktopTestCase):
+class DragOutFaultTest(StackPlaces, test_stack.DropReceiver, DesktopTestCase):
     """Drag-out with the temporary folder on a full file system, then on a read-only one:
     one line says what failed, no file is left behind, and once the room is back the next
     drag hands out its file."""
 
     launch_app = False
-    open_receiver = test_stack.StackTest.open_receiver
-    close_receiver = test_stack.StackTest.close_receiver
-    drag_between = test_stack.StackTest.drag
-    drops = staticmethod(test_stack.StackTest.drops)
 
     def setUp(self):
         super().setUp()

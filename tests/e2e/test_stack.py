@@ -39,8 +39,41 @@ def drag_argv(start, end, steps=40, pause=0.02):
     return argv + ["sleep", "0.3", "mouseup", "1"]
 
 
+class DropReceiver:
+    """Another program's window to drop on and click through to, for desktop test cases."""
+
+    def open_receiver(self, x, y, width, height):
+        """Another program's window that records presses and drops into a file."""
+        output = self.desktop.root / ("receiver-%d-%d.txt" % (x, y))
+        child = self.desktop._spawn("receiver", [RECEIVER, str(output), RECEIVER_TITLE,
+                                                 str(x), str(y), str(width), str(height)])
+        window = self.desktop.wait_for_window(RECEIVER_TITLE, wm_class=None)
+        self.addCleanup(self.close_receiver, child)
+        return window, output
+
+    def close_receiver(self, child):
+        self.desktop._stop(child.popen)
+        self.desktop._children.remove(child)
+
+    def drag_between(self, start, end):
+        self.desktop.tool(*drag_argv(start, end), timeout=60)
+
+    @staticmethod
+    def drops(output):
+        """Each drop the receiver recorded: {"urls": [...], "png": (size, sha1) or None}."""
+        if not output.exists():
+            return []
+        found = []
+        for block in re.findall(r"^drop\n(.*?)^end\n", output.read_text(), re.S | re.M):
+            urls = re.findall(r"^url (\S+)$", block, re.M)
+            png = re.search(r"^png (\d+) ([0-9a-f]+)$", block, re.M)
+            found.append({"urls": urls,
+                          "png": (int(png.group(1)), png.group(2)) if png else None})
+        return found
+
+
 @unittest.skipUnless(RECEIVER, "set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
-class StackTest(DesktopTestCase):
+class StackTest(DropReceiver, DesktopTestCase):
     """Three captures of three plain screens, then the screen turned grey: the thumbnails
     show red (oldest), green, blue (newest, on top) on a grey desktop."""
 
@@ -118,35 +151,6 @@ class StackTest(DesktopTestCase):
     def thumbnail_centre(self, index):
         return self.left + self.WIDTH // 2, self.top(index) + self.height // 2
 
-    def open_receiver(self, x, y, width, height):
-        """Another program's window that records presses and drops into a file."""
-        output = self.desktop.root / ("receiver-%d-%d.txt" % (x, y))
-        child = self.desktop._spawn("receiver", [RECEIVER, str(output), RECEIVER_TITLE,
-                                                 str(x), str(y), str(width), str(height)])
-        window = self.desktop.wait_for_window(RECEIVER_TITLE, wm_class=None)
-        self.addCleanup(self.close_receiver, child)
-        return window, output
-
-    def close_receiver(self, child):
-        self.desktop._stop(child.popen)
-        self.desktop._children.remove(child)
-
-    def drag(self, start, end):
-        self.desktop.tool(*drag_argv(start, end), timeout=60)
-
-    @staticmethod
-    def drops(output):
-        """Each drop the receiver recorded: {"urls": [...], "png": (size, sha1) or None}."""
-        if not output.exists():
-            return []
-        found = []
-        for block in re.findall(r"^drop\n(.*?)^end\n", output.read_text(), re.S | re.M):
-            urls = re.findall(r"^url (\S+)$", block, re.M)
-            png = re.search(r"^png (\d+) ([0-9a-f]+)$", block, re.M)
-            found.append({"urls": urls,
-                          "png": (int(png.group(1)), png.group(2)) if png else None})
-        return found
-
     def decoded_pixel(self, path, x, y):
         ppm = subprocess.run(["convert", "png:" + str(path), "-depth", "8", "ppm:-"],
                              capture_output=True, check=True, timeout=60).stdout
@@ -222,9 +226,9 @@ class StackTest(DesktopTestCase):
         window, output = self.open_receiver(100, 100, 400, 300)
         target = window.centre
 
-        self.drag(self.thumbnail_centre(1), target)
+        self.drag_between(self.thumbnail_centre(1), target)
         wait_until(lambda: len(self.drops(output)) == 1, 30, "the first drop")
-        self.drag(self.thumbnail_centre(1), target)
+        self.drag_between(self.thumbnail_centre(1), target)
         wait_until(lambda: len(self.drops(output)) == 2, 30, "the second drop")
 
         folder = desktop.tmp_dir / ("orrinvale-%d" % os.geteuid())

@@ -115,7 +115,7 @@ class WaylandDragOutTest(WaylandTestCase):
         # The receiver is tiled over the whole workspace, under the panel, and the thumbnail
         # shows it: no colour tells when the thumbnail is there, so a drag that found none
         # is made again.
-        drops = lambda: test_stack.StackTest.drops(output)
+        drops = lambda: test_stack.DropReceiver.drops(output)
         for attempt in range(5):
             self.drag(THUMBNAIL_CENTRE, (WIDTH // 3, HEIGHT // 2))
             try:
