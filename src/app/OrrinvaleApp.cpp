@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/DBusService.h"
+#include "app/WindowIntrospection.h"
 #include "platform/DesktopWindowing.h"
 #include "platform/Log.h"
 #include "platform/ScreenCapture.h"
@@ -80,26 +81,36 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     if (forwardToRunningInstance(commandLine.command))
         return 0;
 
+    // Nothing is shown or grabbed before the bus name is ours: of two launches at the same
+    // moment, the one that loses the name forwards its command and leaves having taken no
+    // key and opened no window, so the winner holds both combinations.
     AppDelegate delegate(createScreenCapture(), DesktopWindowing::create());
     DBusService remote(delegate.screenshotManager());
     QObject::connect(&remote, &DBusService::quitRequested, &app, &QCoreApplication::quit);
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit);
 
-    delegate.applicationDidFinishLaunching();
-
-    // The name is taken once the launch is complete, so whoever sees it can use everything.
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         Log::line(QStringLiteral("No D-Bus session bus: orrinvale --take-screenshot and the "
                                  "other commands cannot reach this instance."));
     } else if (!remote.registerOn(bus)) {
-        // Another instance took the name between our check and now: it is the one.
+        // Another instance took the name between our check and now: it is the one. Calls
+        // wait in its queue until its launch is complete, so it can answer them all.
         if (forwardToRunningInstance(commandLine.command))
             return 0;
         Log::line(QStringLiteral("Could not take the D-Bus name %1: commands from the command "
                                  "line cannot reach this instance.")
                       .arg(QString::fromLatin1(DBusService::ServiceName)));
     }
+
+#ifdef ORRINVALE_TEST_HOOKS
+    WindowIntrospection introspection;
+    if (bus.isConnected())
+        bus.registerObject(QString::fromLatin1(WindowIntrospection::ObjectPath), &introspection,
+                           QDBusConnection::ExportAllSlots);
+#endif
+
+    delegate.applicationDidFinishLaunching();
 
     if (commandLine.command == Command::TakeScreenshot)
         delegate.takeScreenshotFromMenu();

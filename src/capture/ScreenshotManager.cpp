@@ -28,8 +28,11 @@ ScreenshotManager::ScreenshotManager(std::unique_ptr<ScreenCapture> capture,
 ScreenshotManager::~ScreenshotManager()
 {
     // Jobs use the backend and post back to this object: let the running ones finish first.
-    // Queued ones would only make captures and thumbnails that go with it.
+    // Queued ones would only make captures and thumbnails that go with it. A capture waiting
+    // on the desktop (a portal may take half a minute) is abandoned: quitting never waits.
     m_worker.clear();
+    if (m_capture)
+        m_capture->abandon();
     m_thumbnailWorker.clear();
     m_worker.waitForDone();
     m_thumbnailWorker.waitForDone();

@@ -22,8 +22,11 @@ Rectangle {
         color: Qt.darker(SystemColors.windowBackground, 1.25)
     }
 
+    // A push button as wide as its label and the style's padding: the style's 80-point
+    // minimum would push "Cancel" and "Save Edits" out of an 850-point window.
     component ToolbarButton: QQC.Button {
         focusPolicy: Qt.NoFocus
+        implicitWidth: implicitContentWidth + leftPadding + rightPadding
     }
 
     Column {
@@ -131,6 +134,7 @@ Rectangle {
                     }
                 }
 
+                // Gives its room first when the window is narrow.
                 Item {
                     Layout.fillWidth: true
                 }
@@ -147,9 +151,14 @@ Rectangle {
                     onClicked: root.editor.clear()
                 }
 
+                // 75 points wide; narrower only once the flexible space has nothing left,
+                // and never narrower than its text.
                 QQC.Label {
                     objectName: "zoomReadout"
+                    Layout.fillWidth: true
                     Layout.preferredWidth: 75
+                    Layout.maximumWidth: 75
+                    Layout.minimumWidth: implicitWidth
                     horizontalAlignment: Text.AlignRight
                     text: root.editor.zoomReadout
                     color: SystemColors.secondaryText
@@ -176,7 +185,6 @@ Rectangle {
                         verticalAlignment: Text.AlignVCenter
                     }
                     background: Rectangle {
-                        implicitWidth: 80
                         implicitHeight: 24
                         radius: 4
                         color: saveButton.down ? Qt.darker(SystemColors.systemBlue, 1.2)

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls as QQC
+import QtQuick.Layouts
 import Orrinvale
 
 // A tool of the editor's toolbar: its title, on a blue rounded fill while it is the active
@@ -9,15 +10,24 @@ QQC.AbstractButton {
     required property string title
     property bool isSelected: false
 
+    // The padding each side of the title; a narrow window takes up to half of it.
+    readonly property real fullPadding: 12
+
     text: title
     // Keys stay with the canvas: a clicked tool never takes the keyboard.
     focusPolicy: Qt.NoFocus
-    leftPadding: 12
-    rightPadding: 12
+    // Its natural width is the title with the full padding; in a toolbar row too narrow for
+    // every control, the row may make it narrower, down to half the padding, and the title
+    // stays centred and whole.
+    implicitWidth: implicitContentWidth + 2 * fullPadding
+    implicitHeight: implicitContentHeight + topPadding + bottomPadding
+    Layout.fillWidth: true
+    Layout.preferredWidth: implicitWidth
+    Layout.maximumWidth: implicitWidth
+    Layout.minimumWidth: implicitContentWidth + fullPadding
+    horizontalPadding: Math.max(0, Math.min(fullPadding, (width - implicitContentWidth) / 2))
     topPadding: 6
     bottomPadding: 6
-    implicitWidth: implicitContentWidth + leftPadding + rightPadding
-    implicitHeight: implicitContentHeight + topPadding + bottomPadding
 
     contentItem: Text {
         text: control.title

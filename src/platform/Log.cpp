@@ -6,10 +6,14 @@ namespace Log {
 
 void line(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
+    // The line and its newline go out in one piece, under stdout's lock: lines written from
+    // worker threads at the same moment never interleave.
+    QByteArray bytes = text.toUtf8();
+    bytes.append('\n');
+    flockfile(stdout);
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fputc('\n', stdout);
     std::fflush(stdout);
+    funlockfile(stdout);
 }
 
 } // namespace Log

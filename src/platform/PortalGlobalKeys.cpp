@@ -53,6 +53,8 @@ PortalGlobalKeys::~PortalGlobalKeys()
                      QString::fromLatin1(PortalRequest::PortalPath), Interface,
                      QStringLiteral("Activated"), this,
                      SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    // The request may be waiting on the desktop's dialog for minutes: quitting abandons it.
+    m_canceller.cancel();
     m_worker.waitForDone();
     if (!m_binding.sessionHandle.isEmpty()) {
         // The desktop drops the session's keys with it; nobody waits for the answer.
@@ -71,7 +73,7 @@ void PortalGlobalKeys::askToInstall()
     QDBusConnection bus = m_bus;
     const int timeoutMs = m_timeoutMs;
     m_worker.start([this, bus, timeoutMs] {
-        const Result<Binding> result = bind(bus, timeoutMs);
+        const Result<Binding> result = bind(bus, timeoutMs, &m_canceller);
         QMetaObject::invokeMethod(
             this, [this, result] { finishAsking(result); }, Qt::QueuedConnection);
     });
@@ -119,7 +121,8 @@ void PortalGlobalKeys::onActivated(const QDBusObjectPath &sessionHandle, const Q
     }
 }
 
-Result<PortalGlobalKeys::Binding> PortalGlobalKeys::bind(QDBusConnection bus, int timeoutMs)
+Result<PortalGlobalKeys::Binding> PortalGlobalKeys::bind(QDBusConnection bus, int timeoutMs,
+                                                         WaitCanceller *canceller)
 {
     using Failure = Result<Binding>;
     PortalShortcut::registerTypes();
@@ -133,7 +136,7 @@ Result<PortalGlobalKeys::Binding> PortalGlobalKeys::bind(QDBusConnection bus, in
     const QVariantMap createOptions{
         {QStringLiteral("session_handle_token"), QString::fromLatin1(SessionToken)},
         {QStringLiteral("shortcuts"), QVariant::fromValue(shortcuts)}};
-    const auto created = PortalRequest::send(bus, create, createOptions, timeoutMs);
+    const auto created = PortalRequest::send(bus, create, createOptions, timeoutMs, canceller);
     if (!created.ok())
         return Failure::failure(created.error());
     if (created.value().code != 0)
@@ -149,7 +152,7 @@ Result<PortalGlobalKeys::Binding> PortalGlobalKeys::bind(QDBusConnection bus, in
         QDBusMessage::createMethodCall(service, path, Interface, QStringLiteral("BindShortcuts"));
     bindCall << QVariant::fromValue(QDBusObjectPath(sessionHandle))
              << QVariant::fromValue(shortcuts) << QString();
-    const auto bound = PortalRequest::send(bus, bindCall, {}, timeoutMs);
+    const auto bound = PortalRequest::send(bus, bindCall, {}, timeoutMs, canceller);
     if (!bound.ok())
         return Failure::failure(bound.error());
     if (bound.value().code != 0)

@@ -2,6 +2,7 @@
 
 #include "GlobalKeys.h"
 #include "Result.h"
+#include "WaitCanceller.h"
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
@@ -43,8 +44,10 @@ public:
         QString sessionHandle;
         QStringList boundIds;
     };
-    /// The whole exchange with the portal; blocks, so it runs on a worker thread.
-    static Result<Binding> bind(QDBusConnection bus, int timeoutMs);
+    /// The whole exchange with the portal; blocks, so it runs on a worker thread. Gives up
+    /// at once when `canceller` is cancelled.
+    static Result<Binding> bind(QDBusConnection bus, int timeoutMs,
+                                WaitCanceller *canceller = nullptr);
 
 Q_SIGNALS:
     /// The request ended: bound, or refused/unavailable (already said in the log).
@@ -63,5 +66,7 @@ private:
     int m_timeoutMs;
     State m_state = State::Idle;
     Binding m_binding;
+    // Outlives the worker, which uses it.
+    WaitCanceller m_canceller;
     QThreadPool m_worker;
 };

@@ -1,5 +1,7 @@
 #include "PortalRequest.h"
 
+#include "WaitCanceller.h"
+
 #include <QAtomicInteger>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -49,10 +51,18 @@ QString PortalRequest::requestPath(const QDBusConnection &bus, const QString &to
     return QStringLiteral("%1/request/%2/%3").arg(QLatin1String(PortalPath), sender, token);
 }
 
+QString PortalRequest::abandonedReason()
+{
+    return QStringLiteral("abandoned: the program is quitting");
+}
+
 Result<PortalRequest::Response> PortalRequest::send(QDBusConnection bus, QDBusMessage call,
-                                                    QVariantMap options, int timeoutMs)
+                                                    QVariantMap options, int timeoutMs,
+                                                    WaitCanceller *canceller)
 {
     using Failure = Result<Response>;
+    if (canceller && canceller->isCancelled())
+        return Failure::failure(abandonedReason());
     if (!bus.isConnected())
         return Failure::failure(QStringLiteral("no session bus"));
 
@@ -105,12 +115,24 @@ Result<PortalRequest::Response> PortalRequest::send(QDBusConnection bus, QDBusMe
         }
     });
 
-    if (!listener.received)
-        loop.exec();
+    bool abandoned = false;
+    if (!listener.received) {
+        if (canceller && !canceller->enter(&loop)) {
+            abandoned = true;
+        } else {
+            loop.exec();
+            if (canceller) {
+                canceller->leave(&loop);
+                abandoned = !listener.received && canceller->isCancelled();
+            }
+        }
+    }
     unsubscribe(path);
 
     if (listener.received)
         return listener.response;
+    if (abandoned)
+        return Failure::failure(abandonedReason());
     if (!callError.isEmpty())
         return Failure::failure(callError);
     return Failure::failure(

@@ -2,6 +2,8 @@
 
 #include "Result.h"
 
+class WaitCanceller;
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QVariantMap>
@@ -26,9 +28,13 @@ public:
     };
 
     /// Sends `call` with `options` (plus the handle token) appended as its last argument and
-    /// waits up to `timeoutMs` for the Response; a reason when the call fails or times out.
+    /// waits up to `timeoutMs` for the Response; a reason when the call fails or times out,
+    /// or when `canceller` is cancelled before the answer comes.
     static Result<Response> send(QDBusConnection bus, QDBusMessage call, QVariantMap options,
-                                 int timeoutMs);
+                                 int timeoutMs, WaitCanceller *canceller = nullptr);
+
+    /// The reason given for a wait that was cancelled.
+    static QString abandonedReason();
 
     /// The Request path the portal uses for `token` on `bus`.
     static QString requestPath(const QDBusConnection &bus, const QString &token);

@@ -49,7 +49,7 @@ Result<QImage> PortalScreenCapture::capture(const CaptureDisplay &, QSize)
     call << QString(); // no parent window: the stack panel is no portal client window
     const QVariantMap options{{QStringLiteral("interactive"), false},
                               {QStringLiteral("modal"), false}};
-    const auto response = PortalRequest::send(m_bus, call, options, m_timeoutMs);
+    const auto response = PortalRequest::send(m_bus, call, options, m_timeoutMs, &m_canceller);
     if (!response.ok())
         return ImageResult::failure(response.error());
     if (response.value().code != 0)

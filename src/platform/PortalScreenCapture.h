@@ -2,6 +2,7 @@
 
 #include "ScreenCapture.h"
 #include "ScreenLayout.h"
+#include "WaitCanceller.h"
 
 #include <QDBusConnection>
 
@@ -26,6 +27,7 @@ public:
     bool requestAccess() override { return true; }
     Result<QList<CaptureDisplay>> displays() override;
     Result<QImage> capture(const CaptureDisplay &display, QSize pixelSize) override;
+    void abandon() override { m_canceller.cancel(); }
 
     /// The primary screen's part of a whole-desktop image, at the image's own scale: the
     /// screen's real pixels, never resampled (the manager takes the ratio from them).
@@ -37,4 +39,5 @@ private:
     QDBusConnection m_bus;
     LayoutSource m_layout;
     int m_timeoutMs;
+    WaitCanceller m_canceller;
 };

@@ -33,6 +33,9 @@ public:
     virtual Result<QList<CaptureDisplay>> displays() = 0;
     /// One image of `display`, scaled to `pixelSize` when that differs from its native size.
     virtual Result<QImage> capture(const CaptureDisplay &display, QSize pixelSize) = 0;
+    /// Makes a blocking `capture()` give up at once, and every later one fail; called on the
+    /// UI thread when the owner goes and is about to wait for its worker.
+    virtual void abandon() {}
 };
 
 #include <memory>

@@ -945,6 +945,8 @@ class DesktopTestCase(unittest.TestCase):
 
     desktop_options = {}
     launch_app = True
+    # Environment of the program started for each test, over the desktop's.
+    app_env = None
 
     @classmethod
     def setUpClass(cls):
@@ -956,7 +958,7 @@ class DesktopTestCase(unittest.TestCase):
     def setUp(self):
         super().setUp()
         self.addCleanup(self._finish_apps)
-        self.app = self.desktop.start_app() if self.launch_app else None
+        self.app = self.desktop.start_app(env=self.app_env) if self.launch_app else None
 
     def _finish_apps(self):
         problems = []

@@ -25,6 +25,8 @@ class EditorTestCase(test_stack.DropReceiver, DesktopTestCase):
     editor's and the images' tests build on it."""
 
     desktop_options = {"width": 1280, "height": 800}
+    # Pixels a point: more than 1 when the tests ask for larger fonts.
+    scale = 1.0
 
     def setUp(self):
         super().setUp()
@@ -35,7 +37,7 @@ class EditorTestCase(test_stack.DropReceiver, DesktopTestCase):
         d.wait_for_property("CaptureCount", 1)
         self.editor = self.open_editor()
         self.content = d.geometry(self.editor.id)
-        self.assertEqual(self.content[2:], (1000, 750))
+        self.assertEqual(self.content[2:], (round(1000 * self.scale), round(750 * self.scale)))
         self.wait_for_focus()
         self.wait_for_canvas()
 
@@ -47,7 +49,8 @@ class EditorTestCase(test_stack.DropReceiver, DesktopTestCase):
         """Clicks the first thumbnail until the editor opens (the stack may still be sliding
         in when the capture lands)."""
         d = self.desktop
-        thumbnail = (d.width - 270 + 10 + 115, 40 + 20)
+        thumbnail = (round((d.width / self.scale - 270 + 10 + 115) * self.scale),
+                     round((40 + 20) * self.scale))
 
         def opened():
             windows = [w for w in d.find_windows(name=EDITOR_TITLE, wm_class="orrinvale")
@@ -72,7 +75,8 @@ class EditorTestCase(test_stack.DropReceiver, DesktopTestCase):
     def at(self, x, y):
         """Screen position of a point of the canvas area."""
         cx, cy = self.content[0], self.content[1]
-        return cx + CANVAS_INSET + round(x), cy + CANVAS_TOP + round(y)
+        return (cx + round((CANVAS_INSET + x) * self.scale),
+                cy + round((CANVAS_TOP + y) * self.scale))
 
     def wait_for_canvas(self):
         # The capture fills the canvas area's width: its colour shows at the area's middle.

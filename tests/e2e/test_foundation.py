@@ -289,6 +289,28 @@ class CommandLineTest(DesktopTestCase):
         desktop.call("Quit")
         self.assertExitsCleanly(app)
 
+    def test_launches_at_the_same_moment_leave_one_instance_with_both_keys(self):
+        desktop = self.desktop
+        # The race is lost by either side in turn; a few rounds give it every chance to show.
+        for round_ in range(4):
+            with self.subTest(round=round_):
+                apps = [desktop.start_app(wait_for_bus=False) for _ in range(2)]
+                wait_until(lambda: sum(app.alive() for app in apps) == 1, 60,
+                           "one of the two launches to leave", interval=0.1)
+                winner = next(app for app in apps if app.alive())
+                loser = next(app for app in apps if app is not winner)
+                self.assertEqual(loser.wait(), 0, loser.describe())
+                wait_until(lambda: desktop.bus_owner_pid() == winner.pid, 60,
+                           "the one left to own the bus name", interval=0.1)
+
+                desktop.key("ctrl+shift+1")
+                desktop.wait_for_property("CaptureCount", 1)
+                desktop.key("ctrl+shift+2")
+                desktop.wait_for_property("StackVisible", False)
+                self.assertEqual(desktop.instances(), [winner.pid])
+                desktop.call("Quit")
+                self.assertExitsCleanly(winner)
+
     def test_toggle_stack_with_no_instance_starts_one_that_toggles(self):
         desktop = self.desktop
         app = desktop.start_app("--toggle-stack")

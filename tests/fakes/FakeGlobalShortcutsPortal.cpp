@@ -86,20 +86,23 @@ bool FakeGlobalShortcutsPortal::handleMessage(const QDBusMessage &message, const
             if (!bindOnly || bindOnly->contains(shortcut.id))
                 given.append(shortcut);
         }
-        respond(message, bindCode, {{QStringLiteral("shortcuts"), QVariant::fromValue(given)}});
+        respond(message, bindCode, {{QStringLiteral("shortcuts"), QVariant::fromValue(given)}},
+                !leaveBindOpen);
         return true;
     }
     return false;
 }
 
 void FakeGlobalShortcutsPortal::respond(const QDBusMessage &call, uint code,
-                                        const QVariantMap &results)
+                                        const QVariantMap &results, bool withResponse)
 {
     const QVariantMap options = qdbus_cast<QVariantMap>(call.arguments().last());
     const QString path = QStringLiteral("%1/request/%2/%3")
                              .arg(QLatin1String(PortalRequest::PortalPath), senderPart(call),
                                   options.value(QStringLiteral("handle_token")).toString());
     m_bus.send(call.createReply(QVariant::fromValue(QDBusObjectPath(path))));
+    if (!withResponse)
+        return;
     QDBusMessage response = QDBusMessage::createTargetedSignal(
         call.service(), path, QStringLiteral("org.freedesktop.portal.Request"),
         QStringLiteral("Response"));

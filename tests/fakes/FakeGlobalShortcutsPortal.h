@@ -22,6 +22,9 @@ public:
 
     uint createCode = 0;
     uint bindCode = 0;
+    /// BindShortcuts is answered with its Request but never with a Response: the desktop's
+    /// dialog stays open.
+    bool leaveBindOpen = false;
     /// Which of the requested ids the desktop binds; all of them when not set.
     std::optional<QStringList> bindOnly;
 
@@ -39,7 +42,8 @@ public:
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
 
 private:
-    void respond(const QDBusMessage &call, uint code, const QVariantMap &results);
+    void respond(const QDBusMessage &call, uint code, const QVariantMap &results,
+                 bool withResponse = true);
 
     QDBusConnection m_bus;
 };

@@ -132,6 +132,25 @@ private Q_SLOTS:
         QTRY_COMPARE(portal.closes, 1);
     }
 
+    // Quitting while the desktop's dialog is open: the request is abandoned, not waited for.
+    void goingAwayAbandonsARequestWaitingOnTheDesktop()
+    {
+        FakeGlobalShortcutsPortal portal;
+        portal.leaveBindOpen = true;
+        QVERIFY(portal.start());
+        StdoutCapture out;
+        auto keys = std::make_unique<PortalGlobalKeys>(QDBusConnection::sessionBus(),
+                                                       PortalGlobalKeys::DefaultTimeoutMs);
+        keys->askToInstall();
+        QTRY_COMPARE_WITH_TIMEOUT(portal.boundRequests.size(), 2, 20000);
+
+        // Without the abandon this waits out the two-minute time-out, past the test's limit.
+        keys.reset();
+
+        // Nothing is said of an abandoned request: the program is going.
+        QVERIFY(out.takeLines().isEmpty());
+    }
+
     void screenReadingWithoutAPermissionStore()
     {
         // The private bus has no permission store: reading stays allowed (the portal asks

@@ -1,5 +1,6 @@
 #include "platform/PortalScreenCapture.h"
 #include "fakes/FakeScreenshotPortal.h"
+#include "platform/PortalRequest.h"
 
 #include <QFile>
 #include <QPainter>
@@ -135,6 +136,36 @@ private Q_SLOTS:
         const auto image = captureOnWorker(backend, QSize(200, 100));
         QVERIFY(!image.ok());
         QVERIFY(!image.error().isEmpty());
+    }
+
+    // Quitting while the portal takes its time: the capture is abandoned, and so is any later one.
+    void abandonEndsAWaitingCapture_data()
+    {
+        QTest::addColumn<int>("behaviour");
+        QTest::newRow("no answer") << int(FakeScreenshotPortal::Behaviour::StaySilent);
+        QTest::newRow("no reply") << int(FakeScreenshotPortal::Behaviour::NeverReply);
+    }
+
+    void abandonEndsAWaitingCapture()
+    {
+        QFETCH(int, behaviour);
+        FakeScreenshotPortal portal;
+        portal.behaviour = FakeScreenshotPortal::Behaviour(behaviour);
+        QVERIFY(portal.start());
+        // Far longer than the test may run: only the abandon can end the wait.
+        PortalScreenCapture backend(QDBusConnection::sessionBus(), twoScreens, 600000);
+
+        QFuture<Result<QImage>> future = QtConcurrent::run(
+            [&backend] { return backend.capture(CaptureDisplay{}, QSize(200, 100)); });
+        QTRY_COMPARE_WITH_TIMEOUT(portal.calls, 1, 20000);
+        backend.abandon();
+        QVERIFY(QTest::qWaitFor([&future] { return future.isFinished(); }, 60000));
+
+        QVERIFY(!future.result().ok());
+        QCOMPARE(future.result().error(), PortalRequest::abandonedReason());
+        const auto later = backend.capture(CaptureDisplay{}, QSize(200, 100));
+        QCOMPARE(later.error(), PortalRequest::abandonedReason());
+        QCOMPARE(portal.calls, 1);
     }
 
     void crop_data()
