@@ -300,6 +300,9 @@ class CommandLineTest(DesktopTestCase):
                 winner = next(app for app in apps if app.alive())
                 loser = next(app for app in apps if app is not winner)
                 self.assertEqual(loser.wait(), 0, loser.describe())
+                # The loser tried no key, so neither side was refused one.
+                for app in apps:
+                    self.assertNotIn("Could not take", app.stdout(), app.describe())
                 wait_until(lambda: desktop.bus_owner_pid() == winner.pid, 60,
                            "the one left to own the bus name", interval=0.1)
 
