@@ -61,7 +61,8 @@ void FakePermissionStore::Lookup(const QString &table, const QString &id)
                        QStringLiteral("No entry for %1").arg(id));
         return;
     }
-    // Answered by hand: the reply's types are not ones QtDBus matches to a slot's own.
+    // Answered by hand: a slot returning the map with the variant as an out parameter was
+    // not always found by QtDBus (UnknownMethod on the first call of a run).
     setDelayedReply(true);
     QDBusMessage reply = message().createReply();
     reply << QVariant::fromValue(*m_entry) << QVariant::fromValue(QDBusVariant(QString()));
