@@ -5,6 +5,7 @@
 #include "app/WindowIntrospection.h"
 #include "platform/DesktopWindowing.h"
 #include "platform/Log.h"
+#include "platform/PlatformChoice.h"
 #include "platform/ScreenCapture.h"
 #include "platform/X11ConnectionLoss.h"
 
@@ -73,6 +74,7 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
         return 0;
     }
 
+    PlatformChoice::applyToEnvironment(); // the platform is read when the application is built
     QApplication app(argc, argv);
     identify();
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orrinvale.Orrinvale"));

@@ -2,6 +2,12 @@
 
 #include <QGuiApplication>
 
+bool isWaylandSession(const QString &waylandDisplay, const QString &sessionType)
+{
+    return !waylandDisplay.isEmpty() ||
+           sessionType.compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0;
+}
+
 DisplaySession classifyDisplaySession(const QString &platformName, const QString &waylandDisplay,
                                       const QString &sessionType)
 {
@@ -11,8 +17,7 @@ DisplaySession classifyDisplaySession(const QString &platformName, const QString
         return DisplaySession::None;
     // An X connection inside a Wayland session is XWayland: it sees keys only while one of
     // its own clients has the focus, so it is no X11 desktop for grabbing purposes.
-    if (!waylandDisplay.isEmpty() ||
-        sessionType.compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0)
+    if (isWaylandSession(waylandDisplay, sessionType))
         return DisplaySession::Wayland;
     return DisplaySession::X11;
 }

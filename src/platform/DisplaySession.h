@@ -9,6 +9,10 @@
  */
 enum class DisplaySession { X11, Wayland, None };
 
+/// Whether the desktop session is a Wayland one, from its WAYLAND_DISPLAY and XDG_SESSION_TYPE,
+/// whatever Qt platform the program uses.
+bool isWaylandSession(const QString &waylandDisplay, const QString &sessionType);
+
 /// Decides from Qt's platform name and the session's WAYLAND_DISPLAY and XDG_SESSION_TYPE.
 DisplaySession classifyDisplaySession(const QString &platformName, const QString &waylandDisplay,
                                       const QString &sessionType);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Permissions.h"
+#include "ScreenshotPermission.h"
 
 #include <QDBusConnection>
 
@@ -15,9 +16,6 @@ class GlobalKeys;
 class PortalPermissions final : public Permissions
 {
 public:
-    static constexpr const char *Table = "screenshot";
-    static constexpr const char *Id = "screenshot";
-
     PortalPermissions(GlobalKeys *keys, QDBusConnection bus);
 
     bool isTrusted() override;
@@ -32,5 +30,5 @@ public:
 
 private:
     GlobalKeys *m_keys;
-    QDBusConnection m_bus;
+    ScreenshotPermission m_screenshot;
 };

@@ -25,8 +25,13 @@ QString describeResponse(uint code)
 } // namespace
 
 PortalScreenCapture::PortalScreenCapture(QDBusConnection bus, LayoutSource layout, int timeoutMs)
-    : m_bus(std::move(bus)), m_layout(std::move(layout)), m_timeoutMs(timeoutMs)
+    : m_bus(bus), m_permission(std::move(bus)), m_layout(std::move(layout)), m_timeoutMs(timeoutMs)
 {}
+
+bool PortalScreenCapture::requestAccess()
+{
+    return m_permission.isAllowed();
+}
 
 Result<QList<CaptureDisplay>> PortalScreenCapture::displays()
 {

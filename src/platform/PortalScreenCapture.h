@@ -2,7 +2,11 @@
 
 #include "ScreenCapture.h"
 #include "ScreenLayout.h"
+<<<<<<< HEAD
 #include "WaitCanceller.h"
+=======
+#include "ScreenshotPermission.h"
+>>>>>>> wayland
 
 #include <QDBusConnection>
 
@@ -11,7 +15,8 @@
 /**
  * Screen capture on Wayland desktops: a non-interactive request to the desktop's screenshot
  * portal. The portal writes the whole desktop to a file; the primary screen is cut out of
- * it, the file is read into memory and removed at once.
+ * it, the file is read into memory and removed at once. Each capture first reads the
+ * permission the user stored for the portal, as the start-up check does.
  */
 class PortalScreenCapture final : public ScreenCapture
 {
@@ -24,7 +29,8 @@ public:
 
     PortalScreenCapture(QDBusConnection bus, LayoutSource layout, int timeoutMs = DefaultTimeoutMs);
 
-    bool requestAccess() override { return true; }
+    /// False while the permission store holds a "no": no portal call is made then.
+    bool requestAccess() override;
     Result<QList<CaptureDisplay>> displays() override;
     Result<QImage> capture(const CaptureDisplay &display, QSize pixelSize) override;
     void abandon() override { m_canceller.cancel(); }
@@ -37,6 +43,7 @@ public:
 
 private:
     QDBusConnection m_bus;
+    ScreenshotPermission m_permission;
     LayoutSource m_layout;
     int m_timeoutMs;
     WaitCanceller m_canceller;

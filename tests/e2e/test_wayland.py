@@ -1,7 +1,8 @@
 """End to end on a real Wayland session (headless sway, see wayland.py): the program starts
-with its windows on XWayland, captures through the desktop's screenshot portal without a
-prompt, leaves no file of the portal's behind, shows the stack at its place on every
-workspace and drags captures out into other programs."""
+as a desktop starts it (no QT_QPA_PLATFORM) and puts its windows on XWayland, captures
+through the desktop's screenshot portal without a prompt, leaves no file of the portal's
+behind, shows the stack at its place on every workspace and drags captures out into other
+programs."""
 
 import hashlib
 import os
@@ -77,6 +78,16 @@ class WaylandSessionTest(WaylandTestCase):
         wait_until(lambda: colour_close(self.pixel(*THUMBNAIL_CENTRE), BLUE), 30,
                    "the thumbnail on the second workspace")
 
+        # Qt would have taken its Wayland plugin (qt6-wayland is installed) had the program
+        # not chosen XWayland: the panel is an X window of this very process there, at the
+        # right edge.
+        self.assertNotIn("QT_QPA_PLATFORM", session.env())
+        panels = session.x_windows("Orrinvale Stack")
+        self.assertEqual(len(panels), 1, panels)
+        self.assertEqual((panels[0].abs_x, panels[0].width), (WIDTH - 270, 250))
+        self.assertEqual(session.x_property(panels[0].id, "_NET_WM_PID"), str(app.pid))
+        self.assertNotIn("stack cannot be placed", self.log())
+
         # sway has no GlobalShortcuts portal: said once, with how to bind the keys instead.
         wait_until(lambda: "Global keys are unavailable" in self.log(), 60,
                    "the line about global keys")
@@ -103,8 +114,9 @@ class WaylandDragOutTest(WaylandTestCase):
     def test_a_thumbnail_dragged_out_gives_a_png_file_of_the_capture(self):
         session = self.session
         output = session.runtime / "drops.txt"
-        session._spawn("receiver", [RECEIVER, str(output), "Drop Receiver", "0", "0", "800",
-                                    "600"])
+        # Another program's window on XWayland, where the drag is made.
+        session._spawn("receiver", [session.install(RECEIVER), str(output), "Drop Receiver", "0",
+                                    "0", "800", "600"], extra={"QT_QPA_PLATFORM": "xcb"})
         wait_until(lambda: "Drop Receiver" in session.swaymsg("-t", "get_tree"), 60,
                    "the receiver's window")
         app = session.start_app()

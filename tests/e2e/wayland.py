@@ -3,7 +3,12 @@ the tray, PipeWire and the desktop portal (wlr and gtk backends) on a session bu
 
 sway refuses to run as root, so the whole session, the program under test and every tool
 that talks to it run as an unprivileged user with their own home and runtime directory.
+That user may not be able to read the checkout or the build (a clone in a private folder):
+whatever it runs or reads of ours is copied into the session's folder first (`install`).
 Every process is stopped by its process group when the session closes.
+
+The program is started as a desktop would start it, without QT_QPA_PLATFORM: it chooses
+XWayland by itself. Other Qt programs of the tests are told to use it.
 """
 
 import os
@@ -15,7 +20,8 @@ import time
 from pathlib import Path
 
 from desktop import (BUS_NAME, INTERFACE, LSAN_SUPPRESSIONS, OBJECT_PATH, TIME_SCALE,
-                     StopWaiting, _die_with_parent, _tail, parse_gvariant_scalar, wait_until)
+                     StopWaiting, _die_with_parent, _tail, parse_gvariant_scalar,
+                     parse_window_tree, parse_xprop_value, wait_until)
 
 # sway refuses to run as root: as root, the session runs as nobody; otherwise as ourselves.
 AS_ROOT = os.geteuid() == 0
@@ -39,13 +45,16 @@ exec pipewire
 class WaylandSession:
     def __init__(self, binary, width=1920, height=1080, background="#3366cc",
                  global_shortcuts=False):
-        self.binary = binary
+        self._binary_source = binary
+        self.binary = None  # the session's own copy, once started
         self.global_shortcuts = global_shortcuts
         self.width, self.height, self.background = width, height, background
         self.root = Path(tempfile.mkdtemp(prefix="orrinvale-wayland-"))
         self.home = self.root / "home"
         self.runtime = self.root / "run"
         self.portals = self.root / "portals"
+        self.programs = self.root / "bin"
+        self.lsan_suppressions = self.root / LSAN_SUPPRESSIONS.name
         self._sessions = []
         self.display = None
         self.bus_address = None
@@ -54,8 +63,11 @@ class WaylandSession:
 
     def start(self):
         os.chmod(self.root, 0o755)
-        for folder in (self.home, self.runtime, self.portals):
+        for folder in (self.home, self.runtime, self.portals, self.programs):
             folder.mkdir()
+        self.binary = self.install(self._binary_source)
+        shutil.copy(LSAN_SUPPRESSIONS, self.lsan_suppressions)
+        os.chmod(self.lsan_suppressions, 0o644)
         # Only the wlr screenshot backend and gtk's access dialogs, as on a real sway desktop.
         for name in ("wlr.portal", "gtk.portal"):
             shutil.copy(PORTALS / name, self.portals / name)
@@ -94,7 +106,7 @@ class WaylandSession:
             "[portal]\nDBusName=%s\nInterfaces=org.freedesktop.impl.portal.GlobalShortcuts;\n"
             "UseIn=sway\n" % GLOBAL_SHORTCUTS_BACKEND)
         self._spawn("global-shortcuts", ["/usr/bin/python3", "-u",
-                                         str(HERE / "fake_global_shortcuts.py")])
+                                         self.install(HERE / "fake_global_shortcuts.py")])
 
         def ready():
             self._check_alive("global-shortcuts")
@@ -136,6 +148,14 @@ class WaylandSession:
 
     # -- processes ------------------------------------------------------------------------
 
+    def install(self, path):
+        """A copy of the program or script at `path` that the session's user may run."""
+        target = self.programs / Path(path).name
+        if not target.exists():
+            shutil.copy(path, target)
+            os.chmod(target, 0o755)
+        return str(target)
+
     def env(self, extra=None):
         env = {
             "PATH": os.environ.get("PATH", "/usr/local/bin:/usr/bin:/bin"),
@@ -146,10 +166,9 @@ class WaylandSession:
             "XDG_CURRENT_DESKTOP": "sway",
             "XDG_SESSION_TYPE": "wayland",
             "XDG_DESKTOP_PORTAL_DIR": str(self.portals),
-            "QT_QPA_PLATFORM": "xcb",
             "QT_QUICK_BACKEND": "software",
             "ASAN_OPTIONS": "detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0",
-            "LSAN_OPTIONS": "suppressions=%s:print_suppressions=0" % LSAN_SUPPRESSIONS,
+            "LSAN_OPTIONS": "suppressions=%s:print_suppressions=0" % self.lsan_suppressions,
             "UBSAN_OPTIONS": "print_stacktrace=1:halt_on_error=1",
         }
         sockets = sorted(self.runtime.glob("wayland-*[0-9]"))
@@ -170,7 +189,7 @@ class WaylandSession:
 
     def _spawn(self, name, argv, extra=None):
         log = open(self.root / (name + ".log"), "wb")
-        popen = subprocess.Popen(self._as_user(argv), env=self.env(extra),
+        popen = subprocess.Popen(self._as_user(argv), env=self.env(extra), cwd=self.home,
                                  stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
                                  preexec_fn=_die_with_parent, start_new_session=True)
         self._sessions.append((name, popen, log))
@@ -195,8 +214,8 @@ class WaylandSession:
         wait_until(up, 90, "orrinvale to own " + BUS_NAME, interval=0.2)
         return popen
 
-    def tool(self, *argv, timeout=60):
-        result = subprocess.run(self._as_user(list(argv)), env=self.env(),
+    def tool(self, *argv, timeout=60, extra=None):
+        result = subprocess.run(self._as_user(list(argv)), env=self.env(extra), cwd=self.home,
                                 stdin=subprocess.DEVNULL, capture_output=True, text=True,
                                 errors="replace", timeout=timeout * TIME_SCALE)
         if result.returncode != 0:
@@ -225,6 +244,18 @@ class WaylandSession:
     def get_property(self, name):
         return parse_gvariant_scalar(self.gdbus_call(
             BUS_NAME, OBJECT_PATH, "org.freedesktop.DBus.Properties.Get", INTERFACE, name))
+
+    # -- XWayland ---------------------------------------------------------------------------
+
+    def x_windows(self, name):
+        """The windows titled `name` on the XWayland display."""
+        tree = parse_window_tree(self.tool("xwininfo", "-root", "-tree"))
+        return [window for window in tree.walk()
+                if window.parent is not None and window.name == name]
+
+    def x_property(self, window_id, name):
+        """One property of an XWayland window as xprop prints it, or None when it is unset."""
+        return parse_xprop_value(self.tool("xprop", "-id", str(window_id), name), name)
 
     # -- the screen -----------------------------------------------------------------------
 

@@ -1,15 +1,20 @@
 #include "platform/PortalScreenCapture.h"
+#include "capture/ScreenshotManager.h"
+#include "fakes/FakePermissionStore.h"
 #include "fakes/FakeScreenshotPortal.h"
 #include "platform/PortalRequest.h"
+#include "fakes/StdoutCapture.h"
 
 #include <QFile>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <QtConcurrent>
 
 Q_DECLARE_METATYPE(ScreenLayout)
+Q_DECLARE_METATYPE(std::optional<FakePermissionStore::Entry>)
 
 namespace {
 
@@ -166,6 +171,60 @@ private Q_SLOTS:
         const auto later = backend.capture(CaptureDisplay{}, QSize(200, 100));
         QCOMPARE(later.error(), PortalRequest::abandonedReason());
         QCOMPARE(portal.calls, 1);
+    // The user may take the permission back while the program runs: each capture reads the
+    // store again, and a stored "no" stops it before the portal is called, as at start-up.
+    void everyCaptureReadsTheStoredPermission_data()
+    {
+        using Entry = FakePermissionStore::Entry;
+        QTest::addColumn<std::optional<Entry>>("entry"); // stored once the program runs
+        QTest::addColumn<bool>("allowed");
+
+        QTest::newRow("still granted") << std::optional(Entry{{QString(), {"yes"}}}) << true;
+        QTest::newRow("taken back") << std::optional(Entry{{QString(), {"no"}}}) << false;
+        QTest::newRow("forgotten") << std::optional<Entry>() << true;
+        // Programs outside a sandbox are the empty app id; a sandboxed one's "no" is its own.
+        QTest::newRow("refused to another program")
+            << std::optional(Entry{{QStringLiteral("org.example.Other"), {"no"}}}) << true;
+    }
+
+    void everyCaptureReadsTheStoredPermission()
+    {
+        QFETCH(std::optional<FakePermissionStore::Entry>, entry);
+        QFETCH(bool, allowed);
+        const QString path =
+            m_dir.filePath(QStringLiteral("stored-%1.png").arg(QTest::currentDataTag()));
+        FakeScreenshotPortal portal;
+        portal.results[QStringLiteral("uri")] = QUrl::fromLocalFile(path).toString();
+        QVERIFY(portal.start());
+        FakePermissionStore store;
+        store.setScreenshotEntry(FakePermissionStore::Entry{{QString(), {"yes"}}});
+        QVERIFY(store.start());
+        ScreenshotManager manager(
+            std::make_unique<PortalScreenCapture>(QDBusConnection::sessionBus(), twoScreens, 5000),
+            [] { return std::optional<qreal>(1.0); });
+        QSignalSpy finished(&manager, &ScreenshotManager::captureFinished);
+        QSignalSpy failed(&manager, &ScreenshotManager::captureFailed);
+        QVERIFY(desktopPicture(1).save(path, "PNG"));
+        manager.takeScreenshot();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(portal.calls, 1);
+
+        store.setScreenshotEntry(entry);
+        QVERIFY(desktopPicture(1).save(path, "PNG"));
+        std::optional<StdoutCapture> log(std::in_place);
+        manager.takeScreenshot();
+        // A refused capture fails at once; the wait shows that no capture follows.
+        const bool captured = finished.wait(allowed ? 20000 : 200);
+        const QStringList lines = log->takeLines();
+        log.reset();
+
+        QCOMPARE(captured, allowed);
+        QCOMPARE(failed.count(), allowed ? 0 : 1);
+        QCOMPARE(portal.calls, allowed ? 2 : 1);
+        QCOMPARE(manager.count(), allowed ? 2 : 1);
+        QCOMPARE(lines, allowed ? QStringList()
+                                : QStringList{"Screen Recording permission denied or pending."});
+        QCOMPARE(store.lookups(), 2);
     }
 
     void crop_data()
