@@ -2,11 +2,8 @@
 
 #include "ScreenCapture.h"
 #include "ScreenLayout.h"
-<<<<<<< HEAD
 #include "WaitCanceller.h"
-=======
 #include "ScreenshotPermission.h"
->>>>>>> wayland
 
 #include <QDBusConnection>
 
