@@ -171,6 +171,8 @@ private Q_SLOTS:
         const auto later = backend.capture(CaptureDisplay{}, QSize(200, 100));
         QCOMPARE(later.error(), PortalRequest::abandonedReason());
         QCOMPARE(portal.calls, 1);
+    }
+
     // The user may take the permission back while the program runs: each capture reads the
     // store again, and a stored "no" stops it before the portal is called, as at start-up.
     void everyCaptureReadsTheStoredPermission_data()
