@@ -11,15 +11,19 @@
 DragOut::DragOut(ScreenshotManager *manager, std::shared_ptr<const TemporaryFiles> files,
                  QThreadPool *pool, QObject *parent)
     : QObject(parent), m_manager(manager), m_files(std::move(files)),
-      m_pool(pool ? pool : QThreadPool::globalInstance())
+      m_ownPool(pool ? nullptr : std::make_unique<QThreadPool>()),
+      m_pool(pool ? pool : m_ownPool.get()), m_waitLimit(DragOutData::defaultWaitLimit)
 {}
+
+// The pool waits for its jobs as it goes; they hold only what they share with their data.
+DragOut::~DragOut() = default;
 
 std::unique_ptr<DragOutData> DragOut::prepare(int index) const
 {
     if (index < 0 || index >= m_manager->count())
         return nullptr;
     return std::make_unique<DragOutData>(m_manager->store()->source(m_manager->captureIdAt(index)),
-                                         m_files, m_pool);
+                                         m_files, m_pool, m_waitLimit);
 }
 
 QDrag *DragOut::makeDrag(int index)

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
 
+#include <chrono>
 #include <memory>
 
 class DragOutData;
@@ -14,7 +15,9 @@ class TemporaryFiles;
 /**
  * Drags a capture out of the stack into other programs as a PNG file. OverlayView calls
  * start() when a thumbnail is dragged; the drag's data is produced lazily by DragOutData.
- * Made by AppDelegate with the program's private temporary folder.
+ * The encoding runs on a thread pool of this object's own unless one is given, so that it
+ * never queues behind the editor's image decoding on Qt's global pool while a receiver
+ * waits. Made by AppDelegate with the program's private temporary folder.
  */
 class DragOut : public QObject
 {
@@ -23,8 +26,13 @@ class DragOut : public QObject
     QML_UNCREATABLE("Made by AppDelegate")
 
 public:
+    /// Without `pool`, the encoding runs on a pool made for it.
     DragOut(ScreenshotManager *manager, std::shared_ptr<const TemporaryFiles> files,
             QThreadPool *pool = nullptr, QObject *parent = nullptr);
+    ~DragOut() override;
+
+    /// How long a receiver's request may hold up the UI thread (see DragOutData).
+    void setWaitLimit(std::chrono::milliseconds limit) { m_waitLimit = limit; }
 
     /// The data for dragging the capture at `index`, its PNG already being made in the
     /// background; null when `index` is not in the list (any more).
@@ -42,5 +50,7 @@ public Q_SLOTS:
 private:
     ScreenshotManager *m_manager;
     std::shared_ptr<const TemporaryFiles> m_files;
+    std::unique_ptr<QThreadPool> m_ownPool;
     QThreadPool *m_pool;
+    std::chrono::milliseconds m_waitLimit;
 };

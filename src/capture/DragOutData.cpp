@@ -4,6 +4,7 @@
 #include "platform/Log.h"
 #include "platform/TemporaryFiles.h"
 
+#include <QFile>
 #include <QThreadPool>
 #include <QUrl>
 #include <QUuid>
@@ -36,42 +37,68 @@ struct DragOutData::Work
     bool fileWanted = false;
     bool writing = false;
     std::optional<Result<QString>> file;
+    // The UI thread waited in vain: from then on nothing is handed out, written or logged.
+    bool abandoned = false;
 
     /// Runs in the background once the PNG exists and a receiver wants the file.
     static void writeFile(const std::shared_ptr<Work> &work, const QByteArray &png)
     {
         Result<QString> written = work->files->createFile(work->fileName, png);
-        if (!written.ok())
-            logFailure(written.error());
         {
             std::lock_guard lock(work->mutex);
+            if (work->abandoned) {
+                // Given up while it was being written: no receiver ever heard of it.
+                if (written.ok())
+                    QFile::remove(written.value());
+                return;
+            }
+            if (!written.ok())
+                logFailure(written.error());
             work->file = std::move(written);
         }
         work->changed.notify_all();
     }
+
+    /// Waits on `lock` until `ready`, but no longer than `limit`: past it the drag is given up
+    /// for good, with one line saying so. Whether it became ready.
+    template <typename Ready>
+    bool waitFor(std::unique_lock<std::mutex> &lock, std::chrono::milliseconds limit, Ready ready)
+    {
+        if (abandoned)
+            return false;
+        if (changed.wait_for(lock, limit, ready))
+            return true;
+        abandoned = true;
+        Log::line(QStringLiteral("Drag-out failed: the PNG was not ready within %1 seconds; "
+                                 "the receiver gets no data.")
+                      .arg(double(limit.count()) / 1000));
+        return false;
+    }
 };
 
 DragOutData::DragOutData(Pixels pixels, std::shared_ptr<const TemporaryFiles> files,
-                         QThreadPool *pool)
-    : m_work(std::make_shared<Work>()), m_pool(pool)
+                         QThreadPool *pool, std::chrono::milliseconds waitLimit)
+    : m_work(std::make_shared<Work>()), m_pool(pool), m_waitLimit(waitLimit)
 {
     m_work->files = std::move(files);
     m_work->fileName = newFileName();
 
     // Encoding starts now, so the PNG is usually ready by the time the pointer reaches a
     // receiver; the UI thread only hands over a shared copy of the image or of its
-    // compressed pixels.
+    // compressed pixels. The job holds the shared state: it may end after this object.
     m_pool->start([work = m_work, pixels = std::move(pixels)] {
         const Result<QImage> image = pixels();
         Result<QByteArray> encoded = image.ok() ? PngEncoder::encode(image.value())
                                                 : Result<QByteArray>::failure(image.error());
-        if (!image.ok())
-            logFailure(image.error());
-        else if (!encoded.ok())
-            logFailure(QStringLiteral("cannot encode the capture as PNG: ") + encoded.error());
         bool write = false;
         {
             std::lock_guard lock(work->mutex);
+            if (work->abandoned)
+                return;
+            if (!image.ok())
+                logFailure(image.error());
+            else if (!encoded.ok())
+                logFailure(QStringLiteral("cannot encode the capture as PNG: ") + encoded.error());
             if (work->fileWanted && !encoded.ok())
                 work->file = Result<QString>::failure(encoded.error());
             write = work->fileWanted && encoded.ok();
@@ -85,8 +112,8 @@ DragOutData::DragOutData(Pixels pixels, std::shared_ptr<const TemporaryFiles> fi
 }
 
 DragOutData::DragOutData(const QImage &image, std::shared_ptr<const TemporaryFiles> files,
-                         QThreadPool *pool)
-    : DragOutData([image] { return Result<QImage>(image); }, std::move(files), pool)
+                         QThreadPool *pool, std::chrono::milliseconds waitLimit)
+    : DragOutData([image] { return Result<QImage>(image); }, std::move(files), pool, waitLimit)
 {}
 
 DragOutData::~DragOutData() = default;
@@ -118,10 +145,11 @@ QVariant DragOutData::retrieveData(const QString &mimeType, QMetaType) const
     Work &work = *m_work;
     std::unique_lock lock(work.mutex);
     if (mimeType == Png) {
-        work.changed.wait(lock, [&] { return work.png.has_value(); });
+        if (!work.waitFor(lock, m_waitLimit, [&] { return work.png.has_value(); }))
+            return {};
         return work.png->ok() ? QVariant(work.png->value()) : QVariant();
     }
-    if (mimeType != UriList)
+    if (mimeType != UriList || work.abandoned)
         return {};
 
     if (!work.fileWanted) {
@@ -134,7 +162,8 @@ QVariant DragOutData::retrieveData(const QString &mimeType, QMetaType) const
             m_pool->start([shared = m_work] { Work::writeFile(shared, shared->png->value()); });
         }
     }
-    work.changed.wait(lock, [&] { return work.file.has_value(); });
+    if (!work.waitFor(lock, m_waitLimit, [&] { return work.file.has_value(); }))
+        return {};
     if (!work.file->ok())
         return {};
     return QUrl::fromLocalFile(work.file->value()).toEncoded() + QByteArrayLiteral("\r\n");

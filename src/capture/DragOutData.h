@@ -5,6 +5,7 @@
 
 #include "platform/Result.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -18,7 +19,9 @@ class TemporaryFiles;
  * there (decoding them if need be); the file "Screenshot-<UUID>.png" is written
  * only when a receiver first asks for it, and every later request gets the same path. A
  * receiver asks on the UI thread and is answered there, so a request waits for the work
- * still running. On failure it gets nothing and one line is logged. Made by DragOut.
+ * still running, but no longer than the wait limit: past it the drag is given up, and work
+ * that ends later writes nothing. On failure the receiver gets nothing and one line is
+ * logged. Made by DragOut.
  */
 class DragOutData final : public QMimeData
 {
@@ -28,10 +31,14 @@ public:
     /// Gives the capture's pixels; called once, on `pool`.
     using Pixels = std::function<Result<QImage>()>;
 
-    DragOutData(Pixels pixels, std::shared_ptr<const TemporaryFiles> files, QThreadPool *pool);
+    /// How long the UI thread waits for the PNG or its file before the receiver gets nothing.
+    static constexpr std::chrono::milliseconds defaultWaitLimit{10'000};
+
+    DragOutData(Pixels pixels, std::shared_ptr<const TemporaryFiles> files, QThreadPool *pool,
+                std::chrono::milliseconds waitLimit = defaultWaitLimit);
     /// The same for pixels at hand.
-    DragOutData(const QImage &image, std::shared_ptr<const TemporaryFiles> files,
-                QThreadPool *pool);
+    DragOutData(const QImage &image, std::shared_ptr<const TemporaryFiles> files, QThreadPool *pool,
+                std::chrono::milliseconds waitLimit = defaultWaitLimit);
     ~DragOutData() override;
 
     QStringList formats() const override;
@@ -50,4 +57,5 @@ private:
     struct Work;
     std::shared_ptr<Work> m_work;
     QThreadPool *m_pool;
+    std::chrono::milliseconds m_waitLimit;
 };

@@ -50,15 +50,22 @@ void CanvasDropArea::dragEnterEvent(QDragEnterEvent *event)
     dragMoveEvent(event);
 }
 
+bool CanvasDropArea::acceptAsCopy(QDropEvent *event)
+{
+    // Never a move, whatever the source proposes: a file manager that honours a move
+    // deletes the user's original once the drop is done.
+    if (!(event->possibleActions() & Qt::CopyAction))
+        return false;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
 void CanvasDropArea::dragMoveEvent(QDragMoveEvent *event)
 {
     // What the source is told while the pointer moves is also what it hears at the drop.
-    if (m_dragAcceptable && takesDrops()) {
-        event->acceptProposedAction();
-    } else {
-        event->setDropAction(Qt::IgnoreAction);
-        event->ignore();
-    }
+    if (!m_dragAcceptable || !takesDrops() || !acceptAsCopy(event))
+        refuse(event);
 }
 
 void CanvasDropArea::dragLeaveEvent(QDragLeaveEvent *)
@@ -87,10 +94,9 @@ void CanvasDropArea::dropEvent(QDropEvent *event)
     QList<ImageIntake::Source> readable = std::exchange(m_enteredSources, {});
     if (readable.isEmpty())
         readable = readableSources(*event->mimeData());
-    if (readable.isEmpty()) {
+    if (readable.isEmpty() || !acceptAsCopy(event)) {
         refuse(event);
         return;
     }
-    event->acceptProposedAction();
     m_editor->dropImage(readable, event->position());
 }

@@ -13,7 +13,8 @@ class EditorState;
  * image data. A drag is accepted only when something in it reads as an image (judged once,
  * as it enters, from the headers), and so is its drop. What read as an image is copied as the
  * drag enters (the drag's data is gone after the drop) and handed to the editor at the drop,
- * with the drop's area position. Lies over the whole canvas area in EditorView.qml.
+ * with the drop's area position. A drop is only ever taken as a copy. Lies over the whole
+ * canvas area in EditorView.qml.
  */
 class CanvasDropArea : public QQuickItem
 {
@@ -39,6 +40,7 @@ protected:
 
 private:
     bool takesDrops() const;
+    static bool acceptAsCopy(QDropEvent *event);
     static void refuse(QDropEvent *event);
     static QList<ImageIntake::Source> readableSources(const QMimeData &mime);
 

@@ -11,6 +11,7 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,6 +43,12 @@ bool isAcceptable(QImageReader &reader)
            qint64(size.width()) * size.height() <= ImageIntake::maximumPixels;
 }
 
+// Image data held in memory obeys the cap that a file's bytes do.
+bool fitsByteCap(const QByteArray &bytes)
+{
+    return !bytes.isEmpty() && bytes.size() <= ImageIntake::maximumFileBytes;
+}
+
 /// A file descriptor closed when it goes out of scope.
 struct Descriptor
 {
@@ -53,21 +60,64 @@ struct Descriptor
     }
 };
 
-// Opens a local regular file without blocking: a FIFO or a device is refused before anyone
-// reads from it. The size is the file's at the time of opening.
+// The path of a local file URL: no host, or this machine's ("file://localhost/tmp/a.png").
+std::optional<QString> localPath(const QUrl &url)
+{
+    if (!url.isLocalFile())
+        return std::nullopt;
+    if (url.host().isEmpty())
+        return url.toLocalFile();
+    if (url.host().compare(u"localhost", Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    QUrl here = url;
+    here.setHost(QString());
+    return here.toLocalFile();
+}
+
+bool isUsableFile(const struct stat &info)
+{
+    return S_ISREG(info.st_mode) && info.st_size > 0 &&
+           info.st_size <= ImageIntake::maximumFileBytes;
+}
+
+bool isSameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Opens a local regular file, and nothing else: the path is looked at before anything is
+// opened, since opening a device can act on it and opening a FIFO waits for a writer. The
+// file that was looked at is then reopened through a handle that cannot be swapped for
+// another. The size is the file's at the time of opening.
 bool openRegularFile(const QUrl &url, Descriptor &file, qint64 &size)
 {
-    if (!url.isLocalFile() || (!url.host().isEmpty() && url.host() != u"localhost"))
+    const std::optional<QString> local = localPath(url);
+    if (!local || local->isEmpty())
         return false;
-    const QByteArray path = QFile::encodeName(url.toLocalFile());
-    file.fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (file.fd < 0)
+    const QByteArray path = QFile::encodeName(*local);
+    struct stat seen = {};
+    if (::stat(path.constData(), &seen) != 0 || !isUsableFile(seen))
         return false;
+
+    // An O_PATH handle names the file without opening it; /proc/self/fd reopens that very
+    // file. Where /proc is missing, the path is opened again and must still be that file.
+    Descriptor handle;
+    handle.fd = ::open(path.constData(), O_PATH | O_CLOEXEC);
+    struct stat named = {};
+    if (handle.fd < 0 || ::fstat(handle.fd, &named) != 0 || !isSameFile(seen, named) ||
+        !isUsableFile(named))
+        return false;
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    file.fd =
+        ::open(QByteArray("/proc/self/fd/" + QByteArray::number(handle.fd)).constData(), flags);
+    if (file.fd < 0 && errno == ENOENT)
+        file.fd = ::open(path.constData(), flags);
     struct stat info = {};
-    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode))
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !isSameFile(named, info) ||
+        !isUsableFile(info))
         return false;
     size = info.st_size;
-    return size > 0 && size <= ImageIntake::maximumFileBytes;
+    return true;
 }
 
 QList<QUrl> urlsIn(const QByteArray &text, bool skipVerb)
@@ -118,7 +168,7 @@ QList<Source> sourcesOf(const QMimeData &mime)
         [](const QString &a, const QString &b) { return a == u"image/png" && b != u"image/png"; });
     for (const QString &format : std::as_const(imageFormats)) {
         const QByteArray data = mime.data(format);
-        if (!data.isEmpty()) {
+        if (fitsByteCap(data)) {
             sources.append({{}, data, format});
             break;
         }
@@ -164,7 +214,7 @@ std::optional<QByteArray> readFile(const QUrl &url)
 
 std::optional<QImage> decode(const QByteArray &bytes)
 {
-    if (!PngDecoder::chunksFitInFile(bytes))
+    if (!fitsByteCap(bytes) || !PngDecoder::chunksFitInFile(bytes))
         return std::nullopt;
     QBuffer buffer;
     buffer.setData(bytes);
@@ -185,6 +235,8 @@ std::optional<QImage> decode(const QByteArray &bytes)
 bool looksReadable(const Source &source)
 {
     if (!source.isFile()) {
+        if (!fitsByteCap(source.data))
+            return false;
         QBuffer buffer;
         buffer.setData(source.data);
         if (!buffer.open(QIODevice::ReadOnly))

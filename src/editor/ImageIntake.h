@@ -15,14 +15,15 @@ class QObject;
 /**
  * The one way pictures enter the editor, shared by "Insert", paste and drops. It lists
  * what a clipboard or a drop offers (files first, then image data), reads local regular
- * files only, up to a size cap and without ever blocking on a pipe or a device, and decodes
- * raster formats only, after checking the size the file declares. Decoding runs off the UI
+ * files only, up to a size cap and without ever opening a pipe or a device, and decodes
+ * raster formats only, after checking the size the picture declares; image data in memory
+ * obeys the same caps as a file. Decoding runs off the UI
  * thread; the result comes back with a context object, so a closed editor receives nothing.
  * Used by EditorState and CanvasDropArea.
  */
 namespace ImageIntake {
 
-/// Files larger than this are not read.
+/// Files larger than this are not read, nor is image data larger than this decoded.
 inline constexpr qint64 maximumFileBytes = 256LL * 1024 * 1024;
 /// Images that declare more pixels than this are not decoded: 256 MiB at 32 bits a pixel.
 inline constexpr qint64 maximumPixels = 64LL * 1024 * 1024;
@@ -49,17 +50,20 @@ struct Decoded
 };
 
 /// What `mime` offers, in the order it is tried, its bytes copied: the listed files
-/// (text/uri-list, else a file manager's copied-files list), then image data, PNG first.
+/// (text/uri-list, else a file manager's copied-files list), then image data, PNG first,
+/// if it is no larger than maximumFileBytes.
 QList<Source> sourcesOf(const QMimeData &mime);
 
 /// Whether `mime` names any file or carries any image data (cheap: only its formats).
 bool mayHoldImage(const QMimeData &mime);
 
-/// The bytes of a local regular file of at most maximumFileBytes; anything else fails.
+/// The bytes of a local regular file of at most maximumFileBytes (a file URL with no host
+/// or "localhost"); anything else fails, and what is not a regular file is never opened.
 std::optional<QByteArray> readFile(const QUrl &url);
 
-/// `bytes` decoded, if they are a raster image within maximumPixels; EXIF orientation
-/// applied, one pixel per point.
+/// `bytes` decoded, if they are at most maximumFileBytes of a raster image within
+/// maximumPixels (judged from its header, before any pixels are allocated); EXIF
+/// orientation applied, one pixel per point.
 std::optional<QImage> decode(const QByteArray &bytes);
 
 /// Whether `source` looks like an image that `load` can take, judged from its header only.

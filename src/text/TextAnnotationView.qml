@@ -97,7 +97,6 @@ Item {
     MouseArea {
         id: moveArea
         property point pressedAt
-        property point translation
 
         anchors.fill: frame
         z: box.isEditing ? 0 : 2
@@ -107,26 +106,16 @@ Item {
         }
         onPressed: mouse => {
             pressedAt = mapToItem(null, mouse.x, mouse.y);
-            translation = Qt.point(0, 0);
             if (view.editor.isPointerMode && !box.isEditing)
-                box.moveChanged(translation);
+                box.moveChanged(Qt.point(0, 0));
         }
         onPositionChanged: mouse => {
-            if (!view.editor.isPointerMode || box.isEditing)
-                return;
-            translation = travel(mouse);
-            box.moveChanged(translation);
-        }
-        onReleased: mouse => {
-            if (!view.editor.isPointerMode || box.isEditing)
-                return;
-            translation = travel(mouse);
-            box.moveEnded(translation);
-        }
-        onCanceled: {
             if (view.editor.isPointerMode && !box.isEditing)
-                box.moveEnded(Qt.point(translation.x + TextBoxController.tapSlop, translation.y));
+                box.moveChanged(travel(mouse));
         }
+        // Whether a move is on is the controller's to know: a tool key may have ended it.
+        onReleased: mouse => box.moveEnded(travel(mouse))
+        onCanceled: box.moveCancelled()
     }
 
     Rectangle {
@@ -155,6 +144,8 @@ Item {
             onPressed: mouse => pressedAt = mapToItem(null, mouse.x, mouse.y)
             onPositionChanged: mouse => box.scaleChanged(travel(mouse))
             onReleased: mouse => box.scaleEnded(travel(mouse))
+            // Hiding the handle mid-drag takes the grab away.
+            onCanceled: box.scaleCancelled()
         }
     }
 }

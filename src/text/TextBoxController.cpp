@@ -45,8 +45,22 @@ void TextBoxController::setEditor(EditorState *editor)
 {
     if (m_editor == editor)
         return;
+    disconnect(m_toolConnection);
     m_editor = editor;
+    if (editor)
+        m_toolConnection = connect(editor, &EditorState::currentToolChanged, this,
+                                   &TextBoxController::editorToolChanged);
     Q_EMIT editorChanged();
+}
+
+void TextBoxController::editorToolChanged()
+{
+    // A tool key pressed during a drag: the drag belongs to Select, and whether the view
+    // still hears its release is up to Qt. Undone here, box and record agree either way.
+    if (m_editor && !m_editor->isPointerMode()) {
+        moveCancelled();
+        scaleCancelled();
+    }
 }
 
 void TextBoxController::setAnnotationId(const QString &id)
@@ -165,6 +179,8 @@ void TextBoxController::setSelected(bool selected)
     m_isSelected = selected;
     Q_EMIT isSelectedChanged();
     if (!selected) {
+        // The handle is shown only on a selected box; a scale it was giving goes with it.
+        scaleCancelled();
         setTextFieldFocused(false);
         setEditing(false);
         releaseFocusLater();
@@ -245,13 +261,19 @@ void TextBoxController::writeBack(const std::function<void(Annotation &)> &chang
 
 void TextBoxController::moveChanged(QPointF translation)
 {
+    if (m_gesture == Gesture::scale)
+        return;
+    m_gesture = Gesture::move;
     if (m_editor)
         m_editor->selectAnnotation(m_annotationId);
     setDragPos(m_startPos + translation / m_zoomScale);
 }
 
-void TextBoxController::finishMove(QPointF translation)
+void TextBoxController::moveEnded(QPointF translation)
 {
+    if (m_gesture != Gesture::move)
+        return;
+    m_gesture = Gesture::none;
     setDragPos(m_startPos + translation / m_zoomScale);
     m_startPos = m_dragPos;
     if (m_hasPoint) {
@@ -261,16 +283,6 @@ void TextBoxController::finishMove(QPointF translation)
                 record.points[0] = pos;
         });
     }
-}
-
-void TextBoxController::moveCancelled(QPointF translation)
-{
-    finishMove(translation);
-}
-
-void TextBoxController::moveEnded(QPointF translation)
-{
-    finishMove(translation);
     if (std::hypot(translation.x(), translation.y()) >= tapSlop)
         return; // a move, not a tap
     const qint64 time = now();
@@ -281,18 +293,40 @@ void TextBoxController::moveEnded(QPointF translation)
     m_lastTapTime = time;
 }
 
+void TextBoxController::moveCancelled()
+{
+    if (m_gesture != Gesture::move)
+        return;
+    m_gesture = Gesture::none;
+    setDragPos(m_startPos);
+}
+
 void TextBoxController::scaleChanged(QPointF translation)
 {
+    if (m_gesture == Gesture::move)
+        return;
+    m_gesture = Gesture::scale;
     setDragScale(
         std::max(m_startScale + translation.x() / m_zoomScale / pointsPerScale, minimumScale));
 }
 
 void TextBoxController::scaleEnded(QPointF translation)
 {
+    if (m_gesture != Gesture::scale)
+        return;
     scaleChanged(translation);
+    m_gesture = Gesture::none;
     m_startScale = m_dragScale;
     const double scale = m_dragScale;
     writeBack([scale](Annotation &record) { record.imageScale = scale; });
+}
+
+void TextBoxController::scaleCancelled()
+{
+    if (m_gesture != Gesture::scale)
+        return;
+    m_gesture = Gesture::none;
+    setDragScale(m_startScale);
 }
 
 void TextBoxController::cancelEditing()

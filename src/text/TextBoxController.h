@@ -22,8 +22,9 @@ class EditorState;
  * The state and gestures of one text box on the canvas: where it is while dragged, its
  * scale while the handle is dragged, taps and double taps, editing mode and the keyboard
  * focus it asks for, and the write-back of position, scale and text into its record (by id).
- * TextAnnotationView.qml owns one per text record and forwards its input here; the tests
- * drive it without a window, with a hand-driven clock.
+ * A move or scale whose grab is taken away, or that another tool interrupts, is undone: the
+ * box goes back to what its record holds. TextAnnotationView.qml owns one per text record and
+ * forwards its input here; the tests drive it without a window, with a hand-driven clock.
  */
 class TextBoxController : public QObject
 {
@@ -111,14 +112,19 @@ public:
     /// keyboard shortly after.
     Q_INVOKABLE void appear();
     void appear(const Annotation &record);
-    /// The box drag, `translation` in window points since the press.
+    /// The box drag, `translation` in window points since the press; the first call starts
+    /// a move. The release of a move that was cancelled meanwhile does nothing.
     Q_INVOKABLE void moveChanged(QPointF translation);
     Q_INVOKABLE void moveEnded(QPointF translation);
-    /// The box drag was taken away before its release: the move stands, but it is no tap.
-    Q_INVOKABLE void moveCancelled(QPointF translation);
-    /// The handle drag, `translation` in window points since the press.
+    /// The box drag was taken away before its release: the box goes back to where its
+    /// record has it, and it was no tap.
+    Q_INVOKABLE void moveCancelled();
+    /// The handle drag, `translation` in window points since the press; the first call
+    /// starts a scale. The release of a scale that was cancelled meanwhile does nothing.
     Q_INVOKABLE void scaleChanged(QPointF translation);
     Q_INVOKABLE void scaleEnded(QPointF translation);
+    /// The handle drag was taken away before its release: the box keeps its record's scale.
+    Q_INVOKABLE void scaleCancelled();
     /// Escape in the box's text field: editing ends and the field lets go of the keyboard.
     Q_INVOKABLE void cancelEditing();
     /// The user changed the text in the field.
@@ -143,8 +149,10 @@ Q_SIGNALS:
     void focusReleaseRequested();
 
 private:
+    enum class Gesture { none, move, scale };
+
     void setDragPos(QPointF pos);
-    void finishMove(QPointF translation);
+    void editorToolChanged();
     void setDragScale(double scale);
     void releaseFocusLater();
     void updateIdealSize();
@@ -165,6 +173,8 @@ private:
     bool m_isSelected = false;
     double m_zoomScale = 1;
 
+    QMetaObject::Connection m_toolConnection;
+    Gesture m_gesture = Gesture::none;
     bool m_hasPoint = false;
     QPointF m_dragPos;
     QPointF m_startPos;

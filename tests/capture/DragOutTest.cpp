@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,6 +45,26 @@ struct Fixture
     ScreenshotManager manager;
     std::shared_ptr<TemporaryFiles> files;
     DragOut dragOut;
+};
+
+/**
+ * Holds back work on `pool` until told to let go; when it goes, it lets go and waits for the
+ * pool's work, so that no job is left waiting on it however the test ended.
+ */
+struct Gate
+{
+    explicit Gate(QThreadPool *pool) : m_pool(pool) {}
+    ~Gate()
+    {
+        open();
+        m_pool->waitForDone();
+    }
+    void open() { m_open.release(1'000); }
+    void wait() { m_open.acquire(); }
+
+private:
+    QThreadPool *m_pool;
+    QSemaphore m_open;
 };
 
 QString pathFromUriList(const QByteArray &uriList)
@@ -183,6 +204,77 @@ private Q_SLOTS:
         QVERIFY2(lines.size() == 1 && lines.first().startsWith("Drag-out failed: cannot encode"),
                  qPrintable(lines.join('\n')));
         QVERIFY(!QFileInfo::exists(files->directoryPath()));
+    }
+
+    void aFileNotReadyInTimeGivesNothingAndLeavesNothing_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("dataGoneFirst");
+
+        QTest::newRow("file asked") << QStringLiteral("text/uri-list") << false;
+        QTest::newRow("PNG asked") << QStringLiteral("image/png") << false;
+        QTest::newRow("file asked, the drag over before the encoding")
+            << QStringLiteral("text/uri-list") << true;
+    }
+
+    // A receiver's request holds up the UI thread only so long: past it the receiver gets
+    // nothing, now and later, and the encoding that ends afterwards writes no file.
+    void aFileNotReadyInTimeGivesNothingAndLeavesNothing()
+    {
+        QFETCH(QString, format);
+        QFETCH(bool, dataGoneFirst);
+        QTemporaryDir base;
+        QThreadPool pool;
+        Gate gate(&pool);
+        auto files = std::make_shared<TemporaryFiles>(base.path());
+        const QImage image = FakeScreenCapture::pattern(QSize(64, 48), 1);
+        StdoutCapture out;
+        auto data = std::make_unique<DragOutData>(
+            [&gate, image] {
+                gate.wait();
+                return Result<QImage>(image);
+            },
+            files, &pool, std::chrono::milliseconds(50));
+
+        const QByteArray first = data->data(format);
+        const QByteArray file = data->data(QStringLiteral("text/uri-list"));
+        const QByteArray png = data->data(QStringLiteral("image/png"));
+
+        QVERIFY(first.isEmpty() && file.isEmpty() && png.isEmpty());
+        QCOMPARE(out.takeLines(), QStringList{"Drag-out failed: the PNG was not ready within "
+                                              "0.05 seconds; the receiver gets no data."});
+        if (dataGoneFirst)
+            data.reset();
+        gate.open();
+        pool.waitForDone();
+        QVERIFY(!QFileInfo::exists(files->directoryPath()) ||
+                QDir(files->directoryPath()).isEmpty());
+        QVERIFY(out.takeLines().isEmpty());
+        if (data) {
+            QVERIFY(data->urls().isEmpty());
+            QVERIFY(data->filePath().isEmpty());
+        }
+    }
+
+    // The editor decodes pictures on Qt's global pool; a drag-out must not wait for them.
+    void theEncodingHasAPoolOfItsOwn()
+    {
+        Fixture f;
+        QVERIFY(f.take());
+        DragOut dragOut(&f.manager, f.files);
+        dragOut.setWaitLimit(std::chrono::seconds(5));
+        QThreadPool *global = QThreadPool::globalInstance();
+        Gate gate(global);
+        for (int i = 0; i < global->maxThreadCount(); ++i)
+            global->start([&gate] { gate.wait(); });
+        const std::unique_ptr<DragOutData> data = dragOut.prepare(0);
+
+        const QList<QUrl> urls = data->urls();
+
+        gate.open();
+        global->waitForDone();
+        QCOMPARE(urls.size(), 1);
+        QVERIFY(QFileInfo(urls.first().toLocalFile()).isFile());
     }
 
     void aCompressedCaptureIsDraggedOutWhole_data()

@@ -3,12 +3,17 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 
+#include <sys/inotify.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -79,6 +84,27 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+/// `size` bytes of zeros that cost no memory until written: untouched pages stay unmapped.
+struct SparseBytes
+{
+    explicit SparseBytes(qsizetype size) : size(size)
+    {
+        void *mapped = ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        data = mapped == MAP_FAILED ? nullptr : static_cast<char *>(mapped);
+    }
+    ~SparseBytes()
+    {
+        if (data)
+            ::munmap(data, size_t(size));
+    }
+    SparseBytes(const SparseBytes &) = delete;
+    SparseBytes &operator=(const SparseBytes &) = delete;
+
+    char *data = nullptr;
+    qsizetype size = 0;
+};
+
 } // namespace
 
 class ImageIntakeTest : public QObject
@@ -87,8 +113,15 @@ class ImageIntakeTest : public QObject
 
 private:
     QTemporaryDir m_dir;
+    // A small PNG followed by zeros, one byte past the cap.
+    SparseBytes m_oversizedData{ImageIntake::maximumFileBytes + 1};
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    QByteArray oversizedData(qsizetype size = ImageIntake::maximumFileBytes + 1) const
+    {
+        return QByteArray::fromRawData(m_oversizedData.data, size);
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -107,6 +140,9 @@ private Q_SLOTS:
         QFile big(path("big.png"));
         QVERIFY(big.open(QIODevice::WriteOnly));
         QVERIFY(big.resize(ImageIntake::maximumFileBytes + 1));
+        QVERIFY(m_oversizedData.data);
+        const QByteArray tile = encoded(halves({30, 20}, Qt::red, Qt::blue), "png");
+        std::copy(tile.begin(), tile.end(), m_oversizedData.data);
     }
 
     void refusedInputs_data()
@@ -128,6 +164,7 @@ private Q_SLOTS:
         QTest::newRow("60000x60000 PNG header") << file("huge-header.png") << QByteArray();
         QTest::newRow("SVG file") << file("picture.svg") << QByteArray();
         QTest::newRow("60000x60000 PNG data") << QUrl() << pngDeclaring(60000, 60000);
+        QTest::newRow("image data past the size cap") << QUrl() << oversizedData();
         QTest::newRow("SVG data") << QUrl()
                                   << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' "
                                                 "width='10' height='10'/>");
@@ -146,20 +183,71 @@ private Q_SLOTS:
             QVERIFY(!ImageIntake::looksReadable(source));
     }
 
+    void acceptedInputs_data()
+    {
+        QTest::addColumn<QUrl>("url");
+        QTest::addColumn<QByteArray>("data");
+
+        const QString tile = path("tile.png");
+        QTest::newRow("file URL") << QUrl::fromLocalFile(tile) << QByteArray();
+        QTest::newRow("file URL naming localhost")
+            << QUrl(QStringLiteral("file://localhost") + tile) << QByteArray();
+        QTest::newRow("image data")
+            << QUrl() << encoded(halves({30, 20}, Qt::red, Qt::blue), "bmp");
+        // The caps are on the bytes the picture takes, not on the memory it came in.
+        QTest::newRow("image data at the size cap")
+            << QUrl() << oversizedData(ImageIntake::maximumFileBytes);
+    }
+
     void acceptedInputs()
     {
-        const ImageIntake::Source file{QUrl::fromLocalFile(path("tile.png")), {}, {}};
-        const ImageIntake::Source data{
-            {}, encoded(halves({30, 20}, Qt::red, Qt::blue), "bmp"), "image/bmp"};
+        QFETCH(QUrl, url);
+        QFETCH(QByteArray, data);
+        const ImageIntake::Source source{url, data, url.isEmpty() ? "image/bmp" : QString()};
 
-        for (const ImageIntake::Source &source : {file, data}) {
-            QVERIFY(ImageIntake::looksReadable(source));
-            const std::optional<ImageIntake::Decoded> decoded = ImageIntake::load(source);
-            QVERIFY(decoded);
-            QCOMPARE(decoded->image.size(), QSize(30, 20));
-            QCOMPARE(decoded->image.deviceIndependentSize(), QSizeF(30, 20));
-            QCOMPARE(decoded->image.pixelColor(5, 10), QColor(Qt::red));
-        }
+        QVERIFY(ImageIntake::looksReadable(source));
+        const std::optional<ImageIntake::Decoded> decoded = ImageIntake::load(source);
+
+        QVERIFY(decoded);
+        QCOMPARE(decoded->image.size(), QSize(30, 20));
+        QCOMPARE(decoded->image.deviceIndependentSize(), QSizeF(30, 20));
+        QCOMPARE(decoded->image.pixelColor(5, 10), QColor(Qt::red));
+    }
+
+    void pipesAndDevicesAreNeverOpened_data()
+    {
+        QTest::addColumn<QString>("name");
+
+        QTest::newRow("FIFO") << QStringLiteral("pipe");
+        QTest::newRow("link to a FIFO") << QStringLiteral("pipe-link.png");
+        QTest::newRow("character device") << QStringLiteral("zero");
+    }
+
+    // Opening a device may act on it, and a FIFO's opening is the writer's to see: the file
+    // kind is known before anything is opened. The kernel reports every opening to a watch.
+    void pipesAndDevicesAreNeverOpened()
+    {
+        QFETCH(QString, name);
+        const QByteArray file = QFile::encodeName(path(name));
+        if (name == QLatin1String("pipe-link.png") && !QFileInfo::exists(path(name)))
+            QVERIFY(QFile::link(path("pipe"), path(name)));
+        if (name == QLatin1String("zero") && !QFileInfo::exists(path(name)) &&
+            ::mknod(file.constData(), S_IFCHR | 0600, makedev(1, 5)) != 0)
+            QSKIP("no device node can be made here");
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QVERIFY(::inotify_add_watch(watch, file.constData(), IN_OPEN) >= 0);
+        const QUrl url = QUrl::fromLocalFile(path(name));
+
+        const bool read = ImageIntake::readFile(url).has_value();
+        const bool readable = ImageIntake::looksReadable({url, {}, {}});
+        const bool loaded = ImageIntake::load({url, {}, {}}).has_value();
+
+        char events[4096];
+        const ssize_t reported = ::read(watch, events, sizeof events);
+        ::close(watch);
+        QVERIFY(!read && !readable && !loaded);
+        QCOMPARE(reported, ssize_t(-1)); // nothing to read: no opening
     }
 
     void exifOrientationIsApplied()

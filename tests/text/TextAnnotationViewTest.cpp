@@ -242,6 +242,58 @@ private Q_SLOTS:
         QCOMPARE(e.state->annotations()->at(0).points.first(), QPointF(100, 100));
     }
 
+    void aDragTakenAwayLeavesBoxAndRecordAgreeing_data()
+    {
+        QTest::addColumn<bool>("scale");
+        QTest::addColumn<QString>("takenBy");
+
+        QTest::newRow("move, tool key") << false << QStringLiteral("tool");
+        QTest::newRow("move, grab taken") << false << QStringLiteral("ungrab");
+        QTest::newRow("scale, tool key") << true << QStringLiteral("tool");
+        QTest::newRow("scale, handle hidden") << true << QStringLiteral("deselect");
+    }
+
+    // A move or scale whose grab goes before the release leaves the box where, and as large
+    // as, its record says: the record is as it was before the drag.
+    void aDragTakenAwayLeavesBoxAndRecordAgreeing()
+    {
+        QFETCH(bool, scale);
+        QFETCH(QString, takenBy);
+        OpenEditor e;
+        QVERIFY(e.ready);
+        const Annotation record = textRecord({100, 100}, QStringLiteral("hold on"));
+        e.state->annotations()->append(record);
+        e.state->setCurrentTool(DrawingTool::pointer);
+        QQuickItem *box = boxOf(e.window->rootObject(), record.id);
+        QVERIFY(box);
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({110, 110}));
+        QQuickItem *handle = findItem(box, QLatin1String("scaleHandle"));
+        QVERIFY(handle->isVisible());
+        const QSizeF size(box->width(), box->height());
+        const QPoint start =
+            scale ? handle->mapToScene(QPointF(8, 8)).toPoint() : e.onCanvas({110, 110});
+
+        QTest::mousePress(e.window, Qt::LeftButton, {}, start);
+        QTest::mouseMove(e.window, start + QPoint(20, 0));
+        QTest::mouseMove(e.window, start + QPoint(60, 0));
+        QVERIFY(scale ? box->width() > size.width() + 20 : box->x() > 100 + 20);
+        if (takenBy == QLatin1String("tool"))
+            pressKey(e.window, 28, QStringLiteral("t"));
+        else if (takenBy == QLatin1String("deselect"))
+            e.state->deselectAnnotation(record.id.toString(QUuid::WithoutBraces));
+        else if (QQuickItem *grabber = e.window->mouseGrabberItem())
+            grabber->ungrabMouse();
+        QTest::mouseMove(e.window, start + QPoint(80, 0));
+        QTest::mouseRelease(e.window, Qt::LeftButton, {}, start + QPoint(80, 0));
+
+        const int row = e.state->annotations()->indexOf(record.id);
+        QVERIFY(row >= 0);
+        QCOMPARE(e.state->annotations()->at(row).points.first(), QPointF(100, 100));
+        QCOMPARE(e.state->annotations()->at(row).imageScale, 1.0);
+        QCOMPARE(box->position(), QPointF(100, 100));
+        QCOMPARE(QSizeF(box->width(), box->height()), size);
+    }
+
     void controlsShowTheSelectionAndWriteOnlyOnUserAction()
     {
         OpenEditor e;

@@ -176,6 +176,62 @@ private Q_SLOTS:
         QCOMPARE(b.box->dragScale(), scale); // the next drag starts from there
     }
 
+    void aGestureTakenAwayLeavesTheBoxOnItsRecord_data()
+    {
+        QTest::addColumn<bool>("scale");
+        QTest::addColumn<QString>("takenBy");
+
+        QTest::newRow("move, grab taken") << false << QStringLiteral("cancel");
+        QTest::newRow("move, tool key") << false << QStringLiteral("tool");
+        QTest::newRow("scale, grab taken") << true << QStringLiteral("cancel");
+        QTest::newRow("scale, tool key") << true << QStringLiteral("tool");
+        QTest::newRow("scale, handle hidden") << true << QStringLiteral("deselect");
+    }
+
+    // Whatever takes the drag away, the box shows what its record holds, and the release
+    // that may still come afterwards writes nothing and is no tap.
+    void aGestureTakenAwayLeavesTheBoxOnItsRecord()
+    {
+        QFETCH(bool, scale);
+        QFETCH(QString, takenBy);
+        Box b;
+        QVERIFY(b.f.ready);
+        b.f.state->setCurrentTool(DrawingTool::pointer);
+        b.f.state->selectAnnotation(b.box->annotationId());
+        b.box->setSelected(true);
+        b.clock.advance(10'000);
+        b.tap(0); // a first tap: the cancelled press must not make a double tap of it
+        const QPointF travel(60, 0);
+        if (scale) {
+            b.box->scaleChanged(travel);
+            QCOMPARE(b.box->dragScale(), 2.2);
+        } else {
+            b.box->moveChanged({});
+            b.box->moveChanged(travel);
+            QCOMPARE(b.box->dragPos(), QPointF(160, 100));
+        }
+
+        if (takenBy == QLatin1String("cancel"))
+            scale ? b.box->scaleCancelled() : b.box->moveCancelled();
+        else if (takenBy == QLatin1String("tool"))
+            b.f.state->setCurrentTool(DrawingTool::pen);
+        else
+            b.box->setSelected(false);
+        scale ? b.box->scaleEnded(travel) : b.box->moveEnded({});
+        b.clock.advance(100);
+
+        QCOMPARE(b.record().points.first(), QPointF(100, 100));
+        QCOMPARE(b.record().imageScale, 1.0);
+        QCOMPARE(b.box->dragPos(), QPointF(100, 100));
+        QCOMPARE(b.box->dragScale(), 1.0);
+        QVERIFY(!b.box->isEditing());
+        // The next drag starts from the record.
+        b.f.state->setCurrentTool(DrawingTool::pointer);
+        b.box->moveChanged({});
+        b.box->moveEnded(travel);
+        QCOMPARE(b.record().points.first(), QPointF(160, 100));
+    }
+
     void appearing_data()
     {
         QTest::addColumn<QString>("text");
