@@ -41,12 +41,14 @@ bench: configure-release
 	scripts/run-benchmarks $(BUILD_RELEASE)
 
 # The package is built from the release tree and left in the top folder:
-# `make deb && sudo apt install ./orrinvale_*.deb`.
+# `make deb && sudo apt install ./orrinvale_*.deb`. Any lintian error or warning fails it;
+# informational tags are shown.
 deb: configure-release
 	cmake --build $(BUILD_RELEASE) -j $(JOBS)
 	cd $(BUILD_RELEASE) && cpack -G DEB >/dev/null
 	rm -f orrinvale_*.deb
 	cp $(BUILD_RELEASE)/orrinvale_*.deb .
+	lintian --display-info --fail-on error,warning orrinvale_*.deb
 	@ls orrinvale_*.deb
 
 format:
