@@ -7,6 +7,9 @@ import Orrinvale
 // Cancel and "Save Edits"; a divider; second row: the colour swatches with the colour well,
 // and the place of the text style controls, shown only with the Text and Select tools.
 // Every control forwards to the editor state; nothing here holds state of its own.
+// Each control is as wide as its label and padding. When the window is too narrow for the
+// first row, the flexible space gives its room first, then the zoom read-out down to its
+// text and the tool buttons down to half their side padding; no control is ever cut.
 Rectangle {
     id: root
     required property EditorState editor

@@ -1,6 +1,7 @@
 """A GlobalShortcuts backend for the desktop portal, for end-to-end tests on sway (which has
 none): it binds whatever it is asked for, with the preferred triggers, and sends a press
-when told so over its own test interface (`Press(s id)`). Must own its bus name before the
+when told so over its own test interface (`Press(s id)`). With --leave-bind-open it never
+answers BindShortcuts, as a desktop whose dialog the user leaves open. Must own its bus name before the
 portal frontend starts. Run with the system's python3 (it needs python3-dbus and GLib)."""
 
 import sys
@@ -34,9 +35,10 @@ class Session(dbus.service.Object):
 
 
 class Backend(dbus.service.Object):
-    def __init__(self, bus):
+    def __init__(self, bus, leave_bind_open=False):
         super().__init__(bus, IMPL_PATH)
         self.bus = bus
+        self.leave_bind_open = leave_bind_open
         self.sessions = {}  # session path -> bound shortcuts
 
     @dbus.service.method(IMPL, in_signature="oosa{sv}", out_signature="ua{sv}")
@@ -47,8 +49,17 @@ class Backend(dbus.service.Object):
         return dbus.UInt32(0), dbus.Dictionary({"session_id": dbus.String("e2e")},
                                                signature="sv")
 
-    @dbus.service.method(IMPL, in_signature="ooa(sa{sv})sa{sv}", out_signature="ua{sv}")
-    def BindShortcuts(self, handle, session_handle, shortcuts, parent_window, options):
+    @dbus.service.method(IMPL, in_signature="ooa(sa{sv})sa{sv}", out_signature="ua{sv}",
+                         async_callbacks=("reply", "error"))
+    def BindShortcuts(self, handle, session_handle, shortcuts, parent_window, options, reply,
+                      error):
+        if self.leave_bind_open:
+            # The desktop's dialog stays open: no answer, ever.
+            print("BindShortcuts left open", session_handle, flush=True)
+            return
+        reply(*self.bind(session_handle, shortcuts))
+
+    def bind(self, session_handle, shortcuts):
         bound = []
         for shortcut_id, properties in shortcuts:
             described = dict(properties)
@@ -56,8 +67,8 @@ class Backend(dbus.service.Object):
             bound.append(dbus.Struct((shortcut_id, dbus.Dictionary(described, signature="sv"))))
         self.sessions[str(session_handle)] = bound
         print("BindShortcuts", session_handle, [str(b[0]) for b in bound], flush=True)
-        return dbus.UInt32(0), dbus.Dictionary(
-            {"shortcuts": dbus.Array(bound, signature="(sa{sv})")}, signature="sv")
+        return (dbus.UInt32(0), dbus.Dictionary(
+            {"shortcuts": dbus.Array(bound, signature="(sa{sv})")}, signature="sv"))
 
     @dbus.service.method(IMPL, in_signature="oo", out_signature="ua{sv}")
     def ListShortcuts(self, handle, session_handle):
@@ -91,7 +102,7 @@ class Backend(dbus.service.Object):
 def main():
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
-    backend = Backend(bus)
+    backend = Backend(bus, leave_bind_open="--leave-bind-open" in sys.argv[1:])
     name = dbus.service.BusName(BUS_NAME, bus, do_not_queue=True)
     print("ready", flush=True)
     loop = GLib.MainLoop()

@@ -171,5 +171,36 @@ class WaylandGlobalShortcutsTest(WaylandTestCase):
         self.quit_cleanly(app)
 
 
+class WaylandQuitWhileAskingTest(WaylandTestCase):
+    """Quitting while the desktop's key dialog is open (it may stay so for minutes) or a
+    portal capture is on its way ends the program at once."""
+
+    global_shortcuts = "leave-bind-open"
+
+    def start_asking(self):
+        asked = lambda: self.session.log("global-shortcuts").read_text(
+            errors="replace").count("BindShortcuts left open")
+        before = asked()
+        app = self.session.start_app()
+        wait_until(lambda: asked() > before, 90, "the program to wait on the key dialog")
+        return app
+
+    def test_every_way_of_quitting_ends_at_once_while_the_dialog_is_open(self):
+        for way in ("D-Bus", "--quit"):
+            with self.subTest(way=way):
+                app = self.start_asking()
+                # A capture on its way as well: its portal request is in flight.
+                self.session.call("TakeScreenshot")
+                if way == "D-Bus":
+                    self.session.call("Quit")
+                else:
+                    self.session.tool(self.session.binary, "--quit")
+                # The program's own wait on the dialog is two minutes; ending within these
+                # 20 s means it was abandoned, not waited out.
+                self.assertEqual(app.wait(20 * TIME_SCALE), 0)
+                for marker in SANITIZER_MARKERS + ("QML error",):
+                    self.assertNotIn(marker, self.log())
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -45,6 +45,7 @@ exec pipewire
 class WaylandSession:
     def __init__(self, binary, width=1920, height=1080, background="#3366cc",
                  global_shortcuts=False):
+        # False, True, or "leave-bind-open": a backend whose key dialog never closes.
         self._binary_source = binary
         self.binary = None  # the session's own copy, once started
         self.global_shortcuts = global_shortcuts
@@ -105,8 +106,10 @@ class WaylandSession:
         (self.portals / "e2e-global-shortcuts.portal").write_text(
             "[portal]\nDBusName=%s\nInterfaces=org.freedesktop.impl.portal.GlobalShortcuts;\n"
             "UseIn=sway\n" % GLOBAL_SHORTCUTS_BACKEND)
-        self._spawn("global-shortcuts", ["/usr/bin/python3", "-u",
-                                         self.install(HERE / "fake_global_shortcuts.py")])
+        argv = ["/usr/bin/python3", "-u", self.install(HERE / "fake_global_shortcuts.py")]
+        if self.global_shortcuts == "leave-bind-open":
+            argv.append("--leave-bind-open")
+        self._spawn("global-shortcuts", argv)
 
         def ready():
             self._check_alive("global-shortcuts")
