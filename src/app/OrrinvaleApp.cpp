@@ -2,7 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/DBusService.h"
-#include "app/WindowIntrospection.h"
+#include "app/WindowLayoutProbe.h"
 #include "platform/DesktopWindowing.h"
 #include "platform/Log.h"
 #include "platform/PlatformChoice.h"
@@ -106,9 +106,9 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     }
 
 #ifdef ORRINVALE_TEST_HOOKS
-    WindowIntrospection introspection;
+    WindowLayoutProbe layoutProbe;
     if (bus.isConnected())
-        bus.registerObject(QString::fromLatin1(WindowIntrospection::ObjectPath), &introspection,
+        bus.registerObject(QString::fromLatin1(WindowLayoutProbe::ObjectPath), &layoutProbe,
                            QDBusConnection::ExportAllSlots);
 #endif
 

@@ -2,8 +2,8 @@
 
 #include "ScreenCapture.h"
 #include "ScreenLayout.h"
-#include "WaitCanceller.h"
 #include "ScreenshotPermission.h"
+#include "WaitCanceller.h"
 
 #include <QDBusConnection>
 

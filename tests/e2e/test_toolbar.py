@@ -9,8 +9,8 @@ import math
 from desktop import BUS_NAME, colour_close, wait_until
 from test_editor import EDITOR_TITLE, EditorTestCase
 
-INTROSPECTION_PATH = "/org/orrinvale/Orrinvale/Testing"
-INTROSPECTION = "org.orrinvale.Orrinvale.Testing"
+PROBE_PATH = "/org/orrinvale/Orrinvale/Testing"
+PROBE = "org.orrinvale.Orrinvale.Testing"
 SAVE_BLUE = (0x35, 0x84, 0xe4)
 
 
@@ -19,8 +19,8 @@ class ToolbarFitTest(EditorTestCase):
 
     def describe_editor(self):
         reply = self.desktop.tool("dbus-send", "--session", "--print-reply=literal",
-                                  "--dest=" + BUS_NAME, INTROSPECTION_PATH,
-                                  INTROSPECTION + ".DescribeWindow", "string:" + EDITOR_TITLE)
+                                  "--dest=" + BUS_NAME, PROBE_PATH,
+                                  PROBE + ".DescribeWindow", "string:" + EDITOR_TITLE)
         return json.loads(reply)
 
     def resize_editor(self, width):

@@ -2,8 +2,8 @@
 #include "capture/ScreenshotManager.h"
 #include "fakes/FakePermissionStore.h"
 #include "fakes/FakeScreenshotPortal.h"
-#include "platform/PortalRequest.h"
 #include "fakes/StdoutCapture.h"
+#include "platform/PortalRequest.h"
 
 #include <QFile>
 #include <QPainter>

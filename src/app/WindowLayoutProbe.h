@@ -10,7 +10,7 @@ class QQuickItem;
  * lies. Exported on the session bus at its own path, and only by builds made for testing
  * (ORRINVALE_TEST_HOOKS); the released program has no such interface.
  */
-class WindowIntrospection : public QObject
+class WindowLayoutProbe : public QObject
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.orrinvale.Orrinvale.Testing")

@@ -1,4 +1,4 @@
-#include "WindowIntrospection.h"
+#include "WindowLayoutProbe.h"
 
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -30,7 +30,7 @@ void describeItems(QQuickItem *item, const QString &path, QJsonArray &out)
 
 } // namespace
 
-QString WindowIntrospection::describe(const QString &title)
+QString WindowLayoutProbe::describe(const QString &title)
 {
     for (QWindow *window : QGuiApplication::topLevelWindows()) {
         auto *quick = qobject_cast<QQuickWindow *>(window);
