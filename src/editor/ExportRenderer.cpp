@@ -1,6 +1,6 @@
 #include "ExportRenderer.h"
 
-#include "ContrastingTextColor.h"
+#include "text/ContrastingTextColor.h"
 #include "ShapePaths.h"
 #include "SystemColors.h"
 #include "text/TextMetrics.h"

@@ -1,7 +1,7 @@
 #include "TextBoxController.h"
 
 #include "TextMetrics.h"
-#include "editor/ContrastingTextColor.h"
+#include "text/ContrastingTextColor.h"
 #include "editor/EditorState.h"
 #include "platform/QtClock.h"
 

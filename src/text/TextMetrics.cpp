@@ -1,6 +1,6 @@
 #include "TextMetrics.h"
 
-#include "editor/FontLookup.h"
+#include "text/FontLookup.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>

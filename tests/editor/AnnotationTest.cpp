@@ -1,6 +1,6 @@
 #include "editor/Annotation.h"
 #include "editor/AnnotationListModel.h"
-#include "editor/ContrastingTextColor.h"
+#include "text/ContrastingTextColor.h"
 #include "editor/DrawingTool.h"
 
 #include <QAbstractItemModelTester>

@@ -1,6 +1,6 @@
 #include "editor/ExportRenderer.h"
-#include "editor/ContrastingTextColor.h"
-#include "editor/FontLookup.h"
+#include "text/ContrastingTextColor.h"
+#include "text/FontLookup.h"
 #include "editor/SystemColors.h"
 
 #include <QFontDatabase>
