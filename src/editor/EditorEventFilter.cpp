@@ -50,8 +50,7 @@ bool focusIsInPopup(QWindow *window)
 bool focusIsTextField(QWindow *window)
 {
     const auto *quickWindow = qobject_cast<QQuickWindow *>(window);
-    const QQuickItem *focus = quickWindow ? quickWindow->activeFocusItem() : nullptr;
-    return focus && (focus->inherits("QQuickTextInput") || focus->inherits("QQuickTextEdit"));
+    return ShortcutKeyPress::isTextField(quickWindow ? quickWindow->activeFocusItem() : nullptr);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/FileChooser.h"
 #include "platform/Log.h"
 #include "platform/Preferences.h"
+#include "shortcuts/ShortcutMatcher.h"
 
 #include <QGuiApplication>
 #include <QMimeData>
@@ -459,9 +460,7 @@ void EditorState::setBasePan(QSizeF pan)
 
 bool EditorState::focusIsTextEditor() const
 {
-    const QQuickItem *focus = m_window ? m_window->activeFocusItem() : nullptr;
-    // TextField and TextArea derive from these two.
-    return focus && (focus->inherits("QQuickTextInput") || focus->inherits("QQuickTextEdit"));
+    return ShortcutKeyPress::isTextField(m_window ? m_window->activeFocusItem() : nullptr);
 }
 
 void EditorState::clearKeyFocus()

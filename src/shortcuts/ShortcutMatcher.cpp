@@ -13,15 +13,18 @@ ShortcutKeyPress ShortcutKeyPress::fromEvent(const QKeyEvent &event, const QWind
     ShortcutKeyPress press;
     press.windowIsKey = window && window == QGuiApplication::focusWindow();
     if (const auto *quickWindow = qobject_cast<const QQuickWindow *>(window)) {
-        const QQuickItem *focus = quickWindow->activeFocusItem();
-        // TextField and TextArea derive from these two.
-        press.focusIsTextEditor =
-            focus && (focus->inherits("QQuickTextInput") || focus->inherits("QQuickTextEdit"));
+        press.focusIsTextEditor = isTextField(quickWindow->activeFocusItem());
     }
     press.modifiers = event.modifiers();
     press.text = event.text();
     press.nativeScanCode = event.nativeScanCode();
     return press;
+}
+
+bool ShortcutKeyPress::isTextField(const QQuickItem *item)
+{
+    // TextField and TextArea derive from these two.
+    return item && (item->inherits("QQuickTextInput") || item->inherits("QQuickTextEdit"));
 }
 
 namespace ShortcutMatcher {

@@ -8,6 +8,7 @@
 
 class Preferences;
 class QKeyEvent;
+class QQuickItem;
 class QWindow;
 
 /// The tools a single key can select, in the order their keys are tried.
@@ -31,6 +32,8 @@ struct ShortcutKeyPress
 
     /// The facts of `event`, delivered to `window` (which may be null).
     static ShortcutKeyPress fromEvent(const QKeyEvent &event, const QWindow *window);
+    /// Whether `item` (which may be null) takes typed text: keys are its, not the tools'.
+    static bool isTextField(const QQuickItem *item);
 };
 
 /**
