@@ -1,8 +1,8 @@
 #include "ExportRenderer.h"
 
-#include "text/ContrastingTextColor.h"
 #include "ShapePaths.h"
 #include "SystemColors.h"
+#include "text/ContrastingTextColor.h"
 #include "text/TextMetrics.h"
 
 #include <QHash>

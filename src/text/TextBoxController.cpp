@@ -1,9 +1,9 @@
 #include "TextBoxController.h"
 
 #include "TextMetrics.h"
-#include "text/ContrastingTextColor.h"
 #include "editor/EditorState.h"
 #include "platform/QtClock.h"
+#include "text/ContrastingTextColor.h"
 
 #include <QElapsedTimer>
 

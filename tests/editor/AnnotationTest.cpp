@@ -1,7 +1,7 @@
 #include "editor/Annotation.h"
 #include "editor/AnnotationListModel.h"
-#include "text/ContrastingTextColor.h"
 #include "editor/DrawingTool.h"
+#include "text/ContrastingTextColor.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

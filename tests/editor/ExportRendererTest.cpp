@@ -1,7 +1,7 @@
 #include "editor/ExportRenderer.h"
+#include "editor/SystemColors.h"
 #include "text/ContrastingTextColor.h"
 #include "text/FontLookup.h"
-#include "editor/SystemColors.h"
 
 #include <QFontDatabase>
 #include <QRandomGenerator>
