@@ -3,7 +3,7 @@
 // picture of the planned size, never larger than its guard.
 
 #include "FuzzSupport.h"
-#include "editor/ExportRenderer.h"
+#include "editor/render/ExportRenderer.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

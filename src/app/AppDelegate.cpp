@@ -219,6 +219,7 @@ void AppDelegate::openEditor(int index)
                  {{QStringLiteral("session"), QVariant::fromValue(session)},
                   {QStringLiteral("preferences"), QVariant::fromValue(&m_preferences)}});
     session->setParent(window);
+    session->setWindow(window);
     // The close request closes this window only, later, and only if it still exists.
     QPointer<QQuickView> weakWindow(window);
     session->setOnClose([weakWindow] {

@@ -21,8 +21,7 @@ void CanvasInputLayer::setEditor(EditorState *editor)
         return;
     m_editor = editor;
     if (m_editor) {
-        m_editor->setWindow(window());
-        m_editor->setCanvasAreaSize(size());
+        m_editor->viewport()->setAreaSize(size());
     }
     updateWatch();
     Q_EMIT editorChanged();
@@ -32,7 +31,7 @@ void CanvasInputLayer::geometryChange(const QRectF &newGeometry, const QRectF &o
 {
     QQuickItem::geometryChange(newGeometry, oldGeometry);
     if (m_editor && newGeometry.size() != oldGeometry.size())
-        m_editor->setCanvasAreaSize(newGeometry.size());
+        m_editor->viewport()->setAreaSize(newGeometry.size());
 }
 
 void CanvasInputLayer::itemChange(ItemChange change, const ItemChangeData &value)
@@ -45,8 +44,6 @@ void CanvasInputLayer::itemChange(ItemChange change, const ItemChangeData &value
         if (m_watchedWindow)
             connect(m_watchedWindow, &QWindow::visibleChanged, this,
                     &CanvasInputLayer::updateWatch);
-        if (m_editor)
-            m_editor->setWindow(value.window);
         updateWatch();
     }
 }
@@ -111,11 +108,11 @@ bool CanvasInputLayer::event(QEvent *event)
         if (!m_pinching && std::abs(m_pinchMagnification - 1) >= 0.01)
             m_pinching = true;
         if (m_pinching)
-            m_editor->pinchChanged(m_pinchMagnification);
+            m_editor->viewport()->pinchChanged(m_pinchMagnification);
         break;
     case Qt::EndNativeGesture:
         if (m_pinching)
-            m_editor->pinchEnded();
+            m_editor->viewport()->pinchEnded();
         m_pinchMagnification = 1;
         m_pinching = false;
         break;

@@ -1,7 +1,7 @@
 #include "DrawingLayer.h"
 
 #include "EditorState.h"
-#include "ShapePaths.h"
+#include "editor/render/ShapePaths.h"
 
 #include <QPainter>
 #include <QQuickWindow>
@@ -77,12 +77,13 @@ void DrawingLayer::setEditor(EditorState *editor)
     if (m_editor == editor)
         return;
     if (m_editor) {
-        disconnect(m_editor, nullptr, this, nullptr);
-        disconnect(m_editor->annotations(), nullptr, this, nullptr);
+        disconnect(m_editor->document(), nullptr, this, nullptr);
+        disconnect(m_editor->document()->records(), nullptr, this, nullptr);
+        disconnect(m_editor->viewport(), nullptr, this, nullptr);
     }
     m_editor = editor;
     if (m_editor) {
-        AnnotationListModel *list = m_editor->annotations();
+        AnnotationListModel *list = m_editor->document()->records();
         connect(list, &QAbstractItemModel::rowsAboutToBeRemoved, this,
                 [this](const QModelIndex &, int first, int last) {
                     rowsAboutToBeRemoved(first, last);
@@ -95,11 +96,12 @@ void DrawingLayer::setEditor(EditorState *editor)
                 });
         connect(list, &QAbstractItemModel::modelReset, this, &DrawingLayer::invalidateCommitted);
         connect(list, &QAbstractItemModel::layoutChanged, this, &DrawingLayer::invalidateCommitted);
-        connect(m_editor, &EditorState::currentAnnotationChanged, this,
+        connect(m_editor->document(), &AnnotationDocument::drawingChanged, this,
                 &DrawingLayer::scheduleRender);
-        connect(m_editor, &EditorState::canvasPlacementChanged, this,
+        connect(m_editor->viewport(), &CanvasViewport::placementChanged, this,
                 &DrawingLayer::scheduleRender);
-        connect(m_editor, &EditorState::viewSizeChanged, this, &DrawingLayer::scheduleRender);
+        connect(m_editor->viewport(), &CanvasViewport::viewSizeChanged, this,
+                &DrawingLayer::scheduleRender);
     }
     invalidateCommitted();
     m_liveInvalid = true;
@@ -112,7 +114,8 @@ bool DrawingLayer::isSettled() const
         return true;
     const qreal ratio = window()->effectiveDevicePixelRatio();
     return m_worker.isFinished() && !m_committedInvalid &&
-           m_committedTarget.view == m_editor->canvasView() && m_committedTarget.ratio == ratio &&
+           m_committedTarget.view == m_editor->viewport()->view() &&
+           m_committedTarget.ratio == ratio &&
            m_committedTarget.pixels ==
                QSize(int(std::ceil(width() * ratio)), int(std::ceil(height() * ratio)));
 }
@@ -132,7 +135,7 @@ void DrawingLayer::invalidateCommitted()
 
 bool DrawingLayer::anyShapeIn(int first, int last) const
 {
-    const QList<Annotation> &records = m_editor->annotations()->records();
+    const QList<Annotation> &records = m_editor->document()->list();
     for (int row = std::max(first, 0); row <= last && row < records.size(); ++row) {
         if (ShapePaths::isShape(records.at(row).type))
             return true;
@@ -196,7 +199,7 @@ void DrawingLayer::updatePolish()
         return;
     const qreal ratio = window()->effectiveDevicePixelRatio();
     Target target;
-    target.view = m_editor->canvasView();
+    target.view = m_editor->viewport()->view();
     target.ratio = ratio;
     target.pixels = QSize(int(std::ceil(width() * ratio)), int(std::ceil(height() * ratio)));
     if (!(target == m_target)) {
@@ -216,7 +219,7 @@ void DrawingLayer::updatePolish()
 
 void DrawingLayer::renderCommitted()
 {
-    const QList<Annotation> &records = m_editor->annotations()->records();
+    const QList<Annotation> &records = m_editor->document()->list();
     if (m_committedInvalid || m_committed.isNull()) {
         // What is shown must never hold a removed or changed stroke: render now.
         m_committed = renderRecords(records, m_target);
@@ -233,7 +236,7 @@ void DrawingLayer::renderCommitted()
 
 void DrawingLayer::appendRows()
 {
-    const QList<Annotation> &records = m_editor->annotations()->records();
+    const QList<Annotation> &records = m_editor->document()->list();
     if (m_drawnRows >= records.size())
         return;
     QPainter painter(&m_committed);
@@ -263,7 +266,7 @@ void DrawingLayer::startBackgroundRender()
     // moved on meanwhile.
     if (!m_worker.isFinished())
         return;
-    const QList<Annotation> records = m_editor->annotations()->records();
+    const QList<Annotation> records = m_editor->document()->list();
     m_workerTarget = m_target;
     m_workerVersion = m_listVersion;
     m_workerRows = int(records.size());
@@ -328,9 +331,9 @@ QRect DrawingLayer::paintRecord(QPainter &painter, const Annotation &annotation,
 
 void DrawingLayer::renderLive()
 {
-    const std::optional<Annotation> &current = m_editor->currentAnnotation();
+    const std::optional<Annotation> &current = m_editor->document()->drawing();
     const bool extends = current && !m_liveInvalid && current->id == m_liveId &&
-                         current->type == DrawingTool::pen &&
+                         current->type == DrawingTool::Pen &&
                          current->points.size() >= m_livePainted && m_livePainted > 0;
     if (extends && current->points.size() == m_livePainted)
         return;
@@ -398,9 +401,9 @@ QSGNode *DrawingLayer::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
 void DrawingLayer::paintAll(QPainter &painter, const EditorState &editor)
 {
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setTransform(CanvasGeometry::canvasTransform(editor.canvasView()), true);
-    for (const Annotation &record : editor.annotations()->records())
+    painter.setTransform(CanvasGeometry::canvasTransform(editor.viewport()->view()), true);
+    for (const Annotation &record : editor.document()->list())
         ShapePaths::paintShape(painter, record);
-    if (editor.currentAnnotation())
-        ShapePaths::paintShape(painter, *editor.currentAnnotation());
+    if (editor.document()->drawing())
+        ShapePaths::paintShape(painter, *editor.document()->drawing());
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CanvasGeometry.h"
+#include "editor/viewport/CanvasGeometry.h"
 
 #include <QFutureWatcher>
 #include <QImage>

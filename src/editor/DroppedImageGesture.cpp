@@ -4,15 +4,6 @@
 
 #include <cmath>
 
-namespace {
-
-bool isUsableZoom(double zoom)
-{
-    return std::isfinite(zoom) && zoom > 0;
-}
-
-} // namespace
-
 DroppedImageGesture::DroppedImageGesture(QObject *parent) : QObject(parent) {}
 
 void DroppedImageGesture::setEditor(EditorState *editor)
@@ -37,73 +28,77 @@ QImage DroppedImageGesture::displayImage() const
 {
     if (!m_editor)
         return {};
-    return m_editor->annotations()->displayImage(QUuid::fromString(m_annotationId));
+    return m_editor->document()->records()->displayImage(QUuid::fromString(m_annotationId));
 }
 
 void DroppedImageGesture::begin(QPointF position, double scale)
 {
-    m_startPos = position;
-    m_startScale = scale;
-    setDragPos(position);
-    setDragScale(scale);
+    m_drag.reset(position, scale);
+    showDrag();
 }
 
 void DroppedImageGesture::moveChanged(QPointF translation, double zoom)
 {
     if (m_editor)
         m_editor->selectAnnotation(m_annotationId);
-    if (!isUsableZoom(zoom))
-        return;
-    const QPointF position = m_startPos + translation / zoom;
-    if (std::isfinite(position.x()) && std::isfinite(position.y()))
-        setDragPos(position);
+    if (m_drag.moveBy(translation, zoom))
+        showDrag();
 }
 
 void DroppedImageGesture::moveEnded()
 {
-    m_startPos = m_dragPos;
-    if (!m_editor || m_editor->isFinished())
+    if (!m_drag.end(RecordDrag::Kind::Move))
         return;
-    const QPointF position = m_dragPos;
-    m_editor->annotations()->update(QUuid::fromString(m_annotationId),
-                                    [position](Annotation &record) {
-                                        if (!record.points.isEmpty())
-                                            record.points.first() = position;
-                                    });
+    const QPointF position = m_drag.position();
+    writeBack([position](Annotation &record) {
+        if (!record.points.isEmpty())
+            record.points.first() = position;
+    });
+}
+
+void DroppedImageGesture::moveCancelled()
+{
+    if (m_drag.cancel(RecordDrag::Kind::Move))
+        showDrag();
 }
 
 void DroppedImageGesture::resizeChanged(double dx, double zoom, double imageWidth)
 {
-    if (!isUsableZoom(zoom) || !std::isfinite(dx))
+    if (!std::isfinite(zoom) || !(zoom > 0) || !std::isfinite(dx))
         return;
     const double w = std::max(imageWidth, 1.0);
-    const double scale = std::max((2 * dx / zoom + w * m_startScale) / w, minimumScale);
-    if (std::isfinite(scale))
-        setDragScale(scale);
+    if (m_drag.scaleTo((2 * dx / zoom + w * m_drag.startScale()) / w, minimumScale))
+        showDrag();
 }
 
 void DroppedImageGesture::resizeEnded()
 {
-    m_startScale = m_dragScale;
-    if (!m_editor || m_editor->isFinished())
+    if (!m_drag.end(RecordDrag::Kind::Scale))
         return;
-    const double scale = m_dragScale;
-    m_editor->annotations()->update(QUuid::fromString(m_annotationId),
-                                    [scale](Annotation &record) { record.imageScale = scale; });
+    const double scale = m_drag.scale();
+    writeBack([scale](Annotation &record) { record.imageScale = scale; });
 }
 
-void DroppedImageGesture::setDragPos(QPointF position)
+void DroppedImageGesture::resizeCancelled()
 {
-    if (position == m_dragPos)
-        return;
-    m_dragPos = position;
-    Q_EMIT dragPosChanged();
+    if (m_drag.cancel(RecordDrag::Kind::Scale))
+        showDrag();
 }
 
-void DroppedImageGesture::setDragScale(double scale)
+void DroppedImageGesture::writeBack(const std::function<void(Annotation &)> &change)
 {
-    if (scale == m_dragScale)
-        return;
-    m_dragScale = scale;
-    Q_EMIT dragScaleChanged();
+    if (m_editor && !m_editor->isFinished())
+        m_editor->document()->update(QUuid::fromString(m_annotationId), change);
+}
+
+void DroppedImageGesture::showDrag()
+{
+    if (m_drag.position() != m_dragPos) {
+        m_dragPos = m_drag.position();
+        Q_EMIT dragPosChanged();
+    }
+    if (m_drag.scale() != m_dragScale) {
+        m_dragScale = m_drag.scale();
+        Q_EMIT dragScaleChanged();
+    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/tools/RecordDrag.h"
+
 #include <QImage>
 #include <QObject>
 #include <QPointF>
@@ -7,13 +9,16 @@
 #include <QSizeF>
 #include <QtQml/qqmlregistration.h>
 
+#include <functional>
+
 class EditorState;
+struct Annotation;
 
 /**
  * What an image view on the canvas does with the pointer: the centre and scale shown now
- * (`dragPos`, `dragScale`), those at the start of the current move or resize, and the
- * record written once, when a gesture ends. Translations are in screen points and divided by
- * the canvas's scale, so a move follows the pointer at any zoom. Owned by DroppedImageView.
+ * (`dragPos`, `dragScale`), kept by a RecordDrag as the text boxes' are, and the record
+ * written once, when a move or resize ends. One taken away (`moveCancelled`,
+ * `resizeCancelled`) goes back to the record's values. Owned by DroppedImageView.
  */
 class DroppedImageGesture : public QObject
 {
@@ -40,8 +45,6 @@ public:
     void setAnnotationId(const QString &id);
     QPointF dragPos() const { return m_dragPos; }
     double dragScale() const { return m_dragScale; }
-    QPointF startPos() const { return m_startPos; }
-    double startScale() const { return m_startScale; }
     QImage displayImage() const;
 
     /// The view is first shown: it takes the record's centre and scale.
@@ -51,11 +54,15 @@ public:
     Q_INVOKABLE void moveChanged(QPointF translation, double zoom);
     /// The move is over: the record's centre becomes the one shown.
     Q_INVOKABLE void moveEnded();
+    /// The move was taken away before its release: the image goes back where it was.
+    Q_INVOKABLE void moveCancelled();
     /// The corner handle is dragged `dx` screen points sideways; the image keeps its
     /// centre, so its width grows by twice that, and its aspect ratio.
     Q_INVOKABLE void resizeChanged(double dx, double zoom, double imageWidth);
     /// The resize is over: the record's scale becomes the one shown.
     Q_INVOKABLE void resizeEnded();
+    /// The resize was taken away before its release: the image keeps its record's scale.
+    Q_INVOKABLE void resizeCancelled();
 
 Q_SIGNALS:
     void editorChanged();
@@ -65,13 +72,12 @@ Q_SIGNALS:
     void dragScaleChanged();
 
 private:
-    void setDragPos(QPointF position);
-    void setDragScale(double scale);
+    void showDrag();
+    void writeBack(const std::function<void(Annotation &)> &change);
 
     QPointer<EditorState> m_editor;
     QString m_annotationId;
-    QPointF m_dragPos{0, 0};
+    RecordDrag m_drag;
+    QPointF m_dragPos{0, 0}; // as last announced
     double m_dragScale = 1;
-    QPointF m_startPos{0, 0};
-    double m_startScale = 1;
 };

@@ -15,7 +15,7 @@ Item {
     required property size imageSize
     required property double imageScale
     readonly property bool showsSelection:
-        editor.isPointerMode && editor.selectedAnnotationId === annotationId
+        editor.tools.isPointerMode && editor.document.selectedId === annotationId
     readonly property alias gesture: gesture
 
     visible: imageSize.width > 0 && imageSize.height > 0
@@ -50,21 +50,21 @@ Item {
     MouseArea {
         objectName: "imageMoveArea"
         anchors.fill: parent
-        enabled: view.editor.isPointerMode
+        enabled: view.editor.tools.isPointerMode
         preventStealing: true
         property point pressedAt
 
         onPressed: mouse => {
             pressedAt = mapToItem(null, mouse.x, mouse.y);
-            gesture.moveChanged(Qt.point(0, 0), view.editor.canvasScale);
+            gesture.moveChanged(Qt.point(0, 0), view.editor.viewport.canvasScale);
         }
         onPositionChanged: mouse => {
             const now = mapToItem(null, mouse.x, mouse.y);
             gesture.moveChanged(Qt.point(now.x - pressedAt.x, now.y - pressedAt.y),
-                                view.editor.canvasScale);
+                                view.editor.viewport.canvasScale);
         }
         onReleased: gesture.moveEnded()
-        onCanceled: gesture.moveEnded()
+        onCanceled: gesture.moveCancelled()
     }
 
     // The resize handle: a white circle with a blue ring, centred on the bottom-right corner.
@@ -89,10 +89,10 @@ Item {
             onPressed: mouse => pressedAtX = mapToItem(null, mouse.x, mouse.y).x
             onPositionChanged: mouse => {
                 gesture.resizeChanged(mapToItem(null, mouse.x, mouse.y).x - pressedAtX,
-                                      view.editor.canvasScale, view.imageSize.width);
+                                      view.editor.viewport.canvasScale, view.imageSize.width);
             }
             onReleased: gesture.resizeEnded()
-            onCanceled: gesture.resizeEnded()
+            onCanceled: gesture.resizeCancelled()
         }
     }
 }

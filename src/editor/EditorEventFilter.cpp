@@ -1,6 +1,7 @@
 #include "EditorEventFilter.h"
 
 #include "EditorState.h"
+#include "platform/Preferences.h"
 #include "shortcuts/ShortcutMatcher.h"
 
 #include <QGuiApplication>
@@ -18,20 +19,20 @@ namespace {
 DrawingTool toolOf(ShortcutTool tool)
 {
     switch (tool) {
-    case ShortcutTool::pointer:
-        return DrawingTool::pointer;
-    case ShortcutTool::text:
-        return DrawingTool::text;
-    case ShortcutTool::pen:
-        return DrawingTool::pen;
-    case ShortcutTool::rectangle:
-        return DrawingTool::rectangle;
-    case ShortcutTool::line:
-        return DrawingTool::line;
-    case ShortcutTool::arrow:
-        return DrawingTool::arrow;
+    case Preferences::Pointer:
+        return DrawingTool::Pointer;
+    case Preferences::Text:
+        return DrawingTool::Text;
+    case Preferences::Pen:
+        return DrawingTool::Pen;
+    case Preferences::Rectangle:
+        return DrawingTool::Rectangle;
+    case Preferences::Line:
+        return DrawingTool::Line;
+    case Preferences::Arrow:
+        return DrawingTool::Arrow;
     }
-    return DrawingTool::pen;
+    return DrawingTool::Pen;
 }
 
 // A popup of the window (a list opened from a combo box) owns the keyboard while it is open:
@@ -59,6 +60,9 @@ EditorEventFilter::EditorEventFilter(EditorState *editor, QWindow *window, QObje
     : QObject(parent), m_editor(editor), m_window(window)
 {
     qApp->installEventFilter(this);
+    if (editor)
+        connect(editor, &EditorState::keyFocusReleaseRequested, this,
+                &EditorEventFilter::releaseKeyFocus);
 }
 
 EditorEventFilter::~EditorEventFilter()
@@ -89,17 +93,17 @@ bool EditorEventFilter::keyPressed(QKeyEvent *event)
         m_editor->pasteImage();
         return true;
     }
-    const ShortcutValues keys = {m_editor->pointerKey(), m_editor->textKey(),
-                                 m_editor->penKey(),     m_editor->rectangleKey(),
-                                 m_editor->lineKey(),    m_editor->arrowKey()};
-    if (const auto tool =
-            ShortcutMatcher::match(ShortcutKeyPress::fromEvent(*event, m_window), keys)) {
-        m_editor->setCurrentTool(toolOf(*tool));
-        return true;
+    if (const Preferences *preferences = m_editor->preferences()) {
+        const ShortcutValues keys = ShortcutMatcher::valuesOf(*preferences);
+        if (const auto tool =
+                ShortcutMatcher::match(ShortcutKeyPress::fromEvent(*event, m_window), keys)) {
+            m_editor->tools()->setCurrentTool(toolOf(*tool));
+            return true;
+        }
     }
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
-        m_editor->handleEscape();
+        m_editor->handleEscape(focusIsTextField(m_window));
         return true;
     }
     return false;
@@ -112,11 +116,11 @@ bool EditorEventFilter::wheelTurned(QWheelEvent *event)
     if (event->modifiers() & Qt::ControlModifier) {
         const double factor = wheelZoomFactor(*event);
         if (factor != 1)
-            m_editor->pinchStep(factor);
+            m_editor->viewport()->pinchStep(factor);
         return true;
     }
     const double pointsPerNotch = 20.0 * QGuiApplication::styleHints()->wheelScrollLines();
-    m_editor->wheelPan(wheelPanDelta(*event, pointsPerNotch));
+    m_editor->viewport()->wheelPan(wheelPanDelta(*event, pointsPerNotch));
     return false;
 }
 
@@ -137,5 +141,19 @@ double EditorEventFilter::wheelZoomFactor(const QWheelEvent &event)
 {
     const QPoint angle = event.angleDelta();
     const int notches = angle.y() != 0 ? angle.y() : angle.x();
-    return std::pow(EditorState::zoomPerNotch, notches / 120.0);
+    return std::pow(CanvasViewport::zoomPerNotch, notches / 120.0);
+}
+
+void EditorEventFilter::releaseKeyFocus()
+{
+    auto *window = qobject_cast<QQuickWindow *>(m_window);
+    if (!window)
+        return;
+    // Focus scopes hand active focus back to their focused child, so every scope on the way
+    // up lets go as well; the window itself is left holding the keyboard.
+    for (QQuickItem *item = window->activeFocusItem(); item && item != window->contentItem();
+         item = item->parentItem()) {
+        if (item->hasFocus())
+            item->setFocus(false);
+    }
 }

@@ -10,8 +10,9 @@ class QWindow;
 
 /**
  * The editor's application-wide watch on key presses and wheel turns, for the editor's own
- * window only. A tool key (matched by ShortcutMatcher against the editor's keys) selects its
- * tool and is swallowed; Escape runs the editor's handleEscape; a plain wheel turn pans and
+ * window only, and the one that moves that window's keyboard focus for the editor. A tool
+ * key (matched by ShortcutMatcher against the preferences' keys) selects its tool and is
+ * swallowed; Escape runs the editor's handleEscape; a plain wheel turn pans and
  * goes on; Ctrl+wheel zooms like a pinch; Ctrl+V pastes an image unless a text field has the
  * keyboard. Each event is seen where it enters the window, never again as it is handed to
  * the items inside. Installed while the canvas is shown, by
@@ -37,6 +38,8 @@ protected:
 private:
     bool keyPressed(QKeyEvent *event);
     bool wheelTurned(QWheelEvent *event);
+    /// The focused item and every focus scope above it let go; the window keeps the keyboard.
+    void releaseKeyFocus();
 
     QPointer<EditorState> m_editor;
     QPointer<QWindow> m_window;

@@ -29,6 +29,13 @@ void EditorSession::close()
         m_onClose();
 }
 
+void EditorSession::finish()
+{
+    if (m_window)
+        m_window->hide();
+    close();
+}
+
 void EditorSession::refresh()
 {
     // Only new pixels for this capture matter; thumbnails and other rows change too.

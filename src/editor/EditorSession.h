@@ -2,6 +2,8 @@
 
 #include <QImage>
 #include <QObject>
+#include <QPointer>
+#include <QWindow>
 #include <QtQml/qqmlregistration.h>
 
 #include <functional>
@@ -39,6 +41,9 @@ public:
         m_fileChooser = fileChooser;
     }
     Clipboard *clipboard() const { return m_clipboard; }
+    /// The editor's window: the file chooser's parent, hidden when the edits are saved.
+    void setWindow(QWindow *window) { m_window = window; }
+    QWindow *window() const { return m_window; }
     FileChooser *fileChooser() const { return m_fileChooser; }
 
     quint64 captureId() const { return m_captureId; }
@@ -51,6 +56,8 @@ public:
 
 public Q_SLOTS:
     void close();
+    /// The edits are in the stack: the window goes at once and is closed on the next turn.
+    void finish();
 
 Q_SIGNALS:
     void imageChanged();
@@ -66,4 +73,5 @@ private:
     std::function<void()> m_onClose;
     Clipboard *m_clipboard = nullptr;
     FileChooser *m_fileChooser = nullptr;
+    QPointer<QWindow> m_window;
 };

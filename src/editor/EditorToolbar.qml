@@ -48,14 +48,15 @@ Rectangle {
                 spacing: 12
 
                 Repeater {
-                    model: ["Pan", "Select"]
+                    model: [DrawingTool.Pan, DrawingTool.Pointer]
                     delegate: toolButton
                 }
 
                 Divider {}
 
                 Repeater {
-                    model: ["Text", "Pen", "Box", "Line", "Arrow"]
+                    model: [DrawingTool.Text, DrawingTool.Pen, DrawingTool.Rectangle, DrawingTool.Line,
+                            DrawingTool.Arrow]
                     delegate: toolButton
                 }
 
@@ -163,7 +164,7 @@ Rectangle {
                     Layout.maximumWidth: 75
                     Layout.minimumWidth: implicitWidth
                     horizontalAlignment: Text.AlignRight
-                    text: root.editor.zoomReadout
+                    text: root.editor.viewport.zoomReadout
                     color: SystemColors.secondaryText
                     font.pixelSize: 11
                 }
@@ -228,15 +229,15 @@ Rectangle {
 
                     // By count, so a changed colour updates its swatch in place.
                     Repeater {
-                        model: root.editor.colorPresets.length
+                        model: root.editor.tools.colorPresets.length
                         delegate: swatch
                     }
 
                     ColorWell {
                         objectName: "colorWell"
                         anchors.verticalCenter: parent.verticalCenter
-                        color: root.editor.selectedColor
-                        onColorChosen: chosen => root.editor.selectedColor = chosen
+                        color: root.editor.tools.color
+                        onColorChosen: chosen => root.editor.tools.color = chosen
                     }
                 }
 
@@ -244,7 +245,7 @@ Rectangle {
                 Row {
                     objectName: "textStyleGroup"
                     spacing: 15
-                    enabled: root.editor.textStyleEnabled
+                    enabled: root.editor.tools.textStyleEnabled
                     opacity: enabled ? 1 : 0
 
                     TextStyleControls {
@@ -263,11 +264,11 @@ Rectangle {
         id: toolButton
 
         ToolButton {
-            required property string modelData
-            objectName: "tool" + modelData
-            title: modelData
-            isSelected: root.editor.currentTool === modelData
-            onClicked: root.editor.currentTool = modelData
+            required property int modelData
+            objectName: "tool" + title
+            title: root.editor.tools.label(modelData)
+            isSelected: root.editor.tools.currentTool === modelData
+            onClicked: root.editor.tools.currentTool = modelData
         }
     }
 
@@ -277,8 +278,8 @@ Rectangle {
         Item {
             id: circle
             required property int index
-            readonly property color swatchColor: root.editor.colorPresets[index]
-            readonly property bool active: index === root.editor.activeColorIndex
+            readonly property color swatchColor: root.editor.tools.colorPresets[index]
+            readonly property bool active: index === root.editor.tools.activeColorIndex
 
             objectName: "swatch" + index
             width: 20
@@ -329,7 +330,7 @@ Rectangle {
                 }
             }
             TapHandler {
-                onTapped: root.editor.chooseSwatch(circle.index)
+                onTapped: root.editor.tools.chooseSwatch(circle.index)
             }
         }
     }

@@ -68,12 +68,12 @@ Rectangle {
 
             Item {
                 id: documentGroup
-                x: editorState.canvasOrigin.x
-                y: editorState.canvasOrigin.y
-                width: editorState.viewSize.width
-                height: editorState.viewSize.height
+                x: editorState.viewport.canvasOrigin.x
+                y: editorState.viewport.canvasOrigin.y
+                width: editorState.viewport.viewSize.width
+                height: editorState.viewport.viewSize.height
                 transformOrigin: Item.TopLeft
-                scale: editorState.canvasScale
+                scale: editorState.viewport.canvasScale
 
                 ImageItem {
                     anchors.fill: parent
@@ -83,11 +83,11 @@ Rectangle {
                 // One view per text or image record, made once per record and kept as long
                 // as it lives (the model never resets), in drawing order.
                 Repeater {
-                    model: editorState.annotations
+                    model: editorState.document.records
                     delegate: Item {
                         id: record
                         required property string annotationId
-                        required property string type
+                        required property int type
                         required property point position
                         required property color color
                         required property string textPayload
@@ -99,8 +99,9 @@ Rectangle {
                         required property string fontName
 
                         Loader {
-                            sourceComponent: record.type === "Text" ? textView
-                                           : record.type === "Dropped Image" ? imageView : null
+                            sourceComponent: record.type === DrawingTool.Text ? textView
+                                           : record.type === DrawingTool.DroppedImage ? imageView
+                                           : null
                         }
 
                         Component {

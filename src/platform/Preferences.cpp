@@ -94,8 +94,21 @@ void Preferences::setValue(Entry entry, const QString &value)
     m_slots[entry].value = value;
     m_slots[entry].edited = true;
     store();
-    if (value != before)
-        notify(entry);
+    if (value != before && entry < shortcutToolCount)
+        Q_EMIT shortcutChanged(ShortcutTool(entry));
+}
+
+QString Preferences::shortcut(ShortcutTool tool) const
+{
+    if (tool < 0 || tool >= shortcutToolCount)
+        return {};
+    return value(Entry(tool));
+}
+
+void Preferences::setShortcut(ShortcutTool tool, const QString &value)
+{
+    if (tool >= 0 && tool < shortcutToolCount)
+        setValue(Entry(tool), value);
 }
 
 std::optional<QString> Preferences::permissionsResetBuild() const
@@ -131,31 +144,4 @@ void Preferences::store()
                       .arg(m_filePath));
     }
     m_storeFailing = !stored;
-}
-
-void Preferences::notify(Entry entry)
-{
-    switch (entry) {
-    case ShortcutPointer:
-        Q_EMIT shortcutPointerChanged();
-        break;
-    case ShortcutText:
-        Q_EMIT shortcutTextChanged();
-        break;
-    case ShortcutPen:
-        Q_EMIT shortcutPenChanged();
-        break;
-    case ShortcutRectangle:
-        Q_EMIT shortcutRectangleChanged();
-        break;
-    case ShortcutLine:
-        Q_EMIT shortcutLineChanged();
-        break;
-    case ShortcutArrow:
-        Q_EMIT shortcutArrowChanged();
-        break;
-    case PermissionsResetBuild:
-    case EntryCount:
-        break;
-    }
 }

@@ -8,8 +8,9 @@
 #include <optional>
 
 /**
- * The user's preferences: the six tool shortcut keys and the build marker of the permission
- * bootstrap, kept in an INI file (by default ~/.config/Orrinvale/Orrinvale.conf).
+ * The user's preferences: the six tool shortcut keys (one keyed accessor, one signal) and the build
+ * marker of the permission bootstrap, kept in an INI file (by default
+ * ~/.config/Orrinvale/Orrinvale.conf).
  *
  * The file is read once, at construction; after that this object is the truth for the run.
  * A missing key reads as its default and is never written back; only a setter writes, and it
@@ -23,19 +24,12 @@ class Preferences : public QObject
     QML_ELEMENT
     QML_UNCREATABLE("Owned by AppDelegate")
 
-    Q_PROPERTY(QString shortcutPointer READ shortcutPointer WRITE setShortcutPointer NOTIFY
-                   shortcutPointerChanged)
-    Q_PROPERTY(
-        QString shortcutText READ shortcutText WRITE setShortcutText NOTIFY shortcutTextChanged)
-    Q_PROPERTY(QString shortcutPen READ shortcutPen WRITE setShortcutPen NOTIFY shortcutPenChanged)
-    Q_PROPERTY(QString shortcutRectangle READ shortcutRectangle WRITE setShortcutRectangle NOTIFY
-                   shortcutRectangleChanged)
-    Q_PROPERTY(
-        QString shortcutLine READ shortcutLine WRITE setShortcutLine NOTIFY shortcutLineChanged)
-    Q_PROPERTY(
-        QString shortcutArrow READ shortcutArrow WRITE setShortcutArrow NOTIFY shortcutArrowChanged)
-
 public:
+    /// The tools a single key selects in the editor, in the order their keys are tried.
+    enum ShortcutTool { Pointer, Text, Pen, Rectangle, Line, Arrow };
+    Q_ENUM(ShortcutTool)
+    static constexpr int shortcutToolCount = 6;
+
     /// The per-user file: $XDG_CONFIG_HOME/Orrinvale/Orrinvale.conf.
     explicit Preferences(QObject *parent = nullptr);
     /// Reads and writes `filePath` instead (tests use a temporary file).
@@ -44,43 +38,20 @@ public:
     static QString defaultFilePath();
     QString filePath() const { return m_filePath; }
 
-    QString shortcutPointer() const { return value(ShortcutPointer); }
-    QString shortcutText() const { return value(ShortcutText); }
-    QString shortcutPen() const { return value(ShortcutPen); }
-    QString shortcutRectangle() const { return value(ShortcutRectangle); }
-    QString shortcutLine() const { return value(ShortcutLine); }
-    QString shortcutArrow() const { return value(ShortcutArrow); }
-
-    void setShortcutPointer(const QString &value) { setValue(ShortcutPointer, value); }
-    void setShortcutText(const QString &value) { setValue(ShortcutText, value); }
-    void setShortcutPen(const QString &value) { setValue(ShortcutPen, value); }
-    void setShortcutRectangle(const QString &value) { setValue(ShortcutRectangle, value); }
-    void setShortcutLine(const QString &value) { setValue(ShortcutLine, value); }
-    void setShortcutArrow(const QString &value) { setValue(ShortcutArrow, value); }
+    /// The key that selects `tool`: one character, or "" when it has none.
+    Q_INVOKABLE QString shortcut(Preferences::ShortcutTool tool) const;
+    Q_INVOKABLE void setShortcut(Preferences::ShortcutTool tool, const QString &value);
 
     /// The build identifier of the last launch that reset the permissions; none before that.
     std::optional<QString> permissionsResetBuild() const;
     void setPermissionsResetBuild(const QString &buildId);
 
 Q_SIGNALS:
-    void shortcutPointerChanged();
-    void shortcutTextChanged();
-    void shortcutPenChanged();
-    void shortcutRectangleChanged();
-    void shortcutLineChanged();
-    void shortcutArrowChanged();
+    void shortcutChanged(Preferences::ShortcutTool tool);
 
 private:
-    enum Entry {
-        ShortcutPointer,
-        ShortcutText,
-        ShortcutPen,
-        ShortcutRectangle,
-        ShortcutLine,
-        ShortcutArrow,
-        PermissionsResetBuild,
-        EntryCount
-    };
+    // The six shortcuts first, in ShortcutTool's order.
+    enum Entry { PermissionsResetBuild = shortcutToolCount, EntryCount };
 
     struct Slot
     {
@@ -92,7 +63,6 @@ private:
     QString value(Entry entry) const;
     void setValue(Entry entry, const QString &value);
     void store();
-    void notify(Entry entry);
 
     QString m_filePath;
     std::array<Slot, EntryCount> m_slots;

@@ -1,6 +1,5 @@
 #include "ShortcutMatcher.h"
 
-#include "platform/Preferences.h"
 #include "shortcuts/HardwareKeyString.h"
 
 #include <QGuiApplication>
@@ -55,9 +54,10 @@ std::optional<ShortcutTool> match(const ShortcutKeyPress &press, const ShortcutV
 
 ShortcutValues valuesOf(const Preferences &preferences)
 {
-    return {preferences.shortcutPointer(), preferences.shortcutText(),
-            preferences.shortcutPen(),     preferences.shortcutRectangle(),
-            preferences.shortcutLine(),    preferences.shortcutArrow()};
+    ShortcutValues values;
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = preferences.shortcut(ShortcutTool(i));
+    return values;
 }
 
 } // namespace ShortcutMatcher

@@ -1,21 +1,21 @@
 #pragma once
 
+#include "platform/Preferences.h"
+
 #include <QString>
 #include <Qt>
 
 #include <array>
 #include <optional>
 
-class Preferences;
 class QKeyEvent;
 class QQuickItem;
 class QWindow;
 
-/// The tools a single key can select, in the order their keys are tried.
-enum class ShortcutTool { pointer, text, pen, rectangle, line, arrow };
+using ShortcutTool = Preferences::ShortcutTool;
 
 /// The six tool keys, indexed by ShortcutTool.
-using ShortcutValues = std::array<QString, 6>;
+using ShortcutValues = std::array<QString, Preferences::shortcutToolCount>;
 
 /** What the matcher needs to know of one key press. */
 struct ShortcutKeyPress

@@ -9,12 +9,13 @@ Item {
 
     required property Preferences preferences
 
-    readonly property string pointerKey: preferences.shortcutPointer
-    readonly property string textKey: preferences.shortcutText
-    readonly property string penKey: preferences.shortcutPen
-    readonly property string rectangleKey: preferences.shortcutRectangle
-    readonly property string lineKey: preferences.shortcutLine
-    readonly property string arrowKey: preferences.shortcutArrow
+    // Bumped by every stored change, so each row reads its key again.
+    property int revision: 0
+
+    Connections {
+        target: root.preferences
+        function onShortcutChanged() { root.revision++ }
+    }
 
     width: 300
     height: 240
@@ -33,41 +34,25 @@ Item {
             font.weight: Font.Bold
         }
 
-        ShortcutRow {
-            Layout.fillWidth: true
-            label: "Select/Resize"
-            key: root.pointerKey
-            onKeyEdited: key => root.preferences.shortcutPointer = key
-        }
-        ShortcutRow {
-            Layout.fillWidth: true
-            label: "Text"
-            key: root.textKey
-            onKeyEdited: key => root.preferences.shortcutText = key
-        }
-        ShortcutRow {
-            Layout.fillWidth: true
-            label: "Pen"
-            key: root.penKey
-            onKeyEdited: key => root.preferences.shortcutPen = key
-        }
-        ShortcutRow {
-            Layout.fillWidth: true
-            label: "Box"
-            key: root.rectangleKey
-            onKeyEdited: key => root.preferences.shortcutRectangle = key
-        }
-        ShortcutRow {
-            Layout.fillWidth: true
-            label: "Line"
-            key: root.lineKey
-            onKeyEdited: key => root.preferences.shortcutLine = key
-        }
-        ShortcutRow {
-            Layout.fillWidth: true
-            label: "Arrow"
-            key: root.arrowKey
-            onKeyEdited: key => root.preferences.shortcutArrow = key
+        Repeater {
+            model: [
+                { label: "Select/Resize", tool: Preferences.Pointer },
+                { label: "Text", tool: Preferences.Text },
+                { label: "Pen", tool: Preferences.Pen },
+                { label: "Box", tool: Preferences.Rectangle },
+                { label: "Line", tool: Preferences.Line },
+                { label: "Arrow", tool: Preferences.Arrow }
+            ]
+            delegate: ShortcutRow {
+                required property var modelData
+                Layout.fillWidth: true
+                label: modelData.label
+                key: {
+                    root.revision; // read again after every change
+                    return root.preferences.shortcut(modelData.tool);
+                }
+                onKeyEdited: key => root.preferences.setShortcut(modelData.tool, key)
+            }
         }
 
         Item {

@@ -14,7 +14,7 @@ Item {
     required property double fontSize
     required property string fontName
     required property bool textHasBackground
-    readonly property bool showsSelection: editor.isPointerMode && box.isSelected
+    readonly property bool showsSelection: editor.tools.isPointerMode && box.isSelected
     readonly property TextBoxController controller: box
 
     objectName: "textBox"
@@ -23,7 +23,7 @@ Item {
     width: frame.width
     height: frame.height
     // With other tools a box that is not being edited lets clicks through to the canvas.
-    enabled: editor.isPointerMode || box.isEditing
+    enabled: editor.tools.isPointerMode || box.isEditing
 
     TextBoxController {
         id: box
@@ -34,8 +34,8 @@ Item {
         fontSize: view.fontSize
         color: view.color
         textHasBackground: view.textHasBackground
-        isSelected: view.editor.selectedAnnotationId === view.annotationId
-        zoomScale: view.editor.canvasScale
+        isSelected: view.editor.document.selectedId === view.annotationId
+        zoomScale: view.editor.viewport.canvasScale
         onFocusRequested: field.takeFocus()
         onFocusReleaseRequested: field.releaseFocus()
     }
@@ -106,11 +106,11 @@ Item {
         }
         onPressed: mouse => {
             pressedAt = mapToItem(null, mouse.x, mouse.y);
-            if (view.editor.isPointerMode && !box.isEditing)
+            if (view.editor.tools.isPointerMode && !box.isEditing)
                 box.moveChanged(Qt.point(0, 0));
         }
         onPositionChanged: mouse => {
-            if (view.editor.isPointerMode && !box.isEditing)
+            if (view.editor.tools.isPointerMode && !box.isEditing)
                 box.moveChanged(travel(mouse));
         }
         // Whether a move is on is the controller's to know: a tool key may have ended it.

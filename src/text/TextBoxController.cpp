@@ -48,7 +48,7 @@ void TextBoxController::setEditor(EditorState *editor)
     disconnect(m_toolConnection);
     m_editor = editor;
     if (editor)
-        m_toolConnection = connect(editor, &EditorState::currentToolChanged, this,
+        m_toolConnection = connect(editor->tools(), &ToolSettings::currentToolChanged, this,
                                    &TextBoxController::editorToolChanged);
     Q_EMIT editorChanged();
 }
@@ -57,7 +57,7 @@ void TextBoxController::editorToolChanged()
 {
     // A tool key pressed during a drag: the drag belongs to Select, and whether the view
     // still hears its release is up to Qt. Undone here, box and record agree either way.
-    if (m_editor && !m_editor->isPointerMode()) {
+    if (m_editor && !m_editor->tools()->isPointerMode()) {
         moveCancelled();
         scaleCancelled();
     }
@@ -153,22 +153,18 @@ void TextBoxController::updateIdealSize()
     Q_EMIT idealSizeChanged();
 }
 
-void TextBoxController::setDragPos(QPointF pos)
+void TextBoxController::showDrag()
 {
-    if (pos == m_dragPos)
-        return;
-    m_dragPos = pos;
-    Q_EMIT dragPosChanged();
-}
-
-void TextBoxController::setDragScale(double scale)
-{
-    if (scale == m_dragScale || !std::isfinite(scale))
-        return;
-    m_dragScale = scale;
-    Q_EMIT dragScaleChanged();
-    Q_EMIT fontChanged();
-    updateIdealSize();
+    if (m_drag.position() != m_dragPos) {
+        m_dragPos = m_drag.position();
+        Q_EMIT dragPosChanged();
+    }
+    if (m_drag.scale() != m_dragScale) {
+        m_dragScale = m_drag.scale();
+        Q_EMIT dragScaleChanged();
+        Q_EMIT fontChanged();
+        updateIdealSize();
+    }
 }
 
 // The three reactions: each runs only on a change, so they settle after one round.
@@ -230,22 +226,17 @@ void TextBoxController::releaseFocusLater()
 void TextBoxController::appear()
 {
     const QUuid id = QUuid::fromString(m_annotationId);
-    const int row = m_editor && !id.isNull() ? m_editor->annotations()->indexOf(id) : -1;
-    if (row >= 0)
-        appear(m_editor->annotations()->at(row));
+    if (const Annotation *record =
+            m_editor && !id.isNull() ? m_editor->document()->find(id) : nullptr)
+        appear(*record);
 }
 
 void TextBoxController::appear(const Annotation &record)
 {
     m_hasPoint = !record.points.isEmpty();
-    if (m_hasPoint) {
-        m_startPos = record.points.first();
-        setDragPos(m_startPos);
-    }
-    if (std::isfinite(record.imageScale)) {
-        m_startScale = record.imageScale;
-        setDragScale(record.imageScale);
-    }
+    m_drag.reset(m_hasPoint ? record.points.first() : m_drag.position(),
+                 std::isfinite(record.imageScale) ? record.imageScale : m_drag.scale());
+    showDrag();
     if (record.textPayload && record.textPayload->isEmpty()) {
         setEditing(true);
         m_clock->after(focusDelayMs, this, [this] { setTextFieldFocused(true); });
@@ -256,26 +247,26 @@ void TextBoxController::writeBack(const std::function<void(Annotation &)> &chang
 {
     const QUuid id = QUuid::fromString(m_annotationId);
     if (m_editor && !id.isNull())
-        m_editor->annotations()->update(id, change);
+        m_editor->document()->update(id, change);
 }
 
 void TextBoxController::moveChanged(QPointF translation)
 {
-    if (m_gesture == Gesture::scale)
+    if (m_drag.active() == RecordDrag::Kind::Scale)
         return;
-    m_gesture = Gesture::move;
     if (m_editor)
         m_editor->selectAnnotation(m_annotationId);
-    setDragPos(m_startPos + translation / m_zoomScale);
+    if (m_drag.moveBy(translation, m_zoomScale))
+        showDrag();
 }
 
 void TextBoxController::moveEnded(QPointF translation)
 {
-    if (m_gesture != Gesture::move)
+    if (m_drag.active() != RecordDrag::Kind::Move)
         return;
-    m_gesture = Gesture::none;
-    setDragPos(m_startPos + translation / m_zoomScale);
-    m_startPos = m_dragPos;
+    m_drag.moveBy(translation, m_zoomScale);
+    m_drag.end(RecordDrag::Kind::Move);
+    showDrag();
     if (m_hasPoint) {
         const QPointF pos = m_dragPos;
         writeBack([pos](Annotation &record) {
@@ -295,38 +286,31 @@ void TextBoxController::moveEnded(QPointF translation)
 
 void TextBoxController::moveCancelled()
 {
-    if (m_gesture != Gesture::move)
-        return;
-    m_gesture = Gesture::none;
-    setDragPos(m_startPos);
+    if (m_drag.cancel(RecordDrag::Kind::Move))
+        showDrag();
 }
 
 void TextBoxController::scaleChanged(QPointF translation)
 {
-    if (m_gesture == Gesture::move)
-        return;
-    m_gesture = Gesture::scale;
-    setDragScale(
-        std::max(m_startScale + translation.x() / m_zoomScale / pointsPerScale, minimumScale));
+    if (m_drag.scaleTo(m_drag.startScale() + translation.x() / m_zoomScale / pointsPerScale,
+                       minimumScale))
+        showDrag();
 }
 
 void TextBoxController::scaleEnded(QPointF translation)
 {
-    if (m_gesture != Gesture::scale)
+    if (m_drag.active() != RecordDrag::Kind::Scale)
         return;
     scaleChanged(translation);
-    m_gesture = Gesture::none;
-    m_startScale = m_dragScale;
+    m_drag.end(RecordDrag::Kind::Scale);
     const double scale = m_dragScale;
     writeBack([scale](Annotation &record) { record.imageScale = scale; });
 }
 
 void TextBoxController::scaleCancelled()
 {
-    if (m_gesture != Gesture::scale)
-        return;
-    m_gesture = Gesture::none;
-    setDragScale(m_startScale);
+    if (m_drag.cancel(RecordDrag::Kind::Scale))
+        showDrag();
 }
 
 void TextBoxController::cancelEditing()

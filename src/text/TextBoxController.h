@@ -1,6 +1,7 @@
 #pragma once
 
-#include "editor/Annotation.h"
+#include "editor/document/Annotation.h"
+#include "editor/tools/RecordDrag.h"
 
 #include <QColor>
 #include <QFont>
@@ -149,11 +150,8 @@ Q_SIGNALS:
     void focusReleaseRequested();
 
 private:
-    enum class Gesture { none, move, scale };
-
-    void setDragPos(QPointF pos);
+    void showDrag();
     void editorToolChanged();
-    void setDragScale(double scale);
     void releaseFocusLater();
     void updateIdealSize();
     void writeBack(const std::function<void(Annotation &)> &change);
@@ -166,20 +164,18 @@ private:
 
     QString m_annotationId;
     QString m_text;
-    QString m_fontName = QStringLiteral("Helvetica");
-    double m_fontSize = 24;
+    QString m_fontName = TextDefaults::fontName();
+    double m_fontSize = TextDefaults::fontSize;
     QColor m_color = Qt::black;
     bool m_textHasBackground = false;
     bool m_isSelected = false;
     double m_zoomScale = 1;
 
     QMetaObject::Connection m_toolConnection;
-    Gesture m_gesture = Gesture::none;
+    RecordDrag m_drag;
     bool m_hasPoint = false;
-    QPointF m_dragPos;
-    QPointF m_startPos;
+    QPointF m_dragPos; // as last announced
     double m_dragScale = 1;
-    double m_startScale = 1;
     bool m_isEditing = false;
     bool m_isTextFieldFocused = false;
     std::optional<qint64> m_lastTapTime; // none: no tap yet

@@ -13,18 +13,17 @@ void TextStyle::setEditor(EditorState *editor)
     if (m_editor == editor)
         return;
     if (m_editor) {
-        disconnect(m_editor, nullptr, this, nullptr);
-        disconnect(m_editor->annotations(), nullptr, this, nullptr);
+        disconnect(m_editor->document(), nullptr, this, nullptr);
+        disconnect(m_editor->document()->records(), nullptr, this, nullptr);
+        disconnect(m_editor->tools(), nullptr, this, nullptr);
     }
     m_editor = editor;
     if (m_editor) {
         const auto changed = [this] { Q_EMIT activeStyleChanged(); };
-        connect(m_editor, &EditorState::selectedAnnotationIdChanged, this, changed);
-        connect(m_editor, &EditorState::textHasBackgroundChanged, this, changed);
-        connect(m_editor, &EditorState::selectedFontChanged, this, changed);
-        connect(m_editor, &EditorState::selectedFontSizeChanged, this, changed);
+        connect(m_editor->document(), &AnnotationDocument::selectionChanged, this, changed);
+        connect(m_editor->tools(), &ToolSettings::textStyleChanged, this, changed);
         // The selected record may change, appear (redo of a paste) or go (undo, clear).
-        AnnotationListModel *records = m_editor->annotations();
+        AnnotationListModel *records = m_editor->document()->records();
         connect(records, &QAbstractItemModel::dataChanged, this, changed);
         connect(records, &QAbstractItemModel::rowsInserted, this, changed);
         connect(records, &QAbstractItemModel::rowsRemoved, this, changed);
@@ -36,33 +35,30 @@ void TextStyle::setEditor(EditorState *editor)
 
 const Annotation *TextStyle::selectedText() const
 {
-    if (!m_editor || !m_editor->selectedAnnotationID())
-        return nullptr;
-    const int row = m_editor->annotations()->indexOf(*m_editor->selectedAnnotationID());
-    if (row < 0)
-        return nullptr;
-    const Annotation &record = m_editor->annotations()->at(row);
-    return record.type == DrawingTool::text ? &record : nullptr;
+    const Annotation *record = m_editor ? m_editor->document()->selectedRecord() : nullptr;
+    return record && record->type == DrawingTool::Text ? record : nullptr;
 }
 
 void TextStyle::updateSelectedText(const std::function<void(Annotation &)> &change)
 {
-    if (selectedText())
-        m_editor->annotations()->update(*m_editor->selectedAnnotationID(), change);
+    if (const Annotation *text = selectedText()) {
+        const QUuid id = text->id;
+        m_editor->document()->update(id, change);
+    }
 }
 
 bool TextStyle::activeTextHasBackground() const
 {
     if (const Annotation *text = selectedText())
         return text->textHasBackground;
-    return m_editor && m_editor->textHasBackground();
+    return m_editor && m_editor->tools()->textHasBackground();
 }
 
 void TextStyle::setActiveTextHasBackground(bool on)
 {
     if (!m_editor)
         return;
-    m_editor->setTextHasBackground(on);
+    m_editor->tools()->setTextHasBackground(on);
     updateSelectedText([on](Annotation &record) { record.textHasBackground = on; });
 }
 
@@ -70,14 +66,14 @@ QString TextStyle::activeFontName() const
 {
     if (const Annotation *text = selectedText())
         return text->fontName;
-    return m_editor ? m_editor->selectedFont() : QString();
+    return m_editor ? m_editor->tools()->fontName() : QString();
 }
 
 void TextStyle::setActiveFontName(const QString &name)
 {
     if (!m_editor)
         return;
-    m_editor->setSelectedFont(name);
+    m_editor->tools()->setFontName(name);
     updateSelectedText([&name](Annotation &record) { record.fontName = name; });
 }
 
@@ -85,14 +81,14 @@ double TextStyle::activeFontSize() const
 {
     if (const Annotation *text = selectedText())
         return text->fontSize;
-    return m_editor ? m_editor->selectedFontSize() : 0;
+    return m_editor ? m_editor->tools()->fontSize() : 0;
 }
 
 void TextStyle::setActiveFontSize(double size)
 {
     if (!m_editor || !std::isfinite(size))
         return;
-    m_editor->setSelectedFontSize(size);
+    m_editor->tools()->setFontSize(size);
     updateSelectedText([size](Annotation &record) { record.fontSize = size; });
 }
 

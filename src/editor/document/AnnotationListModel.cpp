@@ -24,7 +24,7 @@ QVariant AnnotationListModel::data(const QModelIndex &index, int role) const
     case AnnotationIdRole:
         return record.id.toString(QUuid::WithoutBraces);
     case TypeRole:
-        return rawValue(record.type);
+        return int(record.type);
     case PointsRole: {
         QVariantList points;
         points.reserve(record.points.size());

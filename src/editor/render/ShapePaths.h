@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Annotation.h"
+#include "editor/document/Annotation.h"
 
 #include <QPainterPath>
 #include <QPen>

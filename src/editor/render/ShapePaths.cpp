@@ -46,20 +46,20 @@ QPainterPath shapePath(const Annotation &annotation, const QTransform &pointMap,
     const QPointF first = pointMap.map(annotation.points.first());
     const QPointF last = pointMap.map(annotation.points.last());
     switch (annotation.type) {
-    case DrawingTool::pen:
+    case DrawingTool::Pen:
         path.reserve(int(annotation.points.size()));
         path.moveTo(first);
         for (qsizetype i = 1; i < annotation.points.size(); ++i)
             path.lineTo(pointMap.map(annotation.points.at(i)));
         break;
-    case DrawingTool::rectangle:
+    case DrawingTool::Rectangle:
         path.addRect(rectangleFrom(first, last));
         break;
-    case DrawingTool::line:
+    case DrawingTool::Line:
         path.moveTo(first);
         path.lineTo(last);
         break;
-    case DrawingTool::arrow: {
+    case DrawingTool::Arrow: {
         path.moveTo(first);
         path.lineTo(last);
         const auto [a, b] =
@@ -84,11 +84,11 @@ QPen shapePen(const Annotation &annotation, ShapeTarget target, double widthScal
     pen.setJoinStyle(Qt::RoundJoin);
     if (target == ShapeTarget::screen) {
         switch (annotation.type) {
-        case DrawingTool::rectangle:
+        case DrawingTool::Rectangle:
             pen.setCapStyle(Qt::FlatCap);
             pen.setJoinStyle(Qt::SvgMiterJoin); // beyond the limit: bevel
             break;
-        case DrawingTool::line:
+        case DrawingTool::Line:
             pen.setJoinStyle(Qt::SvgMiterJoin); // beyond the limit: bevel
             break;
         default:

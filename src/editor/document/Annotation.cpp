@@ -13,7 +13,7 @@ Annotation Annotation::create(DrawingTool type, QPointF firstPoint, const QColor
 Annotation Annotation::createText(QPointF topLeft, const QColor &color, bool hasBackground,
                                   const QString &fontName, double fontSize)
 {
-    Annotation annotation = create(DrawingTool::text, topLeft, color);
+    Annotation annotation = create(DrawingTool::Text, topLeft, color);
     annotation.textPayload = QString();
     annotation.textHasBackground = hasBackground;
     annotation.fontName = fontName;
@@ -34,5 +34,5 @@ bool isBlank(const std::optional<QString> &text)
 
 bool isBlankText(const Annotation &annotation)
 {
-    return annotation.type == DrawingTool::text && isBlank(annotation.textPayload);
+    return annotation.type == DrawingTool::Text && isBlank(annotation.textPayload);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DrawingTool.h"
+#include "editor/tools/DrawingTool.h"
 
 #include <QColor>
 #include <QImage>
@@ -11,16 +11,25 @@
 
 #include <optional>
 
+/** The style of a new text box until the user picks another: written here only. */
+namespace TextDefaults {
+inline QString fontName()
+{
+    return QStringLiteral("Helvetica");
+}
+inline constexpr double fontSize = 24;
+} // namespace TextDefaults
+
 /**
  * One annotation of the editor: a plain value, copied on assignment, known by its id.
  * Points are in canvas space (origin at the capture's top-left corner as first laid out,
- * y downwards). Held by AnnotationListModel and EditorState; drawn by the drawing layer
+ * y downwards). Held by AnnotationDocument; drawn by the drawing layer
  * and the export.
  */
 struct Annotation
 {
     QUuid id;
-    DrawingTool type = DrawingTool::pen;
+    DrawingTool type = DrawingTool::Pen;
     QList<QPointF> points;
     QColor color;
     double lineWidth = 4;
@@ -28,8 +37,8 @@ struct Annotation
     std::optional<QString> textPayload;
     double imageScale = 1;
     bool textHasBackground = false;
-    QString fontName = QStringLiteral("Helvetica");
-    double fontSize = 24;
+    QString fontName = TextDefaults::fontName();
+    double fontSize = TextDefaults::fontSize;
 
     bool operator==(const Annotation &other) const = default;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Annotation.h"
+#include "editor/document/Annotation.h"
 
 #include <QAbstractListModel>
 #include <QHash>
@@ -14,19 +14,19 @@
  * The editor's committed annotations, in drawing order, as a list model for the views of
  * text and image records. Rows are only ever inserted, removed and changed in place (never
  * reset), so a view made for a record lives as long as the record, keeping its focus and
- * editing state. Records are addressed by id. Owned by EditorState.
+ * editing state. Records are addressed by id. Owned by AnnotationDocument.
  */
 class AnnotationListModel : public QAbstractListModel
 {
     Q_OBJECT
     QML_ELEMENT
-    QML_UNCREATABLE("Owned by EditorState")
+    QML_UNCREATABLE("Owned by AnnotationDocument")
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 
 public:
     enum Role {
         AnnotationIdRole = Qt::UserRole + 1,
-        TypeRole, // the tool's raw value, "Text"
+        TypeRole, // the DrawingTool, as a number
         PointsRole,
         PositionRole, // the first point
         ColorRole,

@@ -1,7 +1,7 @@
 #include "ExportRenderer.h"
 
-#include "ShapePaths.h"
-#include "SystemColors.h"
+#include "editor/render/ShapePaths.h"
+#include "editor/SystemColors.h"
 #include "text/ContrastingTextColor.h"
 #include "text/TextMetrics.h"
 
@@ -64,7 +64,7 @@ QPointF imagePoint(QPointF p, double sx, double sy)
 
 bool hasImage(const Annotation &a)
 {
-    return a.type == DrawingTool::droppedImage && a.imagePayload && !a.imagePayload->isNull() &&
+    return a.type == DrawingTool::DroppedImage && a.imagePayload && !a.imagePayload->isNull() &&
            !a.points.isEmpty();
 }
 
@@ -94,7 +94,7 @@ QString tooLargeMessage(double width, double height)
 Result<std::optional<TextBox>> measureText(const Annotation &a, const ExportRenderer::Canvas &c,
                                            const QImage &reference)
 {
-    if (a.type != DrawingTool::text || !a.textPayload || a.points.isEmpty())
+    if (a.type != DrawingTool::Text || !a.textPayload || a.points.isEmpty())
         return std::optional<TextBox>();
     const double size = a.fontSize * a.imageScale * c.sx;
     if (!std::isfinite(size) || size * c.density > ExportRenderer::maximumSide)
@@ -151,7 +151,7 @@ Result<Prepared> prepare(QSize capturePixels, double density, QSizeF viewSize,
         for (const QPointF &q : a.points)
             b.add(imagePoint(q, c.sx, c.sy), r);
         // The wings of an arrowhead reach beside and behind the tip.
-        if (a.type == DrawingTool::arrow && a.points.size() >= 2) {
+        if (a.type == DrawingTool::Arrow && a.points.size() >= 2) {
             const auto [wingA, wingB] = ShapePaths::arrowWings(
                 imagePoint(a.points.first(), c.sx, c.sy), imagePoint(a.points.last(), c.sx, c.sy),
                 c.sx * ShapePaths::arrowHeadLength(a.lineWidth));
@@ -257,7 +257,7 @@ Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annota
                               QRectF(a.imagePayload->rect()));
         } else if (ShapePaths::isShape(a.type) && a.points.size() >= 2) {
             const QPen pen = ShapePaths::shapePen(a, ShapePaths::ShapeTarget::image, c.sx);
-            if (a.type == DrawingTool::pen && a.color.alpha() == 255) {
+            if (a.type == DrawingTool::Pen && a.color.alpha() == 255) {
                 // Opaque: round-capped segments cover exactly the round-joined stroke, and
                 // rasterise in half the time of its outline. (Translucent ones would darken
                 // where segments overlap.)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Annotation.h"
+#include "editor/document/Annotation.h"
 #include "platform/Result.h"
 
 #include <QImage>

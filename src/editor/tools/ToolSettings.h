@@ -1,0 +1,79 @@
+#pragma once
+
+#include "DrawingTool.h"
+
+#include <QColor>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+#include <QtQml/qqmlregistration.h>
+
+/**
+ * What the next record is made with: the current tool, the six colour swatches and the
+ * active one, the selected colour, and the style of new text boxes. The selected colour and
+ * the active swatch move together: whatever sets the colour sets the swatch. Holds no
+ * records; EditorState carries a colour or style change over to the selected record.
+ */
+class ToolSettings : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Owned by EditorState")
+    Q_PROPERTY(DrawingTools::DrawingTool currentTool READ currentTool WRITE setCurrentTool NOTIFY
+                   currentToolChanged)
+    Q_PROPERTY(bool isPointerMode READ isPointerMode NOTIFY currentToolChanged)
+    // The text style controls work only with the tools that make or pick texts.
+    Q_PROPERTY(bool textStyleEnabled READ textStyleEnabled NOTIFY currentToolChanged)
+    Q_PROPERTY(QVariantList colorPresets READ colorPresetList NOTIFY colorPresetsChanged)
+    Q_PROPERTY(int activeColorIndex READ activeColorIndex NOTIFY activeColorIndexChanged)
+    Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged)
+    Q_PROPERTY(bool textHasBackground READ textHasBackground WRITE setTextHasBackground NOTIFY
+                   textStyleChanged)
+    Q_PROPERTY(QString fontName READ fontName WRITE setFontName NOTIFY textStyleChanged)
+    Q_PROPERTY(double fontSize READ fontSize WRITE setFontSize NOTIFY textStyleChanged)
+
+public:
+    explicit ToolSettings(QObject *parent = nullptr);
+
+    DrawingTool currentTool() const { return m_currentTool; }
+    void setCurrentTool(DrawingTool tool);
+    bool isPointerMode() const { return m_currentTool == DrawingTool::Pointer; }
+    bool textStyleEnabled() const;
+    /// The tool's name on its toolbar button.
+    Q_INVOKABLE static QString label(DrawingTools::DrawingTool tool) { return toolLabel(tool); }
+
+    QList<QColor> colorPresets() const { return m_colorPresets; }
+    QVariantList colorPresetList() const;
+    int activeColorIndex() const { return m_activeColorIndex; }
+    /// Swatch `index` becomes the active one and its colour the selected colour; an index
+    /// out of range changes nothing.
+    Q_INVOKABLE void chooseSwatch(int index);
+    QColor color() const { return m_color; }
+    /// Also puts the colour in the active swatch.
+    void setColor(const QColor &color);
+
+    bool textHasBackground() const { return m_textHasBackground; }
+    void setTextHasBackground(bool on);
+    QString fontName() const { return m_fontName; }
+    void setFontName(const QString &family);
+    double fontSize() const { return m_fontSize; }
+    /// A size that is not a finite number is ignored.
+    void setFontSize(double size);
+
+Q_SIGNALS:
+    void currentToolChanged();
+    void colorPresetsChanged();
+    void activeColorIndexChanged();
+    void colorChanged();
+    void textStyleChanged();
+
+private:
+    DrawingTool m_currentTool = DrawingTool::Pen;
+    QList<QColor> m_colorPresets;
+    int m_activeColorIndex = 0;
+    QColor m_color;
+    bool m_textHasBackground = false;
+    QString m_fontName;
+    double m_fontSize;
+};
