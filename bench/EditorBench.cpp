@@ -9,7 +9,7 @@
 #include "editor/DrawingLayer.h"
 #include "editor/EditorSession.h"
 #include "editor/EditorState.h"
-#include "editor/ShapePaths.h"
+#include "editor/render/ShapePaths.h"
 #include "platform/Preferences.h"
 #include "platform/ScreenCapture.h"
 
@@ -67,9 +67,9 @@ public:
         : QQuickPaintedItem(parent), m_editor(editor)
     {
         const auto repaint = [this] { update(); };
-        connect(editor, &EditorState::currentAnnotationChanged, this, repaint);
-        connect(editor, &EditorState::canvasPlacementChanged, this, repaint);
-        connect(editor->annotations(), &QAbstractItemModel::rowsInserted, this, repaint);
+        connect(editor->document(), &AnnotationDocument::drawingChanged, this, repaint);
+        connect(editor->viewport(), &CanvasViewport::placementChanged, this, repaint);
+        connect(editor->document()->records(), &QAbstractItemModel::rowsInserted, this, repaint);
     }
 
     void paint(QPainter *painter) override { DrawingLayer::paintAll(*painter, *m_editor); }
@@ -95,24 +95,24 @@ double percentile(std::vector<double> values, double p)
 void committedAnnotations(EditorState &editor)
 {
     QRandomGenerator random(11);
-    const QSizeF canvas = editor.viewSize();
+    const QSizeF canvas = editor.viewport()->viewSize();
     const auto point = [&] {
         return QPointF(random.bounded(canvas.width()), random.bounded(canvas.height()));
     };
     const QList<QColor> colours = {Qt::red, Qt::blue, Qt::green, Qt::yellow, Qt::black};
     for (int i = 0; i < committedCount; ++i) {
-        const auto type = std::array{DrawingTool::pen, DrawingTool::rectangle, DrawingTool::line,
-                                     DrawingTool::arrow}[i % 4];
+        const auto type = std::array{DrawingTool::Pen, DrawingTool::Rectangle, DrawingTool::Line,
+                                     DrawingTool::Arrow}[i % 4];
         Annotation record = Annotation::create(type, point(), colours.at(i % colours.size()));
-        const int samples = type == DrawingTool::pen ? 100 : 20;
+        const int samples = type == DrawingTool::Pen ? 100 : 20;
         QPointF p = record.points.first();
         for (int s = 1; s < samples; ++s) {
             p += QPointF(random.bounded(11.0) - 5, random.bounded(11.0) - 5);
             record.points.append(p);
         }
-        if (type != DrawingTool::pen)
+        if (type != DrawingTool::Pen)
             record.points.append(point());
-        editor.annotations()->append(record);
+        editor.document()->add(record);
     }
 }
 
@@ -146,8 +146,8 @@ QPointF strokePoint(int i, QSizeF area)
 Figures drawStroke(QQuickWindow *window, EditorState &editor, int every)
 {
     Figures figures;
-    const QSizeF area = editor.canvasAreaSize();
-    editor.setCurrentTool(DrawingTool::pen);
+    const QSizeF area = editor.viewport()->areaSize();
+    editor.tools()->setCurrentTool(DrawingTool::Pen);
     figures.frames.push_back(timed(window, [&] { editor.pressCanvas(strokePoint(0, area)); }));
     figures.strokeLength.push_back(1);
     for (int i = 1; i < strokeSamples; ++i) {
@@ -227,16 +227,17 @@ int main(int argc, char **argv)
         frame(view.get());
         report("drawing layer (committed cached, stroke grown per sample), every sample a frame:",
                drawStroke(view.get(), *editor, 1));
-        std::printf(
-            "  release (stroke joins the committed picture): %.2f ms\n", timed(view.get(), [&] {
-                editor->releaseCanvas(strokePoint(strokeSamples - 1, editor->canvasAreaSize()));
-            }));
+        std::printf("  release (stroke joins the committed picture): %.2f ms\n",
+                    timed(view.get(), [&] {
+                        editor->releaseCanvas(
+                            strokePoint(strokeSamples - 1, editor->viewport()->areaSize()));
+                    }));
         auto *layer = view->rootObject()->findChild<DrawingLayer *>(QStringLiteral("drawingLayer"));
         std::vector<double> pans, exact;
         for (int i = 0; i < 20 && layer; ++i) {
             QElapsedTimer sincePan;
             sincePan.start();
-            pans.push_back(timed(view.get(), [&] { editor->wheelPan(QSizeF(3, 2)); }));
+            pans.push_back(timed(view.get(), [&] { editor->viewport()->wheelPan(QSizeF(3, 2)); }));
             while (!layer->isSettled() && sincePan.elapsed() < 20000)
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
             frame(view.get());

@@ -3,7 +3,7 @@
 // annotations: pen strokes of 200 points, boxes, arrows and text boxes on plates, a few of
 // them crossing the capture's edges so the canvas grows. Median of several renders.
 
-#include "editor/ExportRenderer.h"
+#include "editor/render/ExportRenderer.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -45,7 +45,7 @@ QList<Annotation> mixed(int count)
         const QPointF start = somewhere();
         switch (i % 4) {
         case 0: {
-            Annotation pen = Annotation::create(DrawingTool::pen, start, colour);
+            Annotation pen = Annotation::create(DrawingTool::Pen, start, colour);
             QPointF p = start;
             for (int k = 1; k < 200; ++k) {
                 p += QPointF(random.bounded(7.0) - 3.0, random.bounded(7.0) - 3.0);
@@ -57,7 +57,7 @@ QList<Annotation> mixed(int count)
         case 1:
         case 2: {
             Annotation shape = Annotation::create(
-                i % 4 == 1 ? DrawingTool::rectangle : DrawingTool::arrow, start, colour);
+                i % 4 == 1 ? DrawingTool::Rectangle : DrawingTool::Arrow, start, colour);
             shape.points.append(start +
                                 QPointF(random.bounded(200.0) - 100, random.bounded(120.0) - 60));
             list.append(shape);

@@ -148,13 +148,13 @@ int main(int argc, char **argv)
     std::vector<double> blocks, stalls, insertions, frames, shown;
     // The insertion on the UI thread: the record joins the list and its view is made.
     QElapsedTimer insertion;
-    QObject::connect(editor->annotations(), &QAbstractItemModel::rowsAboutToBeInserted,
+    QObject::connect(editor->document()->records(), &QAbstractItemModel::rowsAboutToBeInserted,
                      [&] { insertion.start(); });
-    QObject::connect(editor->annotations(), &QAbstractItemModel::rowsInserted,
+    QObject::connect(editor->document()->records(), &QAbstractItemModel::rowsInserted,
                      [&] { insertions.push_back(insertion.nsecsElapsed() / 1e6); });
     const double before = residentMiB();
     for (int round = 0; round < rounds; ++round) {
-        const int count = editor->annotations()->count();
+        const int count = editor->document()->records()->count();
         // A heartbeat of the UI thread: the longest gap between its beats is the longest
         // time the thread did nothing else.
         QElapsedTimer beat;
@@ -172,7 +172,7 @@ int main(int argc, char **argv)
         heart.start();
         editor->pasteImage();
         blocks.push_back(sincePaste.nsecsElapsed() / 1e6);
-        while (editor->annotations()->count() == count && sincePaste.elapsed() < 60000)
+        while (editor->document()->records()->count() == count && sincePaste.elapsed() < 60000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         // The last gap ends with the insertion itself, which runs inside the wait above.
         longestGap = std::max(longestGap, beat.nsecsElapsed() / 1e6);
@@ -186,7 +186,7 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents();
     }
     const double after = residentMiB();
-    const int inserted = editor->annotations()->count();
+    const int inserted = editor->document()->records()->count();
 
     std::printf("  paste call on the UI thread: median %.2f ms, worst %.2f ms (goal < 16 ms)\n",
                 median(blocks), *std::max_element(blocks.begin(), blocks.end()));

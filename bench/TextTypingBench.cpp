@@ -59,7 +59,7 @@ double timed(QQuickWindow *window, const std::function<void()> &change)
 void textBoxes(EditorState &editor)
 {
     QRandomGenerator random(23);
-    const QSizeF canvas = editor.viewSize();
+    const QSizeF canvas = editor.viewport()->viewSize();
     const QList<QColor> colours = {Qt::red, Qt::blue, Qt::green, Qt::yellow, Qt::black};
     const QStringList fonts = {QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans"),
                                QStringLiteral("DejaVu Serif")};
@@ -69,7 +69,7 @@ void textBoxes(EditorState &editor)
             colours.at(i % colours.size()), i % 3 == 0, fonts.at(i % fonts.size()),
             12 + 2 * random.bounded(20));
         record.textPayload = QStringLiteral("Box %1\nsecond line of box %1").arg(i);
-        editor.annotations()->append(record);
+        editor.document()->add(record);
     }
 }
 
@@ -113,7 +113,6 @@ int main(int argc, char **argv)
         std::printf("the editor view did not load\n");
         return 1;
     }
-    editor->setWindow(&view);
     if (!QTest::qWaitForWindowActive(&view, 5000)) {
         std::printf("the editor window never became active\n");
         return 1;
@@ -125,8 +124,8 @@ int main(int argc, char **argv)
     frame(&view);
     QElapsedTimer opening;
     opening.start();
-    editor->setCurrentTool(DrawingTool::text);
-    editor->click(editor->canvasToView(QPointF(100, 100)));
+    editor->tools()->setCurrentTool(DrawingTool::Text);
+    editor->click(editor->viewport()->canvasToView(QPointF(100, 100)));
     // The box takes the keyboard at once, loses it when the click's focus clearing runs, and
     // takes it back 0.1 s after it showed.
     QTest::qWait(300);
@@ -152,9 +151,10 @@ int main(int argc, char **argv)
             QCoreApplication::sendEvent(&view, &release);
         }));
     }
-    const int row = editor->annotations()->count() - 1;
-    std::printf("  typed %lld characters into the box\n",
-                qlonglong(editor->annotations()->at(row).textPayload.value_or(QString()).size()));
+    const int row = editor->document()->records()->count() - 1;
+    std::printf(
+        "  typed %lld characters into the box\n",
+        qlonglong(editor->document()->records()->at(row).textPayload.value_or(QString()).size()));
     std::printf("  per keystroke (key to frame): median %.2f ms, 99th percentile %.2f ms, worst "
                 "%.2f ms (goal < 8 ms)\n",
                 percentile(keys, 0.5), percentile(keys, 0.99),

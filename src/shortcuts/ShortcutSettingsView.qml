@@ -17,6 +17,11 @@ Item {
         function onShortcutChanged() { root.revision++ }
     }
 
+    function keyOf(tool) {
+        root.revision; // read again after every change
+        return root.preferences ? root.preferences.shortcut(tool) : "";
+    }
+
     width: 300
     height: 240
     implicitWidth: 300
@@ -34,25 +39,41 @@ Item {
             font.weight: Font.Bold
         }
 
-        Repeater {
-            model: [
-                { label: "Select/Resize", tool: Preferences.Pointer },
-                { label: "Text", tool: Preferences.Text },
-                { label: "Pen", tool: Preferences.Pen },
-                { label: "Box", tool: Preferences.Rectangle },
-                { label: "Line", tool: Preferences.Line },
-                { label: "Arrow", tool: Preferences.Arrow }
-            ]
-            delegate: ShortcutRow {
-                required property var modelData
-                Layout.fillWidth: true
-                label: modelData.label
-                key: {
-                    root.revision; // read again after every change
-                    return root.preferences.shortcut(modelData.tool);
-                }
-                onKeyEdited: key => root.preferences.setShortcut(modelData.tool, key)
-            }
+        ShortcutRow {
+            Layout.fillWidth: true
+            label: "Select/Resize"
+            key: root.keyOf(Preferences.Pointer)
+            onKeyEdited: key => root.preferences.setShortcut(Preferences.Pointer, key)
+        }
+        ShortcutRow {
+            Layout.fillWidth: true
+            label: "Text"
+            key: root.keyOf(Preferences.Text)
+            onKeyEdited: key => root.preferences.setShortcut(Preferences.Text, key)
+        }
+        ShortcutRow {
+            Layout.fillWidth: true
+            label: "Pen"
+            key: root.keyOf(Preferences.Pen)
+            onKeyEdited: key => root.preferences.setShortcut(Preferences.Pen, key)
+        }
+        ShortcutRow {
+            Layout.fillWidth: true
+            label: "Box"
+            key: root.keyOf(Preferences.Rectangle)
+            onKeyEdited: key => root.preferences.setShortcut(Preferences.Rectangle, key)
+        }
+        ShortcutRow {
+            Layout.fillWidth: true
+            label: "Line"
+            key: root.keyOf(Preferences.Line)
+            onKeyEdited: key => root.preferences.setShortcut(Preferences.Line, key)
+        }
+        ShortcutRow {
+            Layout.fillWidth: true
+            label: "Arrow"
+            key: root.keyOf(Preferences.Arrow)
+            onKeyEdited: key => root.preferences.setShortcut(Preferences.Arrow, key)
         }
 
         Item {

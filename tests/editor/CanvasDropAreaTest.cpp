@@ -57,7 +57,7 @@ private Q_SLOTS:
             QCOMPARE(event->isAccepted(), taken);
             QCOMPARE(event->dropAction(), answer);
         }
-        QCOMPARE(f.state->annotations()->count(), taken ? 1 : 0);
+        QCOMPARE(f.state->document()->records()->count(), taken ? 1 : 0);
     }
 };
 

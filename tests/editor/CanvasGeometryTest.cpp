@@ -1,5 +1,5 @@
-#include "editor/CanvasGeometry.h"
-#include "editor/ShapePaths.h"
+#include "editor/viewport/CanvasGeometry.h"
+#include "editor/render/ShapePaths.h"
 
 #include <QPainterPath>
 #include <QTest>
@@ -158,7 +158,7 @@ private Q_SLOTS:
 
     void arrowPathIsShaftThenOpenHead()
     {
-        Annotation arrow = Annotation::create(DrawingTool::arrow, QPointF(0, 0), Qt::red);
+        Annotation arrow = Annotation::create(DrawingTool::Arrow, QPointF(0, 0), Qt::red);
         arrow.points.append(QPointF(40, 40)); // ignored: only the ends count
         arrow.points.append(QPointF(100, 0));
 
@@ -186,7 +186,7 @@ private Q_SLOTS:
     {
         QFETCH(QPointF, first);
         QFETCH(QPointF, last);
-        Annotation box = Annotation::create(DrawingTool::rectangle, first, Qt::red);
+        Annotation box = Annotation::create(DrawingTool::Rectangle, first, Qt::red);
         box.points.append(QPointF(500, 500)); // middle samples play no part
         box.points.append(last);
 
@@ -200,15 +200,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("points");
         QTest::addColumn<int>("elements");
 
-        QTest::newRow("pen of one point: a lone move") << int(DrawingTool::pen) << 1 << 1;
-        QTest::newRow("pen of two points: one segment") << int(DrawingTool::pen) << 2 << 2;
-        QTest::newRow("pen: every sample") << int(DrawingTool::pen) << 7 << 7;
-        QTest::newRow("line: first and last") << int(DrawingTool::line) << 7 << 2;
+        QTest::newRow("pen of one point: a lone move") << int(DrawingTool::Pen) << 1 << 1;
+        QTest::newRow("pen of two points: one segment") << int(DrawingTool::Pen) << 2 << 2;
+        QTest::newRow("pen: every sample") << int(DrawingTool::Pen) << 7 << 7;
+        QTest::newRow("line: first and last") << int(DrawingTool::Line) << 7 << 2;
         // Qt drops a segment to the point it starts from: nothing is drawn.
-        QTest::newRow("line of one point: zero length") << int(DrawingTool::line) << 1 << 1;
-        QTest::newRow("text draws nothing") << int(DrawingTool::text) << 3 << 0;
-        QTest::newRow("image draws nothing") << int(DrawingTool::droppedImage) << 1 << 0;
-        QTest::newRow("pan draws nothing") << int(DrawingTool::pan) << 2 << 0;
+        QTest::newRow("line of one point: zero length") << int(DrawingTool::Line) << 1 << 1;
+        QTest::newRow("text draws nothing") << int(DrawingTool::Text) << 3 << 0;
+        QTest::newRow("image draws nothing") << int(DrawingTool::DroppedImage) << 1 << 0;
+        QTest::newRow("pan draws nothing") << int(DrawingTool::Pan) << 2 << 0;
     }
 
     void pathsByType()
@@ -223,7 +223,7 @@ private Q_SLOTS:
         const QPainterPath path = ShapePaths::shapePath(record);
 
         QCOMPARE(path.elementCount(), elements);
-        if (DrawingTool(type) == DrawingTool::pen)
+        if (DrawingTool(type) == DrawingTool::Pen)
             QCOMPARE(elementsOf(path), record.points);
     }
 
@@ -236,18 +236,18 @@ private Q_SLOTS:
 
         const int screen = int(ShapePaths::ShapeTarget::screen);
         const int image = int(ShapePaths::ShapeTarget::image);
-        QTest::newRow("pen") << int(DrawingTool::pen) << screen << int(Qt::RoundCap)
+        QTest::newRow("pen") << int(DrawingTool::Pen) << screen << int(Qt::RoundCap)
                              << int(Qt::RoundJoin);
-        QTest::newRow("box") << int(DrawingTool::rectangle) << screen << int(Qt::FlatCap)
+        QTest::newRow("box") << int(DrawingTool::Rectangle) << screen << int(Qt::FlatCap)
                              << int(Qt::SvgMiterJoin);
-        QTest::newRow("line") << int(DrawingTool::line) << screen << int(Qt::RoundCap)
+        QTest::newRow("line") << int(DrawingTool::Line) << screen << int(Qt::RoundCap)
                               << int(Qt::SvgMiterJoin);
-        QTest::newRow("arrow") << int(DrawingTool::arrow) << screen << int(Qt::RoundCap)
+        QTest::newRow("arrow") << int(DrawingTool::Arrow) << screen << int(Qt::RoundCap)
                                << int(Qt::RoundJoin);
         QTest::newRow("box saved")
-            << int(DrawingTool::rectangle) << image << int(Qt::RoundCap) << int(Qt::RoundJoin);
+            << int(DrawingTool::Rectangle) << image << int(Qt::RoundCap) << int(Qt::RoundJoin);
         QTest::newRow("line saved")
-            << int(DrawingTool::line) << image << int(Qt::RoundCap) << int(Qt::RoundJoin);
+            << int(DrawingTool::Line) << image << int(Qt::RoundCap) << int(Qt::RoundJoin);
     }
 
     void pensPerTarget()

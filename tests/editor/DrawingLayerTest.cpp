@@ -43,7 +43,7 @@ struct LayerWindow
     {
         window.resize(area.toSize());
         layer->setSize(area);
-        f.state->setCanvasAreaSize(area);
+        f.state->viewport()->setAreaSize(area);
     }
 
     QImage grab() { return window.grabWindow().convertToFormat(QImage::Format_RGB32); }
@@ -57,7 +57,7 @@ struct LayerWindow
     }
     QRgb at(const QImage &image, QPointF canvasPoint) const
     {
-        const QPoint p = f.state->canvasToView(canvasPoint).toPoint();
+        const QPoint p = f.state->viewport()->canvasToView(canvasPoint).toPoint();
         return image.pixel(p);
     }
 
@@ -97,8 +97,8 @@ private Q_SLOTS:
         LayerWindow w;
         QVERIFY(w.f.ready && w.exposed);
         // Drawn from the bottom-right corner to the top-left.
-        w.f.state->annotations()->append(
-            record(DrawingTool::rectangle, {{300, 200}, {250, 20}, {100, 50}}, Qt::red));
+        w.f.state->document()->add(
+            record(DrawingTool::Rectangle, {{300, 200}, {250, 20}, {100, 50}}, Qt::red));
 
         const QImage image = w.grab();
 
@@ -116,12 +116,13 @@ private Q_SLOTS:
     {
         LayerWindow w;
         QVERIFY(w.f.ready && w.exposed);
-        const QPointF centre(w.f.state->viewSize().width() / 2, w.f.state->viewSize().height() / 2);
-        w.f.state->annotations()->append(record(
-            DrawingTool::pen, {centre - QPointF(150, 0), centre + QPointF(150, 0)}, Qt::red));
+        const QPointF centre(w.f.state->viewport()->viewSize().width() / 2,
+                             w.f.state->viewport()->viewSize().height() / 2);
+        w.f.state->document()->add(record(
+            DrawingTool::Pen, {centre - QPointF(150, 0), centre + QPointF(150, 0)}, Qt::red));
 
         const int atOne = thicknessAt(w.grab(), 450, 250);
-        w.f.state->pinchStep(2);
+        w.f.state->viewport()->pinchStep(2);
         // At once the picture made at zoom 1 stands in, scaled; then the exact one lands.
         QVERIFY(isRed(w.grab().pixel(500 - 250, 250)));
         const QImage zoomed = w.settledGrab();
@@ -141,13 +142,13 @@ private Q_SLOTS:
         LayerWindow w;
         QVERIFY(w.f.ready && w.exposed);
         EditorState &s = *w.f.state;
-        s.annotations()->append(record(DrawingTool::line, {{200, 100}, {200, 400}}, Qt::blue));
-        s.setCurrentTool(DrawingTool::line);
+        s.document()->add(record(DrawingTool::Line, {{200, 100}, {200, 400}}, Qt::blue));
+        s.tools()->setCurrentTool(DrawingTool::Line);
 
-        s.pressCanvas(s.canvasToView(QPointF(100, 250)));
-        s.moveCanvas(s.canvasToView(QPointF(300, 250)));
+        s.pressCanvas(s.viewport()->canvasToView(QPointF(100, 250)));
+        s.moveCanvas(s.viewport()->canvasToView(QPointF(300, 250)));
         const QImage drawing = w.grab();
-        s.releaseCanvas(s.canvasToView(QPointF(300, 250)));
+        s.releaseCanvas(s.viewport()->canvasToView(QPointF(300, 250)));
         const QImage committed = w.grab();
 
         QVERIFY(isRed(w.at(drawing, QPointF(200, 250))));
@@ -172,13 +173,13 @@ private Q_SLOTS:
         LayerWindow w;
         QVERIFY(w.f.ready && w.exposed);
         EditorState &s = *w.f.state;
-        s.annotations()->append(record(DrawingTool::arrow, {{50, 50}, {600, 450}}, Qt::blue));
-        s.setSelectedColor(color);
+        s.document()->add(record(DrawingTool::Arrow, {{50, 50}, {600, 450}}, Qt::blue));
+        s.tools()->setColor(color);
         // A loop that crosses itself, sampled finely, rendered every few samples.
-        s.pressCanvas(s.canvasToView(QPointF(300, 250)));
+        s.pressCanvas(s.viewport()->canvasToView(QPointF(300, 250)));
         for (int i = 1; i <= 120; ++i) {
             const double t = i * 0.06;
-            s.moveCanvas(s.canvasToView(
+            s.moveCanvas(s.viewport()->canvasToView(
                 QPointF(300 + 150 * std::sin(2 * t), 250 + 120 * std::sin(t) + i * 0.3)));
             if (i % 7 == 0)
                 w.grab();
@@ -214,22 +215,22 @@ private Q_SLOTS:
         const QString whileDrawn = compareWithWholePath(w.grab());
         QVERIFY2(whileDrawn.isEmpty(), qPrintable(whileDrawn));
         // Committed, it is copied from the live picture into the committed one.
-        s.releaseCanvas(s.canvasToView(QPointF(300, 250)));
+        s.releaseCanvas(s.viewport()->canvasToView(QPointF(300, 250)));
         const QString committed = compareWithWholePath(w.grab());
         QVERIFY2(committed.isEmpty(), qPrintable(committed));
-        QCOMPARE(s.annotations()->count(), 2);
+        QCOMPARE(s.document()->records()->count(), 2);
     }
 
     void textAndImageRecordsAreNotStroked()
     {
         LayerWindow w;
         QVERIFY(w.f.ready && w.exposed);
-        Annotation text = record(DrawingTool::text, {{100, 100}, {300, 300}}, Qt::red);
+        Annotation text = record(DrawingTool::Text, {{100, 100}, {300, 300}}, Qt::red);
         text.textPayload = QStringLiteral("hello");
-        Annotation image = record(DrawingTool::droppedImage, {{200, 200}, {400, 100}}, Qt::red);
+        Annotation image = record(DrawingTool::DroppedImage, {{200, 200}, {400, 100}}, Qt::red);
         image.imagePayload = QImage(10, 10, QImage::Format_RGB32);
-        w.f.state->annotations()->append(text);
-        w.f.state->annotations()->append(image);
+        w.f.state->document()->add(text);
+        w.f.state->document()->add(image);
 
         const QImage shown = w.grab();
 
@@ -244,25 +245,25 @@ private Q_SLOTS:
         LayerWindow w;
         QVERIFY(w.f.ready && w.exposed);
         EditorState &s = *w.f.state;
-        s.annotations()->append(record(DrawingTool::line, {{100, 100}, {500, 100}}, Qt::red));
-        s.annotations()->append(record(DrawingTool::line, {{100, 300}, {500, 300}}, Qt::blue));
-        const QPoint onRed = s.canvasToView(QPointF(300, 100)).toPoint();
+        s.document()->add(record(DrawingTool::Line, {{100, 100}, {500, 100}}, Qt::red));
+        s.document()->add(record(DrawingTool::Line, {{100, 300}, {500, 300}}, Qt::blue));
+        const QPoint onRed = s.viewport()->canvasToView(QPointF(300, 100)).toPoint();
         QVERIFY(isRed(w.grab().pixel(onRed)));
 
-        s.wheelPan(QSizeF(0, 40));
+        s.viewport()->wheelPan(QSizeF(0, 40));
         for (const QImage &panned : {w.grab(), w.settledGrab()}) {
             QVERIFY(isWhite(panned.pixel(onRed)));
             QVERIFY(isRed(panned.pixel(onRed + QPoint(0, 40))));
         }
 
-        s.annotations()->removeLast();
-        QVERIFY(!isBlue(w.grab().pixel(s.canvasToView(QPointF(300, 300)).toPoint())));
+        s.document()->records()->removeLast();
+        QVERIFY(!isBlue(w.grab().pixel(s.viewport()->canvasToView(QPointF(300, 300)).toPoint())));
 
         // Twice the area: canvas space is stretched onto the new fit, strokes with it.
         w.resize(QSizeF(2000, 1000));
         const QImage large = w.settledGrab();
         QVERIFY(!large.isNull());
-        const QPointF red = s.canvasToView(QPointF(300, 100));
+        const QPointF red = s.viewport()->canvasToView(QPointF(300, 100));
         QVERIFY(std::abs(red.x() - (1000 + 2 * (300 - 2000.0 / 6))) < 0.01);
         QVERIFY(isRed(large.pixel(red.toPoint())));
         QCOMPARE(thicknessAt(large, red.toPoint().x(), red.toPoint().y()) >= 8, true);
@@ -273,16 +274,16 @@ private Q_SLOTS:
         LayerWindow w;
         QVERIFY(w.f.ready && w.exposed);
         EditorState &s = *w.f.state;
-        const QPointF centre(s.viewSize().width() / 2, s.viewSize().height() / 2);
-        s.annotations()->append(record(DrawingTool::pen,
-                                       {centre - QPointF(100, 0), centre, centre + QPointF(100, 1)},
-                                       Qt::red));
-        s.annotations()->append(record(DrawingTool::rectangle,
-                                       {centre - QPointF(50, 50), centre + QPointF(50, 50)},
-                                       Qt::blue));
+        const QPointF centre(s.viewport()->viewSize().width() / 2,
+                             s.viewport()->viewSize().height() / 2);
+        s.document()->add(record(DrawingTool::Pen,
+                                 {centre - QPointF(100, 0), centre, centre + QPointF(100, 1)},
+                                 Qt::red));
+        s.document()->add(record(DrawingTool::Rectangle,
+                                 {centre - QPointF(50, 50), centre + QPointF(50, 50)}, Qt::blue));
 
         for (double zoom : {1e4, 1e9, 1e15}) {
-            s.pinchStep(zoom / s.zoomScale());
+            s.viewport()->pinchStep(zoom / s.viewport()->zoomScale());
             const QImage shown = w.settledGrab();
             QVERIFY(!shown.isNull());
             QVERIFY2(isRed(shown.pixel(500, 250)), qPrintable(QString::number(zoom)));

@@ -12,18 +12,18 @@ struct ImageOnCanvas : EditorFixture
     {
         if (!ready)
             return;
-        Annotation record = Annotation::create(DrawingTool::droppedImage, {300, 200}, Qt::red);
+        Annotation record = Annotation::create(DrawingTool::DroppedImage, {300, 200}, Qt::red);
         QImage image(100, 50, QImage::Format_RGB32);
         image.fill(Qt::green);
         record.imagePayload = image;
-        state->annotations()->append(record);
+        state->document()->add(record);
         id = record.id;
         gesture.setEditor(state.get());
         gesture.setAnnotationId(id.toString(QUuid::WithoutBraces));
         gesture.begin(record.points.first(), record.imageScale);
     }
 
-    const Annotation &record() const { return state->annotations()->at(0); }
+    const Annotation &record() const { return state->document()->records()->at(0); }
 
     QUuid id;
     DroppedImageGesture gesture;
@@ -72,7 +72,7 @@ private Q_SLOTS:
     {
         ImageOnCanvas c;
         QVERIFY(c.ready);
-        c.state->setCurrentTool(DrawingTool::pointer);
+        c.state->tools()->setCurrentTool(DrawingTool::Pointer);
 
         c.gesture.moveChanged({100, 40}, 2);
         QCOMPARE(c.gesture.dragPos(), QPointF(350, 220));
@@ -89,7 +89,9 @@ private Q_SLOTS:
         QCOMPARE(c.record().imageScale, 1.0);
         c.gesture.resizeEnded();
         QCOMPARE(c.record().imageScale, 1.6);
-        QCOMPARE(c.gesture.startScale(), 1.6);
+        c.gesture.resizeChanged(0, 1, 100); // the next resize starts from the new scale
+        QCOMPARE(c.gesture.dragScale(), 1.6);
+        c.gesture.resizeEnded();
         QCOMPARE(c.record().points.first(), QPointF(340, 220));
     }
 
@@ -98,9 +100,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("tool");
         QTest::addColumn<bool>("selects");
 
-        QTest::newRow("select") << int(DrawingTool::pointer) << true;
-        QTest::newRow("pen") << int(DrawingTool::pen) << false;
-        QTest::newRow("text") << int(DrawingTool::text) << false;
+        QTest::newRow("select") << int(DrawingTool::Pointer) << true;
+        QTest::newRow("pen") << int(DrawingTool::Pen) << false;
+        QTest::newRow("text") << int(DrawingTool::Text) << false;
     }
 
     void aMoveSelectsOnlyWithTheSelectTool()
@@ -109,13 +111,13 @@ private Q_SLOTS:
         QFETCH(bool, selects);
         ImageOnCanvas c;
         QVERIFY(c.ready);
-        c.state->chooseSwatch(1);
-        c.state->setCurrentTool(DrawingTool(tool));
+        c.state->tools()->chooseSwatch(1);
+        c.state->tools()->setCurrentTool(DrawingTool(tool));
 
         c.gesture.moveChanged({0, 0}, 1);
 
-        QCOMPARE(c.state->selectedAnnotationID() == c.id, selects);
-        QCOMPARE(c.state->selectedColor(), selects ? QColor(Qt::red) : QColor(Qt::blue));
+        QCOMPARE(c.state->document()->selection() == c.id, selects);
+        QCOMPARE(c.state->tools()->color(), selects ? QColor(Qt::red) : QColor(Qt::blue));
     }
 
     void unusableZoomsMoveNothing()

@@ -49,12 +49,13 @@ private:
         e.state->session()->setImageSources(&clipboard, nullptr);
         QTest::keyClick(e.window, Qt::Key_V, Qt::ControlModifier);
         settle();
-        return e.state->annotations()->count() == 1;
+        return e.state->document()->records()->count() == 1;
     }
 
     static QPointF centre(const OpenEditor &e)
     {
-        return {e.state->viewSize().width() / 2, e.state->viewSize().height() / 2};
+        return {e.state->viewport()->viewSize().width() / 2,
+                e.state->viewport()->viewSize().height() / 2};
     }
 
 private Q_SLOTS:
@@ -63,7 +64,7 @@ private Q_SLOTS:
         OpenEditor e;
         QVERIFY(e.ready);
         FakeClipboard clipboard;
-        e.state->setCurrentTool(DrawingTool::pointer);
+        e.state->tools()->setCurrentTool(DrawingTool::Pointer);
 
         QVERIFY(pasteGreen(e, clipboard));
 
@@ -88,8 +89,8 @@ private Q_SLOTS:
         QTest::keyClick(e.window, Qt::Key_V, Qt::ControlModifier);
         settle();
 
-        QCOMPARE(e.state->annotations()->count(), 0);
-        QCOMPARE(e.state->currentTool(), DrawingTool::pen);
+        QCOMPARE(e.state->document()->records()->count(), 0);
+        QCOMPARE(e.state->tools()->currentTool(), DrawingTool::Pen);
     }
 
     void dropsAreAcceptedOnlyWithAReadableImage_data()
@@ -124,11 +125,12 @@ private Q_SLOTS:
                  accepted);
         settle();
 
-        QCOMPARE(e.state->annotations()->count(), accepted ? 1 : 0);
+        QCOMPARE(e.state->document()->records()->count(), accepted ? 1 : 0);
         // Where it was dropped, to the pixel the pointer can hit.
         if (accepted)
-            QVERIFY(QLineF(e.state->annotations()->at(0).points.first(), {100, 100}).length() <
-                    1.5);
+            QVERIFY(
+                QLineF(e.state->document()->records()->at(0).points.first(), {100, 100}).length() <
+                1.5);
     }
 
     void aStackThumbnailDropInsertsItsCapture()
@@ -145,8 +147,8 @@ private Q_SLOTS:
         QVERIFY(drop(e.window, e.onCanvas({300, 200}), thumbnail));
         settle();
 
-        QCOMPARE(e.state->annotations()->count(), 1);
-        const Annotation &image = e.state->annotations()->at(0);
+        QCOMPARE(e.state->document()->records()->count(), 1);
+        const Annotation &image = e.state->document()->records()->at(0);
         QCOMPARE(image.imagePayload->size(), QSize(64, 48));
         QCOMPARE(image.imagePayload->pixelColor(10, 10), QColor(Qt::magenta));
     }
@@ -158,28 +160,28 @@ private Q_SLOTS:
         FakeClipboard clipboard;
         QVERIFY(pasteGreen(e, clipboard));
         const QPointF c = centre(e);
-        const QUuid image = e.state->annotations()->at(0).id;
+        const QUuid image = e.state->document()->records()->at(0).id;
 
         // With the pen, a drag over the image is a stroke; the image stays.
-        e.state->setCurrentTool(DrawingTool::pen);
+        e.state->tools()->setCurrentTool(DrawingTool::Pen);
         drag(e.window, e.onCanvas(c - QPointF(30, 0)), e.onCanvas(c + QPointF(30, 0)));
-        QCOMPARE(e.state->annotations()->count(), 2);
-        QCOMPARE(e.state->annotations()->at(1).type, DrawingTool::pen);
-        QCOMPARE(e.state->annotations()->at(0).points.first(), c);
+        QCOMPARE(e.state->document()->records()->count(), 2);
+        QCOMPARE(e.state->document()->records()->at(1).type, DrawingTool::Pen);
+        QCOMPARE(e.state->document()->records()->at(0).points.first(), c);
 
         // With Select, the same drag moves it, and the record changes at the release.
-        e.state->setCurrentTool(DrawingTool::pointer);
+        e.state->tools()->setCurrentTool(DrawingTool::Pointer);
         drag(e.window, e.onCanvas(c), e.onCanvas(c + QPointF(40, 20)));
-        const QPointF moved = e.state->annotations()->at(0).points.first();
+        const QPointF moved = e.state->document()->records()->at(0).points.first();
         QVERIFY2(QLineF(moved, c + QPointF(40, 20)).length() < 1.5,
                  qPrintable(QStringLiteral("%1, %2").arg(moved.x()).arg(moved.y())));
-        QCOMPARE(e.state->selectedAnnotationID(), std::optional(image));
+        QCOMPARE(e.state->document()->selection(), std::optional(image));
 
         // The handle on its bottom-right corner: 30 to the right makes it 1.6 times as wide.
         const QPointF corner = moved + QPointF(50, 30);
         drag(e.window, e.onCanvas(corner), e.onCanvas(corner + QPointF(30, 0)));
-        QVERIFY(qAbs(e.state->annotations()->at(0).imageScale - 1.6) < 0.02);
-        QCOMPARE(e.state->annotations()->at(0).points.first(), moved);
+        QVERIFY(qAbs(e.state->document()->records()->at(0).imageScale - 1.6) < 0.02);
+        QCOMPARE(e.state->document()->records()->at(0).points.first(), moved);
     }
 };
 

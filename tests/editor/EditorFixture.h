@@ -60,7 +60,7 @@ struct EditorFixture
         session->setOnClose([this] { ++closeRequests; });
         state = std::make_unique<EditorState>();
         state->setSession(session.get());
-        state->setCanvasAreaSize(area);
+        state->viewport()->setAreaSize(area);
     }
 
     std::unique_ptr<ScreenshotManager> manager;

@@ -1,3 +1,4 @@
+#include "editor/EditorEventFilter.h"
 #include "editor/EditorFixture.h"
 #include "platform/Preferences.h"
 
@@ -60,27 +61,24 @@ private Q_SLOTS:
         QVERIFY(f.ready);
         const EditorState &s = *f.state;
 
-        QCOMPARE(s.annotations()->count(), 0);
-        QVERIFY(!s.currentAnnotation());
-        QCOMPARE(s.currentTool(), DrawingTool::pen);
-        QCOMPARE(s.currentToolName(), QStringLiteral("Pen"));
-        QCOMPARE(s.colorPresets(),
+        QCOMPARE(s.document()->records()->count(), 0);
+        QVERIFY(!s.document()->drawing());
+        QCOMPARE(s.tools()->currentTool(), DrawingTool::Pen);
+        QCOMPARE(toolLabel(s.tools()->currentTool()), QStringLiteral("Pen"));
+        QCOMPARE(s.tools()->colorPresets(),
                  (QList<QColor>{Qt::red, Qt::blue, Qt::green, Qt::yellow, Qt::black, Qt::white}));
-        QCOMPARE(s.activeColorIndex(), 0);
-        QCOMPARE(s.selectedColor(), QColor(Qt::red));
-        QCOMPARE(s.textHasBackground(), false);
-        QCOMPARE(s.selectedFont(), QStringLiteral("Helvetica"));
-        QCOMPARE(s.selectedFontSize(), 24.0);
-        QCOMPARE(s.zoomScale(), 1.0);
-        QCOMPARE(s.baseZoom(), 1.0);
-        QCOMPARE(s.panOffset(), QSizeF(0, 0));
-        QCOMPARE(s.basePan(), QSizeF(0, 0));
-        QVERIFY(!s.selectedAnnotationID());
-        QCOMPARE((QStringList{s.pointerKey(), s.textKey(), s.penKey(), s.rectangleKey(),
-                              s.lineKey(), s.arrowKey()}),
-                 (QStringList{"v", "t", "d", "r", "l", "a"}));
-        QVERIFY(near(s.viewSize(), QSizeF(2000.0 / 3, 500)));
-        QVERIFY(near(s.imageOffset(), QSizeF(500.0 / 3, 0)));
+        QCOMPARE(s.tools()->activeColorIndex(), 0);
+        QCOMPARE(s.tools()->color(), QColor(Qt::red));
+        QCOMPARE(s.tools()->textHasBackground(), false);
+        QCOMPARE(s.tools()->fontName(), QStringLiteral("Helvetica"));
+        QCOMPARE(s.tools()->fontSize(), 24.0);
+        QCOMPARE(s.viewport()->zoomScale(), 1.0);
+        QCOMPARE(s.viewport()->baseZoom(), 1.0);
+        QCOMPARE(s.viewport()->panOffset(), QSizeF(0, 0));
+        QCOMPARE(s.viewport()->basePan(), QSizeF(0, 0));
+        QVERIFY(!s.document()->selection());
+        QVERIFY(near(s.viewport()->viewSize(), QSizeF(2000.0 / 3, 500)));
+        QVERIFY(near(s.viewport()->imageOffset(), QSizeF(500.0 / 3, 0)));
     }
 
     void pinch_data()
@@ -111,19 +109,19 @@ private Q_SLOTS:
         EditorFixture f;
         QVERIFY(f.ready);
         EditorState &s = *f.state;
-        s.wheelPan(startPan);
+        s.viewport()->wheelPan(startPan);
 
         for (double m : steps) {
             if (m == 0)
-                s.pinchEnded();
+                s.viewport()->pinchEnded();
             else
-                s.pinchChanged(m);
+                s.viewport()->pinchChanged(m);
         }
 
-        QVERIFY2(std::abs(s.zoomScale() / zoom - 1) < 1e-12,
-                 qPrintable(QString::number(s.zoomScale())));
-        QVERIFY(near(s.panOffset(), pan, 1e-9));
-        QCOMPARE(s.basePan(), s.panOffset());
+        QVERIFY2(std::abs(s.viewport()->zoomScale() / zoom - 1) < 1e-12,
+                 qPrintable(QString::number(s.viewport()->zoomScale())));
+        QVERIFY(near(s.viewport()->panOffset(), pan, 1e-9));
+        QCOMPARE(s.viewport()->basePan(), s.viewport()->panOffset());
     }
 
     void pinchKeepsTheCentrePointInPlace()
@@ -131,12 +129,12 @@ private Q_SLOTS:
         EditorFixture f;
         QVERIFY(f.ready);
         EditorState &s = *f.state;
-        s.wheelPan(QSizeF(37, -12));
-        const QPointF centre = s.viewToCanvas(QPointF(500, 250));
+        s.viewport()->wheelPan(QSizeF(37, -12));
+        const QPointF centre = s.viewport()->viewToCanvas(QPointF(500, 250));
 
-        s.pinchChanged(3.5);
+        s.viewport()->pinchChanged(3.5);
 
-        QVERIFY(near(s.viewToCanvas(QPointF(500, 250)), centre, 1e-9));
+        QVERIFY(near(s.viewport()->viewToCanvas(QPointF(500, 250)), centre, 1e-9));
     }
 
     void stepsLeavingTheFiniteNumbersAreRefused_data()
@@ -161,27 +159,27 @@ private Q_SLOTS:
         EditorFixture f;
         QVERIFY(f.ready);
         EditorState &s = *f.state;
-        s.pinchStep(startZoom);
-        s.wheelPan(startPan);
-        const double zoom = s.zoomScale();
-        const QSizeF pan = s.panOffset();
+        s.viewport()->pinchStep(startZoom);
+        s.viewport()->wheelPan(startPan);
+        const double zoom = s.viewport()->zoomScale();
+        const QSizeF pan = s.viewport()->panOffset();
 
         if (step == "pinch 1e10")
-            s.pinchChanged(1e10);
+            s.viewport()->pinchChanged(1e10);
         else if (step == "pinch nan")
-            s.pinchChanged(std::nan(""));
+            s.viewport()->pinchChanged(std::nan(""));
         else if (step == "wheel")
-            s.wheelPan(QSizeF(std::numeric_limits<double>::max(), 0));
+            s.viewport()->wheelPan(QSizeF(std::numeric_limits<double>::max(), 0));
         else
-            s.panChanged(QSizeF(std::numeric_limits<double>::max(), 0));
+            s.viewport()->panChanged(QSizeF(std::numeric_limits<double>::max(), 0));
 
-        QCOMPARE(s.zoomScale(), zoom);
-        QCOMPARE(s.panOffset(), pan);
+        QCOMPARE(s.viewport()->zoomScale(), zoom);
+        QCOMPARE(s.viewport()->panOffset(), pan);
         // Still usable: a sane step afterwards works.
-        s.pinchEnded();
-        s.pinchChanged(0.5);
-        QCOMPARE(s.zoomScale(), zoom * 0.5);
-        QVERIFY(std::isfinite(s.viewToCanvas(QPointF(1, 1)).x()));
+        s.viewport()->pinchEnded();
+        s.viewport()->pinchChanged(0.5);
+        QCOMPARE(s.viewport()->zoomScale(), zoom * 0.5);
+        QVERIFY(std::isfinite(s.viewport()->viewToCanvas(QPointF(1, 1)).x()));
     }
 
     void wheelPanFeedsTheNextPanDrag()
@@ -189,19 +187,19 @@ private Q_SLOTS:
         EditorFixture f;
         QVERIFY(f.ready);
         EditorState &s = *f.state;
-        s.setCurrentTool(DrawingTool::pan);
+        s.tools()->setCurrentTool(DrawingTool::Pan);
 
-        s.wheelPan(QSizeF(5, -3));
-        QCOMPARE(s.panOffset(), QSizeF(5, -3));
-        QCOMPARE(s.basePan(), QSizeF(5, -3));
+        s.viewport()->wheelPan(QSizeF(5, -3));
+        QCOMPARE(s.viewport()->panOffset(), QSizeF(5, -3));
+        QCOMPARE(s.viewport()->basePan(), QSizeF(5, -3));
         s.pressCanvas(QPointF(100, 100));
         s.moveCanvas(QPointF(110, 120));
-        QCOMPARE(s.panOffset(), QSizeF(15, 17));
-        QCOMPARE(s.basePan(), QSizeF(5, -3));
+        QCOMPARE(s.viewport()->panOffset(), QSizeF(15, 17));
+        QCOMPARE(s.viewport()->basePan(), QSizeF(5, -3));
         s.releaseCanvas(QPointF(110, 120));
 
-        QCOMPARE(s.basePan(), QSizeF(15, 17));
-        QCOMPARE(s.annotations()->count(), 0);
+        QCOMPARE(s.viewport()->basePan(), QSizeF(15, 17));
+        QCOMPARE(s.document()->records()->count(), 0);
     }
 
     void everyPressReleaseWithADrawingToolCommitsOneRecord_data()
@@ -212,9 +210,9 @@ private Q_SLOTS:
         const QList<QPointF> drag = {{100, 100}, {150, 120}, {200, 180}, {200, 180}};
         const QList<QPointF> still = {{300, 200}, {300, 200}};
         for (DrawingTool tool :
-             {DrawingTool::pen, DrawingTool::rectangle, DrawingTool::line, DrawingTool::arrow}) {
-            QTest::addRow("%s drag", qPrintable(rawValue(tool))) << int(tool) << drag;
-            QTest::addRow("%s click", qPrintable(rawValue(tool))) << int(tool) << still;
+             {DrawingTool::Pen, DrawingTool::Rectangle, DrawingTool::Line, DrawingTool::Arrow}) {
+            QTest::addRow("%s drag", qPrintable(toolLabel(tool))) << int(tool) << drag;
+            QTest::addRow("%s click", qPrintable(toolLabel(tool))) << int(tool) << still;
         }
     }
 
@@ -225,23 +223,22 @@ private Q_SLOTS:
         EditorFixture f;
         QVERIFY(f.ready);
         EditorState &s = *f.state;
-        s.setCurrentTool(DrawingTool(tool));
-        s.setActiveColorIndex(3);
-        QSignalSpy live(&s, &EditorState::currentAnnotationChanged);
+        s.tools()->setCurrentTool(DrawingTool(tool));
+        QSignalSpy live(s.document(), &AnnotationDocument::drawingChanged);
 
         s.pressCanvas(samples.first());
-        QVERIFY(s.currentAnnotation()); // begins at the press, before any movement
+        QVERIFY(s.document()->drawing()); // begins at the press, before any movement
         for (qsizetype i = 1; i + 1 < samples.size(); ++i)
             s.moveCanvas(samples.at(i));
         s.releaseCanvas(samples.last());
 
-        QVERIFY(!s.currentAnnotation());
-        QCOMPARE(s.annotations()->count(), 1);
-        const Annotation &record = s.annotations()->at(0);
+        QVERIFY(!s.document()->drawing());
+        QCOMPARE(s.document()->records()->count(), 1);
+        const Annotation &record = s.document()->records()->at(0);
         QCOMPARE(record.type, DrawingTool(tool));
         QCOMPARE(record.points.size(), samples.size() - 1); // every sample, none at release
-        QVERIFY(near(record.points.first(), s.viewToCanvas(samples.first())));
-        QCOMPARE(record.color, QColor(Qt::red)); // the swatch index alone changes no colour
+        QVERIFY(near(record.points.first(), s.viewport()->viewToCanvas(samples.first())));
+        QCOMPARE(record.color, QColor(Qt::red));
         QCOMPARE(record.lineWidth, 4.0);
         QVERIFY(!record.textPayload && !record.imagePayload);
         QCOMPARE(record.fontName, QStringLiteral("Helvetica"));
@@ -253,16 +250,16 @@ private Q_SLOTS:
         EditorFixture f;
         QVERIFY(f.ready);
         EditorState &s = *f.state;
-        s.setCurrentTool(DrawingTool::text);
-        s.setSelectedColor(Qt::green);
-        s.setTextHasBackground(true);
-        s.setSelectedFont(QStringLiteral("DejaVu Sans"));
-        s.setSelectedFontSize(30);
+        s.tools()->setCurrentTool(DrawingTool::Text);
+        s.tools()->setColor(Qt::green);
+        s.tools()->setTextHasBackground(true);
+        s.tools()->setFontName(QStringLiteral("DejaVu Sans"));
+        s.tools()->setFontSize(30);
 
         s.click(QPointF(500, 250));
-        QCOMPARE(s.annotations()->count(), 1);
-        const Annotation first = s.annotations()->at(0);
-        QCOMPARE(first.type, DrawingTool::text);
+        QCOMPARE(s.document()->records()->count(), 1);
+        const Annotation first = s.document()->records()->at(0);
+        QCOMPARE(first.type, DrawingTool::Text);
         QVERIFY(near(first.points.first(), QPointF(333.33 - 8, 250 - 22)));
         QCOMPARE(first.points.size(), 1);
         QCOMPARE(first.textPayload, std::optional<QString>(QString()));
@@ -271,22 +268,23 @@ private Q_SLOTS:
         QCOMPARE(first.fontName, QStringLiteral("DejaVu Sans"));
         QCOMPARE(first.fontSize, 30.0);
         QCOMPARE(first.imageScale, 1.0);
-        QCOMPARE(s.selectedAnnotationID(), std::optional(first.id));
+        QCOMPARE(s.document()->selection(), std::optional(first.id));
 
         // The next click only ends that box, and a blank one goes.
         s.click(QPointF(100, 100));
-        QVERIFY(!s.selectedAnnotationID());
-        QCOMPARE(s.annotations()->count(), 0);
+        QVERIFY(!s.document()->selection());
+        QCOMPARE(s.document()->records()->count(), 0);
 
         // A box with text stays when clicked away from.
         s.click(QPointF(100, 100));
-        const QUuid second = s.annotations()->at(0).id;
-        s.annotations()->update(second, [](Annotation &r) { r.textPayload = QStringLiteral("x"); });
+        const QUuid second = s.document()->records()->at(0).id;
+        s.document()->records()->update(second,
+                                        [](Annotation &r) { r.textPayload = QStringLiteral("x"); });
         s.click(QPointF(300, 300));
-        QCOMPARE(s.annotations()->count(), 1);
-        QVERIFY(!s.selectedAnnotationID());
+        QCOMPARE(s.document()->records()->count(), 1);
+        QVERIFY(!s.document()->selection());
         s.click(QPointF(300, 300));
-        QCOMPARE(s.annotations()->count(), 2);
+        QCOMPARE(s.document()->records()->count(), 2);
     }
 
     void aSelectionOfARemovedRecordDoesNotSwallowATextClick()
@@ -294,22 +292,22 @@ private Q_SLOTS:
         EditorFixture f;
         QVERIFY(f.ready);
         EditorState &s = *f.state;
-        s.setCurrentTool(DrawingTool::text);
+        s.tools()->setCurrentTool(DrawingTool::Text);
         s.click(QPointF(500, 250));
-        s.annotations()->clear(); // what Clear in the toolbar does; the selection stays
+        s.document()->records()->clear(); // what Clear in the toolbar does; the selection stays
 
         s.click(QPointF(200, 200));
 
-        QCOMPARE(s.annotations()->count(), 1);
-        QCOMPARE(s.selectedAnnotationID(), std::optional(s.annotations()->at(0).id));
+        QCOMPARE(s.document()->records()->count(), 1);
+        QCOMPARE(s.document()->selection(), std::optional(s.document()->records()->at(0).id));
     }
 
     void otherToolsClickToDeselectAndDropBlankTexts_data()
     {
         QTest::addColumn<int>("tool");
         for (DrawingTool tool :
-             {DrawingTool::pointer, DrawingTool::pan, DrawingTool::pen, DrawingTool::arrow})
-            QTest::addRow("%s", qPrintable(rawValue(tool))) << int(tool);
+             {DrawingTool::Pointer, DrawingTool::Pan, DrawingTool::Pen, DrawingTool::Arrow})
+            QTest::addRow("%s", qPrintable(toolLabel(tool))) << int(tool);
     }
 
     void otherToolsClickToDeselectAndDropBlankTexts()
@@ -320,19 +318,19 @@ private Q_SLOTS:
         EditorState &s = *f.state;
         const Annotation blank = textRecord({}, QString());
         const Annotation kept = textRecord({}, QStringLiteral("kept"));
-        s.annotations()->append(blank);
-        s.annotations()->append(kept);
-        s.setCurrentTool(DrawingTool::pointer);
+        s.document()->add(blank);
+        s.document()->add(kept);
+        s.tools()->setCurrentTool(DrawingTool::Pointer);
         s.selectAnnotation(kept.id.toString());
-        QVERIFY(s.selectedAnnotationID());
-        s.setCurrentTool(DrawingTool(tool));
+        QVERIFY(s.document()->selection());
+        s.tools()->setCurrentTool(DrawingTool(tool));
 
         s.pressCanvas(QPointF(400, 300));
         s.releaseCanvas(QPointF(400, 300));
 
-        QVERIFY(!s.selectedAnnotationID());
-        QCOMPARE(s.annotations()->indexOf(blank.id), -1);
-        QVERIFY(s.annotations()->contains(kept.id));
+        QVERIFY(!s.document()->selection());
+        QCOMPARE(s.document()->records()->indexOf(blank.id), -1);
+        QVERIFY(s.document()->records()->contains(kept.id));
     }
 
     void escapeEndsEditingFirstThenCloses()
@@ -344,30 +342,22 @@ private Q_SLOTS:
         focus.window->requestActivate();
         QVERIFY(QTest::qWaitForWindowActive(focus.window));
         EditorState &s = *f.state;
-        s.setWindow(focus.window);
-        s.setCurrentTool(DrawingTool::text);
+        // The window's key filter, as the canvas installs it while the editor is shown.
+        EditorEventFilter filter(&s, focus.window);
+        s.tools()->setCurrentTool(DrawingTool::Text);
         s.click(QPointF(500, 250)); // a blank box, selected
-        const std::optional<QUuid> box = s.selectedAnnotationID();
+        const std::optional<QUuid> box = s.document()->selection();
         focus.field()->forceActiveFocus();
         QCOMPARE(focus.window->activeFocusItem(), focus.field());
 
-        s.handleEscape();
+        QTest::keyClick(focus.window, Qt::Key_Escape);
 
         QVERIFY(focus.window->activeFocusItem() != focus.field());
         QCOMPARE(f.closeRequests, 0);
-        QCOMPARE(s.selectedAnnotationID(), box); // the selection is left alone
-        QCOMPARE(s.annotations()->count(), 1);   // the blank box goes on the next turn
-        QTRY_COMPARE(s.annotations()->count(), 0);
+        QCOMPARE(s.document()->selection(), box);          // the selection is left alone
+        QTRY_COMPARE(s.document()->records()->count(), 0); // the blank box goes
 
-        s.handleEscape();
-        QCOMPARE(f.closeRequests, 1);
-    }
-
-    void escapeWithoutAWindowCloses()
-    {
-        EditorFixture f;
-        QVERIFY(f.ready);
-        f.state->handleEscape();
+        QTest::keyClick(focus.window, Qt::Key_Escape);
         QCOMPARE(f.closeRequests, 1);
     }
 
@@ -377,31 +367,31 @@ private Q_SLOTS:
         QVERIFY(f.ready);
         EditorState &s = *f.state;
         const Annotation text = textRecord({}, QStringLiteral("hi"), Qt::red);
-        const Annotation stroke = Annotation::create(DrawingTool::pen, {}, Qt::green);
-        s.annotations()->append(text);
-        s.annotations()->append(stroke);
-        s.setActiveColorIndex(1);
-        s.setSelectedColor(Qt::blue);
+        const Annotation stroke = Annotation::create(DrawingTool::Pen, {}, Qt::green);
+        s.document()->add(text);
+        s.document()->add(stroke);
+        s.tools()->chooseSwatch(1);
+        s.tools()->setColor(Qt::blue);
 
         s.selectAnnotation(text.id.toString()); // the pen tool selects nothing
-        QVERIFY(!s.selectedAnnotationID());
-        QCOMPARE(s.selectedColor(), QColor(Qt::blue));
+        QVERIFY(!s.document()->selection());
+        QCOMPARE(s.tools()->color(), QColor(Qt::blue));
 
-        s.setCurrentTool(DrawingTool::pointer);
+        s.tools()->setCurrentTool(DrawingTool::Pointer);
         s.selectAnnotation(stroke.id.toString()); // shapes are never selected
-        QVERIFY(!s.selectedAnnotationID());
+        QVERIFY(!s.document()->selection());
         s.selectAnnotation(text.id.toString());
 
-        QCOMPARE(s.selectedAnnotationID(), std::optional(text.id));
-        QCOMPARE(s.selectedColor(), QColor(Qt::red));
-        QCOMPARE(s.colorPresets().at(1), QColor(Qt::red));
-        QCOMPARE(s.colorPresets().at(0), QColor(Qt::red));
-        QCOMPARE(s.colorPresets().at(2), QColor(Qt::green));
+        QCOMPARE(s.document()->selection(), std::optional(text.id));
+        QCOMPARE(s.tools()->color(), QColor(Qt::red));
+        QCOMPARE(s.tools()->colorPresets().at(1), QColor(Qt::red));
+        QCOMPARE(s.tools()->colorPresets().at(0), QColor(Qt::red));
+        QCOMPARE(s.tools()->colorPresets().at(2), QColor(Qt::green));
 
         // A colour chosen while it is selected recolours it, and nothing else.
-        s.setSelectedColor(Qt::yellow);
-        QCOMPARE(s.annotations()->at(0).color, QColor(Qt::yellow));
-        QCOMPARE(s.annotations()->at(1).color, QColor(Qt::green));
+        s.tools()->setColor(Qt::yellow);
+        QCOMPARE(s.document()->records()->at(0).color, QColor(Qt::yellow));
+        QCOMPARE(s.document()->records()->at(1).color, QColor(Qt::green));
     }
 
     void deselectDropsTheRecordLaterOnlyIfBlank_data()
@@ -420,19 +410,19 @@ private Q_SLOTS:
         EditorFixture f;
         QVERIFY(f.ready);
         EditorState &s = *f.state;
-        s.setCurrentTool(DrawingTool::text);
+        s.tools()->setCurrentTool(DrawingTool::Text);
         s.click(QPointF(10, 10));
         const Annotation other = Annotation::createText({}, Qt::red, false, "Helvetica", 24);
-        s.annotations()->append(other); // blank too, but not the one that ended
-        const QUuid box = s.annotations()->at(0).id;
-        s.annotations()->update(box, [&](Annotation &r) { r.textPayload = text; });
+        s.document()->add(other); // blank too, but not the one that ended
+        const QUuid box = s.document()->records()->at(0).id;
+        s.document()->records()->update(box, [&](Annotation &r) { r.textPayload = text; });
 
         s.deselectAnnotation(box.toString());
 
-        QVERIFY(!s.selectedAnnotationID());
-        QCOMPARE(s.annotations()->count(), 2);
-        QTRY_COMPARE(s.annotations()->count(), kept ? 2 : 1);
-        QVERIFY(s.annotations()->contains(other.id));
+        QVERIFY(!s.document()->selection());
+        QCOMPARE(s.document()->records()->count(), 2);
+        QTRY_COMPARE(s.document()->records()->count(), kept ? 2 : 1);
+        QVERIFY(s.document()->records()->contains(other.id));
     }
 
     void toolChangeDeselects()
@@ -440,18 +430,17 @@ private Q_SLOTS:
         EditorFixture f;
         QVERIFY(f.ready);
         EditorState &s = *f.state;
-        s.setCurrentTool(DrawingTool::text);
+        s.tools()->setCurrentTool(DrawingTool::Text);
         s.click(QPointF(10, 10));
-        QVERIFY(s.selectedAnnotationID());
-        QSignalSpy changed(&s, &EditorState::currentToolChanged);
+        QVERIFY(s.document()->selection());
+        QSignalSpy changed(s.tools(), &ToolSettings::currentToolChanged);
 
-        s.setCurrentToolName(QStringLiteral("Select"));
-        s.setCurrentToolName(QStringLiteral("Rectangle")); // not a tool: ignored
+        s.tools()->setCurrentTool(DrawingTool::Pointer);
 
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(s.currentTool(), DrawingTool::pointer);
-        QVERIFY(s.isPointerMode());
-        QVERIFY(!s.selectedAnnotationID());
+        QCOMPARE(s.tools()->currentTool(), DrawingTool::Pointer);
+        QVERIFY(s.tools()->isPointerMode());
+        QVERIFY(!s.document()->selection());
     }
 
     // A press cut short (its tool changed, or the press taken away) keeps what it drew.
@@ -474,11 +463,11 @@ private Q_SLOTS:
 
         if (!byToolChange) {
             s.cancelCanvasPress();
-            QCOMPARE(s.annotations()->count(), 1);
+            QCOMPARE(s.document()->records()->count(), 1);
         }
-        s.setCurrentTool(DrawingTool::arrow);
-        QVERIFY(!s.currentAnnotation());
-        QCOMPARE(s.annotations()->count(), 1);
+        s.tools()->setCurrentTool(DrawingTool::Arrow);
+        QVERIFY(!s.document()->drawing());
+        QCOMPARE(s.document()->records()->count(), 1);
         if (byToolChange) {
             s.moveCanvas(QPointF(160, 130)); // the rest of that press draws nothing
             s.releaseCanvas(QPointF(160, 130));
@@ -487,14 +476,14 @@ private Q_SLOTS:
         s.moveCanvas(QPointF(350, 320));
         s.releaseCanvas(QPointF(350, 320));
 
-        QCOMPARE(s.annotations()->count(), 2);
-        const Annotation &pen = s.annotations()->at(0);
-        const Annotation &arrow = s.annotations()->at(1);
-        QCOMPARE(pen.type, DrawingTool::pen);
+        QCOMPARE(s.document()->records()->count(), 2);
+        const Annotation &pen = s.document()->records()->at(0);
+        const Annotation &arrow = s.document()->records()->at(1);
+        QCOMPARE(pen.type, DrawingTool::Pen);
         QCOMPARE(pen.points.size(), 3);
-        QCOMPARE(arrow.type, DrawingTool::arrow);
+        QCOMPARE(arrow.type, DrawingTool::Arrow);
         QCOMPARE(arrow.points.size(), 2);
-        QVERIFY(near(arrow.points.first(), s.viewToCanvas(QPointF(300, 300))));
+        QVERIFY(near(arrow.points.first(), s.viewport()->viewToCanvas(QPointF(300, 300))));
         QVERIFY(pen.id != arrow.id);
     }
 
@@ -508,38 +497,24 @@ private Q_SLOTS:
         s.releaseCanvas(QPointF(500, 250));
         s.pressCanvas(QPointF(500.0 / 3, 0)); // its top-left corner
         s.releaseCanvas(QPointF(500.0 / 3, 0));
-        const QSizeF canvas = s.viewSize();
-        QSignalSpy placement(&s, &EditorState::canvasPlacementChanged);
+        const QSizeF canvas = s.viewport()->viewSize();
+        QSignalSpy placement(s.viewport(), &CanvasViewport::placementChanged);
 
-        s.setCanvasAreaSize(QSizeF(1500, 1000));
+        s.viewport()->setAreaSize(QSizeF(1500, 1000));
 
-        QCOMPARE(s.viewSize(), canvas);
-        QVERIFY(near(s.imageOffset(), QSizeF(250.0 / 3, 0)));
+        QCOMPARE(s.viewport()->viewSize(), canvas);
+        QVERIFY(near(s.viewport()->imageOffset(), QSizeF(250.0 / 3, 0)));
         QVERIFY(placement.count() >= 1);
-        QVERIFY(near(s.canvasToView(s.annotations()->at(0).points.first()), QPointF(750, 500)));
-        QVERIFY(near(s.canvasToView(s.annotations()->at(1).points.first()), QPointF(250.0 / 3, 0)));
-        QVERIFY(near(s.canvasOrigin(), QPointF(250.0 / 3, 0)));
-        QVERIFY(std::abs(s.canvasScale() - 2) < 1e-9);
+        QVERIFY(near(s.viewport()->canvasToView(s.document()->records()->at(0).points.first()),
+                     QPointF(750, 500)));
+        QVERIFY(near(s.viewport()->canvasToView(s.document()->records()->at(1).points.first()),
+                     QPointF(250.0 / 3, 0)));
+        QVERIFY(near(s.viewport()->canvasOrigin(), QPointF(250.0 / 3, 0)));
+        QVERIFY(std::abs(s.viewport()->canvasScale() - 2) < 1e-9);
         // And back: the same points as before.
-        s.setCanvasAreaSize(QSizeF(1000, 500));
-        QVERIFY(near(s.canvasToView(s.annotations()->at(0).points.first()), QPointF(500, 250)));
-    }
-
-    void toolKeysFollowThePreferences()
-    {
-        QTemporaryDir dir;
-        Preferences preferences(dir.filePath("prefs.conf"));
-        EditorFixture f;
-        QVERIFY(f.ready);
-        EditorState &s = *f.state;
-        s.setPreferences(&preferences);
-        QSignalSpy pen(&s, &EditorState::penKeyChanged);
-
-        preferences.setShortcutPen(QStringLiteral("k"));
-
-        QCOMPARE(pen.count(), 1);
-        QCOMPARE(s.penKey(), QStringLiteral("k"));
-        QCOMPARE(s.textKey(), QStringLiteral("t"));
+        s.viewport()->setAreaSize(QSizeF(1000, 500));
+        QVERIFY(near(s.viewport()->canvasToView(s.document()->records()->at(0).points.first()),
+                     QPointF(500, 250)));
     }
 };
 

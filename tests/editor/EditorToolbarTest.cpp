@@ -45,7 +45,7 @@ private Q_SLOTS:
     {
         QFETCH(double, zoom);
         QFETCH(QString, shown);
-        QCOMPARE(EditorState::zoomReadout(zoom), shown);
+        QCOMPARE(CanvasViewport::zoomReadout(zoom), shown);
     }
 
     void newEditorShowsPenRedAndFullSize()
@@ -62,7 +62,7 @@ private Q_SLOTS:
         // The band keeps its height, so the canvas below stays where it was.
         QCOMPARE(e.item("toolbar")->height(), 85.0);
 
-        e.state->pinchStep(1.2345);
+        e.state->viewport()->pinchStep(1.2345);
         QCOMPARE(e.item("zoomReadout")->property("text").toString(), QStringLiteral("Zoom: 123%"));
     }
 
@@ -83,7 +83,7 @@ private Q_SLOTS:
 
         QVERIFY(click(e, qPrintable(button)));
 
-        QCOMPARE(e.state->currentToolName(), tool);
+        QCOMPARE(toolLabel(e.state->tools()->currentTool()), tool);
         for (const char *name : toolNames)
             QCOMPARE(e.item(name)->property("isSelected").toBool(), button == QLatin1String(name));
         // A clicked tool leaves the keyboard where it was.
@@ -117,8 +117,8 @@ private Q_SLOTS:
         EditorState &s = *e.state;
 
         QVERIFY(click(e, "swatch1"));
-        QCOMPARE(s.activeColorIndex(), 1);
-        QCOMPARE(s.selectedColor(), QColor(Qt::blue));
+        QCOMPARE(s.tools()->activeColorIndex(), 1);
+        QCOMPARE(s.tools()->color(), QColor(Qt::blue));
         QVERIFY(e.item("swatch1")->property("active").toBool());
 
         // The well: green with some opacity, chosen in the dialog, goes into the blue slot.
@@ -132,20 +132,20 @@ private Q_SLOTS:
         dialog->setProperty("selectedColor", translucentGreen);
         QVERIFY(QMetaObject::invokeMethod(dialog, "accept"));
 
-        QCOMPARE(s.selectedColor(), translucentGreen);
-        QCOMPARE(s.colorPresets().at(1), translucentGreen);
+        QCOMPARE(s.tools()->color(), translucentGreen);
+        QCOMPARE(s.tools()->colorPresets().at(1), translucentGreen);
         QCOMPARE(e.item("colorWell")->property("color").value<QColor>(), translucentGreen);
 
         QVERIFY(click(e, "swatch0"));
-        QCOMPARE(s.selectedColor(), QColor(Qt::red));
-        QCOMPARE(s.colorPresets().at(1), translucentGreen);
-        QCOMPARE(s.activeColorIndex(), 0);
+        QCOMPARE(s.tools()->color(), QColor(Qt::red));
+        QCOMPARE(s.tools()->colorPresets().at(1), translucentGreen);
+        QCOMPARE(s.tools()->activeColorIndex(), 0);
 
         // The circle takes the click, the corners of its square do not.
         QVERIFY(click(e, "swatch4", QPointF(1, 1)));
-        QCOMPARE(s.activeColorIndex(), 0);
+        QCOMPARE(s.tools()->activeColorIndex(), 0);
         QVERIFY(click(e, "swatch4", QPointF(10, 18)));
-        QCOMPARE(s.activeColorIndex(), 4);
+        QCOMPARE(s.tools()->activeColorIndex(), 4);
     }
 
     void undoAndClear()
@@ -155,27 +155,27 @@ private Q_SLOTS:
         EditorState &s = *e.state;
 
         QVERIFY(click(e, "undoButton")); // nothing to undo
-        QCOMPARE(s.annotations()->count(), 0);
+        QCOMPARE(s.document()->records()->count(), 0);
 
-        Annotation box = Annotation::create(DrawingTool::rectangle, {10, 10}, Qt::red);
+        Annotation box = Annotation::create(DrawingTool::Rectangle, {10, 10}, Qt::red);
         box.points.append({50, 50});
         const Annotation text = textRecord({100, 100}, QStringLiteral("note"));
-        s.annotations()->append(box);
-        s.annotations()->append(text);
+        s.document()->add(box);
+        s.document()->add(text);
         QVERIFY(click(e, "undoButton"));
-        QCOMPARE(s.annotations()->records(), QList<Annotation>{box});
+        QCOMPARE(s.document()->list(), QList<Annotation>{box});
 
         // Clear leaves the selection naming a record that is gone: a swatch then recolours
         // nothing.
-        s.annotations()->append(text);
-        s.setCurrentTool(DrawingTool::pointer);
+        s.document()->add(text);
+        s.tools()->setCurrentTool(DrawingTool::Pointer);
         s.selectAnnotation(text.id.toString());
         QVERIFY(click(e, "clearButton"));
-        QCOMPARE(s.annotations()->count(), 0);
-        QCOMPARE(s.selectedAnnotationID(), std::optional(text.id));
+        QCOMPARE(s.document()->records()->count(), 0);
+        QCOMPARE(s.document()->selection(), std::optional(text.id));
         QVERIFY(click(e, "swatch2"));
-        QCOMPARE(s.selectedColor(), QColor(Qt::green));
-        QCOMPARE(s.annotations()->count(), 0);
+        QCOMPARE(s.tools()->color(), QColor(Qt::green));
+        QCOMPARE(s.document()->records()->count(), 0);
     }
 
     void cancelDiscards()
@@ -184,7 +184,7 @@ private Q_SLOTS:
         QVERIFY(e.ready);
         ScreenshotManager *manager = e.delegate->screenshotManager();
         const int before = manager->screenshots()->revisionAt(0);
-        e.state->annotations()->append(Annotation::create(DrawingTool::pen, {10, 10}, Qt::red));
+        e.state->document()->add(Annotation::create(DrawingTool::Pen, {10, 10}, Qt::red));
 
         QVERIFY(click(e, "cancelButton"));
 
@@ -198,9 +198,9 @@ private Q_SLOTS:
         QVERIFY(f.ready);
         QTRY_VERIFY(!f.session->image().isNull()); // decoded, if it was stored compressed
         EditorState &s = *f.state;
-        Annotation stroke = Annotation::create(DrawingTool::pen, {-10, 10}, Qt::red);
+        Annotation stroke = Annotation::create(DrawingTool::Pen, {-10, 10}, Qt::red);
         stroke.points.append({100, 100});
-        s.annotations()->append(stroke);
+        s.document()->add(stroke);
 
         QVERIFY(s.saveRenderedImage());
         QCOMPARE(f.manager->imageAt(0).size(), QSize(852, 600));
@@ -212,13 +212,12 @@ private Q_SLOTS:
         QVERIFY(!s.saveRenderedImage());
         s.undo();
         s.clear();
-        s.chooseSwatch(2);
+        s.tools()->chooseSwatch(2);
         s.pressCanvas({10, 10});
         s.moveCanvas({100, 100});
         s.releaseCanvas({100, 100});
         QCOMPARE(f.manager->screenshots()->revisionAt(0), revision);
-        QCOMPARE(s.annotations()->count(), 1);
-        QCOMPARE(s.selectedColor(), QColor(Qt::red));
+        QCOMPARE(s.document()->list(), QList<Annotation>{stroke});
         QCOMPARE(f.closeRequests, 1);
     }
 
@@ -244,9 +243,9 @@ private Q_SLOTS:
         QVERIFY(f.ready);
         QTRY_VERIFY(!f.session->image().isNull());
         EditorState &s = *f.state;
-        Annotation stroke = Annotation::create(DrawingTool::pen, {10, 10}, Qt::red);
+        Annotation stroke = Annotation::create(DrawingTool::Pen, {10, 10}, Qt::red);
         stroke.points.append(reach);
-        s.annotations()->append(stroke);
+        s.document()->add(stroke);
         const int before = f.manager->screenshots()->revisionAt(0);
 
         StdoutCapture log;
@@ -254,7 +253,7 @@ private Q_SLOTS:
 
         QCOMPARE(log.takeLines(), QStringList{line});
         QCOMPARE(f.manager->screenshots()->revisionAt(0), before);
-        QCOMPARE(s.annotations()->count(), 1);
+        QCOMPARE(s.document()->records()->count(), 1);
         QVERIFY(!s.isFinished());
         QCOMPARE(f.closeRequests, 0);
         if (!area.isEmpty()) {

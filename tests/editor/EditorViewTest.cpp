@@ -38,11 +38,11 @@ private Q_SLOTS:
         QCOMPARE(e.window->width() - area.right(), 30.0);
         QCOMPARE(e.window->height() - area.bottom(), 30.0);
         QVERIFY(area.top() > 30); // below the toolbar band and its divider
-        QCOMPARE(e.state->canvasAreaSize(), area.size());
+        QCOMPARE(e.state->viewport()->areaSize(), area.size());
         QVERIFY(e.input->isWatchingEvents());
         // Canvas space comes from the window's real first layout: no stretch at opening.
-        QCOMPARE(e.state->viewSize().height(), area.height());
-        QCOMPARE(e.state->canvasScale(), 1.0);
+        QCOMPARE(e.state->viewport()->viewSize().height(), area.height());
+        QCOMPARE(e.state->viewport()->canvasScale(), 1.0);
     }
 
     void toolKeysOnAnyLayout_data()
@@ -67,13 +67,13 @@ private Q_SLOTS:
         QFETCH(QString, tool);
         OpenEditor e;
         QVERIFY(e.ready);
-        e.state->setCurrentToolName(QStringLiteral("Pan"));
+        e.state->tools()->setCurrentTool(DrawingTool::Pan);
 
         const bool swallowed = pressKey(e.window, keyCode, text,
                                         text.at(0).isUpper() ? Qt::ShiftModifier : Qt::NoModifier);
 
         QVERIFY(swallowed);
-        QCOMPARE(e.state->currentToolName(), tool);
+        QCOMPARE(toolLabel(e.state->tools()->currentTool()), tool);
     }
 
     void typingInATextFieldNeverSwitchesTools()
@@ -85,7 +85,7 @@ private Q_SLOTS:
 
         pressKey(e.window, 28, QStringLiteral("t"));
 
-        QCOMPARE(e.state->currentTool(), DrawingTool::pen);
+        QCOMPARE(e.state->tools()->currentTool(), DrawingTool::Pen);
         QCOMPARE(field->property("text").toString(), QStringLiteral("t"));
     }
 
@@ -107,12 +107,12 @@ private Q_SLOTS:
         pressKey(e.window, 28, QStringLiteral("t"));
         escape(e.window);
 
-        QCOMPARE(e.state->currentTool(), DrawingTool::pen);
+        QCOMPARE(e.state->tools()->currentTool(), DrawingTool::Pen);
         QTRY_VERIFY(!popup->property("visible").toBool()); // Escape closed the popup
         QTest::qWait(50);
         QVERIFY(e.window && e.window->isVisible()); // and not the editor
         pressKey(e.window, 28, QStringLiteral("t"));
-        QCOMPARE(e.state->currentTool(), DrawingTool::text);
+        QCOMPARE(e.state->tools()->currentTool(), DrawingTool::Text);
     }
 
     void eachWheelEventActsOnce()
@@ -122,15 +122,17 @@ private Q_SLOTS:
         const QPoint middle = e.inWindow(QPointF(400, 300));
 
         turnWheel(e.window, middle, QPoint(0, 120), Qt::ControlModifier);
-        QVERIFY(std::abs(e.state->zoomScale() - EditorState::zoomPerNotch) < 1e-12);
+        QVERIFY(std::abs(e.state->viewport()->zoomScale() - CanvasViewport::zoomPerNotch) < 1e-12);
         turnWheel(e.window, middle, QPoint(0, -240), Qt::ControlModifier);
-        QVERIFY(std::abs(e.state->zoomScale() - 1 / EditorState::zoomPerNotch) < 1e-12);
-        e.state->pinchStep(1 / e.state->zoomScale());
+        QVERIFY(std::abs(e.state->viewport()->zoomScale() - 1 / CanvasViewport::zoomPerNotch) <
+                1e-12);
+        e.state->viewport()->pinchStep(1 / e.state->viewport()->zoomScale());
         turnWheel(e.window, middle, QPoint(0, 0), Qt::NoModifier, QPoint(5, -3));
-        QCOMPARE(e.state->panOffset(), QSizeF(5, -3));
-        QCOMPARE(e.state->basePan(), QSizeF(5, -3));
+        QCOMPARE(e.state->viewport()->panOffset(), QSizeF(5, -3));
+        QCOMPARE(e.state->viewport()->basePan(), QSizeF(5, -3));
         turnWheel(e.window, middle, QPoint(0, -120), Qt::ShiftModifier);
-        QVERIFY(e.state->panOffset().width() < 5 && e.state->panOffset().height() == -3);
+        QVERIFY(e.state->viewport()->panOffset().width() < 5 &&
+                e.state->viewport()->panOffset().height() == -3);
     }
 
     // Keys and wheel turns for another window (the settings window) leave the editor alone.
@@ -148,9 +150,9 @@ private Q_SLOTS:
         // And the editor's own wheel does nothing while another window has the keyboard.
         turnWheel(e.window, e.inWindow(QPointF(10, 10)), QPoint(0, 120), Qt::NoModifier);
 
-        QCOMPARE(e.state->currentTool(), DrawingTool::pen);
-        QCOMPARE(e.state->panOffset(), QSizeF(0, 0));
-        QCOMPARE(e.state->zoomScale(), 1.0);
+        QCOMPARE(e.state->tools()->currentTool(), DrawingTool::Pen);
+        QCOMPARE(e.state->viewport()->panOffset(), QSizeF(0, 0));
+        QCOMPARE(e.state->viewport()->zoomScale(), 1.0);
     }
 
     void pinchOnTheCanvasZooms()
@@ -167,14 +169,14 @@ private Q_SLOTS:
 
         gesture(Qt::BeginNativeGesture, 0);
         gesture(Qt::ZoomNativeGesture, 0.005); // below the 0.01 a pinch needs to begin
-        QCOMPARE(e.state->zoomScale(), 1.0);
+        QCOMPARE(e.state->viewport()->zoomScale(), 1.0);
         gesture(Qt::ZoomNativeGesture, 0.5);
         gesture(Qt::ZoomNativeGesture, 1.0);
         gesture(Qt::EndNativeGesture, 0);
 
-        QVERIFY2(std::abs(e.state->zoomScale() - 1.005 * 1.5 * 2) < 1e-9,
-                 qPrintable(QString::number(e.state->zoomScale())));
-        QCOMPARE(e.state->baseZoom(), e.state->zoomScale());
+        QVERIFY2(std::abs(e.state->viewport()->zoomScale() - 1.005 * 1.5 * 2) < 1e-9,
+                 qPrintable(QString::number(e.state->viewport()->zoomScale())));
+        QCOMPARE(e.state->viewport()->baseZoom(), e.state->viewport()->zoomScale());
     }
 
     void theWatchEndsWhenTheWindowCloses()
@@ -188,7 +190,7 @@ private Q_SLOTS:
         QVERIFY(state);
         QVERIFY(!e.input->isWatchingEvents());
         pressKey(e.window, 28, QStringLiteral("t"));
-        QCOMPARE(state->currentTool(), DrawingTool::pen);
+        QCOMPARE(state->tools()->currentTool(), DrawingTool::Pen);
         QTRY_VERIFY_WITH_TIMEOUT(!state, 5000);
     }
 };

@@ -80,7 +80,7 @@ struct OpenEditor
 
     QPoint onCanvas(QPointF canvasPoint) const
     {
-        return inWindow(state->canvasToView(canvasPoint));
+        return inWindow(state->viewport()->canvasToView(canvasPoint));
     }
 
     // A text field in the window holding the keyboard, as a text box does.

@@ -1,4 +1,4 @@
-#include "editor/ExportRenderer.h"
+#include "editor/render/ExportRenderer.h"
 #include "editor/SystemColors.h"
 #include "text/ContrastingTextColor.h"
 #include "text/FontLookup.h"
@@ -57,7 +57,7 @@ Annotation text(QPointF topLeft, const QString &content, const QColor &colour, b
 
 Annotation image(QPointF centre, const QImage &picture, double scale = 1)
 {
-    Annotation a = Annotation::create(DrawingTool::droppedImage, centre, Qt::red);
+    Annotation a = Annotation::create(DrawingTool::DroppedImage, centre, Qt::red);
     a.imagePayload = picture;
     a.imageScale = scale;
     return a;
@@ -116,14 +116,14 @@ private Q_SLOTS:
         QTest::newRow("one-point records draw nothing")
             << QSize(400, 300) << 1.0 << QSizeF(400, 300)
             << QList<Annotation>{
-                   shape(DrawingTool::pen, {{50, 50}}), shape(DrawingTool::rectangle, {{100, 50}}),
-                   shape(DrawingTool::line, {{150, 50}}), shape(DrawingTool::arrow, {{200, 50}})};
+                   shape(DrawingTool::Pen, {{50, 50}}), shape(DrawingTool::Rectangle, {{100, 50}}),
+                   shape(DrawingTool::Line, {{150, 50}}), shape(DrawingTool::Arrow, {{200, 50}})};
         QTest::newRow("records without payloads draw nothing")
             << QSize(400, 300) << 1.0 << QSizeF(400, 300)
-            << QList<Annotation>{Annotation::create(DrawingTool::text, {50, 50}, Qt::red),
-                                 Annotation::create(DrawingTool::droppedImage, {90, 90}, Qt::red),
-                                 shape(DrawingTool::pan, {{10, 10}, {60, 60}}),
-                                 shape(DrawingTool::pointer, {{10, 60}, {60, 10}})};
+            << QList<Annotation>{Annotation::create(DrawingTool::Text, {50, 50}, Qt::red),
+                                 Annotation::create(DrawingTool::DroppedImage, {90, 90}, Qt::red),
+                                 shape(DrawingTool::Pan, {{10, 10}, {60, 60}}),
+                                 shape(DrawingTool::Pointer, {{10, 60}, {60, 10}})};
     }
 
     void captureUnchangedWithoutCrossing()
@@ -155,43 +155,43 @@ private Q_SLOTS:
         // Right edge 410 + half the width 2, then the margin: 52 more.
         QTest::newRow("stroke 10 past the right edge")
             << capture << 1.0 << view
-            << QList<Annotation>{shape(DrawingTool::pen, {{300, 150}, {350, 150}, {410, 150}})}
+            << QList<Annotation>{shape(DrawingTool::Pen, {{300, 150}, {350, 150}, {410, 150}})}
             << QRect(0, 0, 452, 300);
         QTest::newRow("across the left edge")
             << capture << 1.0 << view
-            << QList<Annotation>{shape(DrawingTool::pen, {{-10, 100}, {50, 100}})}
+            << QList<Annotation>{shape(DrawingTool::Pen, {{-10, 100}, {50, 100}})}
             << QRect(-52, 0, 452, 300);
         QTest::newRow("across the top edge")
             << capture << 1.0 << view
-            << QList<Annotation>{shape(DrawingTool::line, {{100, -5}, {100, 50}})}
+            << QList<Annotation>{shape(DrawingTool::Line, {{100, -5}, {100, 50}})}
             << QRect(0, -47, 400, 347);
         // sx = 2: y 310 lands at 620, plus 1.5·2.
         QTest::newRow("below the bottom, shown at half size")
             << QSize(800, 600) << 1.0 << QSizeF(400, 300)
-            << QList<Annotation>{shape(DrawingTool::line, {{100, 290}, {100, 310}}, Qt::red, 3)}
+            << QList<Annotation>{shape(DrawingTool::Line, {{100, 290}, {100, 310}}, Qt::red, 3)}
             << QRect(0, 0, 800, 663);
         QTest::newRow("a one-point record counts")
-            << capture << 1.0 << view << QList<Annotation>{shape(DrawingTool::line, {{410, 100}})}
+            << capture << 1.0 << view << QList<Annotation>{shape(DrawingTool::Line, {{410, 100}})}
             << QRect(0, 0, 452, 300);
         QTest::newRow("a pan record counts too")
-            << capture << 1.0 << view << QList<Annotation>{shape(DrawingTool::pan, {{-20, -20}})}
+            << capture << 1.0 << view << QList<Annotation>{shape(DrawingTool::Pan, {{-20, -20}})}
             << QRect(-62, -62, 462, 362);
         // The wings of a tip at y = 10 reach 10.5 up, then half the width: -2.5.
         QTest::newRow("arrow wing beside the tip")
             << capture << 1.0 << view
-            << QList<Annotation>{shape(DrawingTool::arrow, {{100, 10}, {300, 10}})}
+            << QList<Annotation>{shape(DrawingTool::Arrow, {{100, 10}, {300, 10}})}
             << QRect(0, -43, 400, 343);
         // Pointing left, the wings reach 21·cos 30° behind the tip at 380: 400.19 with the
         // half width.
         QTest::newRow("arrow wings behind the tip")
             << capture << 1.0 << view
-            << QList<Annotation>{shape(DrawingTool::arrow, {{390, 150}, {380, 150}})}
+            << QList<Annotation>{shape(DrawingTool::Arrow, {{390, 150}, {380, 150}})}
             << QRect(0, 0, 441, 300);
         // 2x: 452.3 points are 904.6 pixels, -52.3 are -104.6: outward to whole pixels.
         QTest::newRow("fractions snap outward")
             << QSize(800, 600) << 2.0 << QSizeF(400, 300)
-            << QList<Annotation>{shape(DrawingTool::pen, {{100, 100}, {410.3, 100}}),
-                                 shape(DrawingTool::pen, {{-10.3, 50}, {20, 50}})}
+            << QList<Annotation>{shape(DrawingTool::Pen, {{100, 100}, {410.3, 100}}),
+                                 shape(DrawingTool::Pen, {{-10.3, 50}, {20, 50}})}
             << QRect(-105, 0, 905 + 105, 600);
         QTest::newRow("dropped image at its scale")
             << capture << 1.0 << view
@@ -204,7 +204,7 @@ private Q_SLOTS:
             << QRect(-65, -53, 465, 353);
         QTest::newRow("inside: no margin")
             << capture << 1.0 << view
-            << QList<Annotation>{shape(DrawingTool::rectangle, {{2, 2}, {398, 298}})}
+            << QList<Annotation>{shape(DrawingTool::Rectangle, {{2, 2}, {398, 298}})}
             << QRect(0, 0, 400, 300);
     }
 
@@ -231,18 +231,18 @@ private Q_SLOTS:
 
         const QSizeF view(400, 300);
         QTest::newRow("wider than 32767 pixels")
-            << view << QList<Annotation>{shape(DrawingTool::pen, {{0, 0}, {40000, 0}})};
+            << view << QList<Annotation>{shape(DrawingTool::Pen, {{0, 0}, {40000, 0}})};
         QTest::newRow("taller than 32767 pixels")
-            << view << QList<Annotation>{shape(DrawingTool::line, {{0, 0}, {0, -40000}})};
+            << view << QList<Annotation>{shape(DrawingTool::Line, {{0, 0}, {0, -40000}})};
         QTest::newRow("more than 2^28 pixels")
-            << view << QList<Annotation>{shape(DrawingTool::line, {{0, 0}, {16900, 16900}})};
+            << view << QList<Annotation>{shape(DrawingTool::Line, {{0, 0}, {16900, 16900}})};
         QTest::newRow("infinite point")
-            << view << QList<Annotation>{shape(DrawingTool::pen, {{0, 0}, {infinity, 0}})};
+            << view << QList<Annotation>{shape(DrawingTool::Pen, {{0, 0}, {infinity, 0}})};
         QTest::newRow("NaN point")
-            << view << QList<Annotation>{shape(DrawingTool::pen, {{0, 0}, {10, notANumber}})};
+            << view << QList<Annotation>{shape(DrawingTool::Pen, {{0, 0}, {10, notANumber}})};
         QTest::newRow("infinite width")
             << view
-            << QList<Annotation>{shape(DrawingTool::line, {{0, 0}, {10, 10}}, Qt::red, infinity)};
+            << QList<Annotation>{shape(DrawingTool::Line, {{0, 0}, {10, 10}}, Qt::red, infinity)};
         QTest::newRow("text too large for any picture")
             << view
             << QList<Annotation>{text({10, 10}, QStringLiteral("A"), Qt::red, false,
@@ -268,7 +268,7 @@ private Q_SLOTS:
     {
         // Exactly 32767 wide: 32727 + the margin.
         const QList<Annotation> annotations{
-            shape(DrawingTool::pen, {{0, 10}, {32727, 10}}, Qt::red, 0)};
+            shape(DrawingTool::Pen, {{0, 10}, {32727, 10}}, Qt::red, 0)};
 
         const QImage out = rendered(filled({400, 300}), {400, 300}, annotations);
 
@@ -289,7 +289,7 @@ private Q_SLOTS:
         QFETCH(QSizeF, viewSize);
 
         const Result<QImage> result = ExportRenderer::render(
-            noise({400, 300}), viewSize, {shape(DrawingTool::pen, {{0, 0}, {10, 10}})});
+            noise({400, 300}), viewSize, {shape(DrawingTool::Pen, {{0, 0}, {10, 10}})});
 
         QVERIFY(!result.ok());
         QCOMPARE(result.error(),
@@ -300,7 +300,7 @@ private Q_SLOTS:
     {
         const QImage capture = noise({400, 300});
         const QImage out =
-            rendered(capture, {400, 300}, {shape(DrawingTool::pen, {{300, 150}, {410, 150}})});
+            rendered(capture, {400, 300}, {shape(DrawingTool::Pen, {{300, 150}, {410, 150}})});
 
         QCOMPARE(out.size(), QSize(452, 300));
         // The capture still starts at x = 0, untouched away from the stroke.
@@ -337,7 +337,7 @@ private Q_SLOTS:
         QFETCH(QPoint, offset);
         const QImage capture = noise(QSize(400, 300) * density, density);
 
-        const QImage out = rendered(capture, {400, 300}, {shape(DrawingTool::line, points)});
+        const QImage out = rendered(capture, {400, 300}, {shape(DrawingTool::Line, points)});
 
         QCOMPARE(out.size(), capture.size() + QSize(offset.x(), offset.y()));
         // The capture's far corner, away from the line, pixel for pixel at the offset.
@@ -353,8 +353,8 @@ private Q_SLOTS:
         // A 1440 x 900 capture shown at 720 x 450: sx = 2.
         const QImage capture = filled({1440, 900});
         const QList<Annotation> annotations{
-            shape(DrawingTool::line, {{100, 100}, {200, 100}}, Qt::red, 3),
-            shape(DrawingTool::arrow, {{100, 300}, {300, 300}}, Qt::red, 3),
+            shape(DrawingTool::Line, {{100, 100}, {200, 100}}, Qt::red, 3),
+            shape(DrawingTool::Arrow, {{100, 300}, {300, 300}}, Qt::red, 3),
         };
 
         const QImage out = rendered(capture, {720, 450}, annotations);
@@ -378,7 +378,7 @@ private Q_SLOTS:
         const QColor halfRed(255, 0, 0, 128);
         const QImage out =
             rendered(filled({400, 300}, Qt::white), {400, 300},
-                     {shape(DrawingTool::pen, {{100, 100}, {200, 100}, {100, 101}}, halfRed, 6)});
+                     {shape(DrawingTool::Pen, {{100, 100}, {200, 100}, {100, 101}}, halfRed, 6)});
 
         // Half red over white once, not twice where the stroke covers itself.
         QVERIFY2(close(out.pixel(150, 100), QColor(255, 127, 127), 6),
@@ -497,7 +497,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, textLast);
         QFETCH(QColor, seen);
-        const Annotation stroke = shape(DrawingTool::line, {{20, 100}, {380, 100}}, Qt::red, 10);
+        const Annotation stroke = shape(DrawingTool::Line, {{20, 100}, {380, 100}}, Qt::red, 10);
         const Annotation plate = text({100, 80}, QStringLiteral("Cover"), Qt::green, true);
 
         const QImage out = rendered(filled({400, 300}), {400, 300},

@@ -18,7 +18,7 @@ struct ImageEditor : EditorFixture
 
     const Annotation &last() const
     {
-        return state->annotations()->at(state->annotations()->count() - 1);
+        return state->document()->records()->at(state->document()->records()->count() - 1);
     }
 
     FakeClipboard clipboard;
@@ -91,25 +91,26 @@ private Q_SLOTS:
         for (int i = 0; i < formats.size(); ++i)
             held.append({formats.at(i), payloads.at(i)});
         e.clipboard.hold(held);
-        e.state->setCurrentTool(DrawingTool::pen);
+        e.state->tools()->setCurrentTool(DrawingTool::Pen);
 
         e.state->pasteImage();
         settle();
 
         if (inserted.isEmpty()) {
-            QCOMPARE(e.state->annotations()->count(), 0);
-            QCOMPARE(e.state->currentTool(), DrawingTool::pen);
+            QCOMPARE(e.state->document()->records()->count(), 0);
+            QCOMPARE(e.state->tools()->currentTool(), DrawingTool::Pen);
             return;
         }
-        QCOMPARE(e.state->annotations()->count(), 1);
+        QCOMPARE(e.state->document()->records()->count(), 1);
         const Annotation &image = e.last();
-        QCOMPARE(image.type, DrawingTool::droppedImage);
+        QCOMPARE(image.type, DrawingTool::DroppedImage);
         QVERIFY(image.imagePayload);
         QCOMPARE(image.imagePayload->deviceIndependentSize(), inserted);
         QCOMPARE(image.imageScale, 1.0);
         QCOMPARE(image.color, QColor(Qt::red));
-        QCOMPARE(image.points, QList<QPointF>{QPointF(e.state->viewSize().width() / 2,
-                                                      e.state->viewSize().height() / 2)});
+        QCOMPARE(image.points,
+                 QList<QPointF>{QPointF(e.state->viewport()->viewSize().width() / 2,
+                                        e.state->viewport()->viewSize().height() / 2)});
     }
 
     void staysSelectedOnlyUnderSelect_data()
@@ -117,9 +118,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("toolBefore");
         QTest::addColumn<bool>("selected");
 
-        QTest::newRow("pen") << int(DrawingTool::pen) << false;
-        QTest::newRow("text") << int(DrawingTool::text) << false;
-        QTest::newRow("select") << int(DrawingTool::pointer) << true;
+        QTest::newRow("pen") << int(DrawingTool::Pen) << false;
+        QTest::newRow("text") << int(DrawingTool::Text) << false;
+        QTest::newRow("select") << int(DrawingTool::Pointer) << true;
     }
 
     void staysSelectedOnlyUnderSelect()
@@ -129,27 +130,27 @@ private Q_SLOTS:
         ImageEditor e;
         QVERIFY(e.ready);
         e.clipboard.hold({{"image/png", png({10, 10}, Qt::blue)}});
-        e.state->setCurrentTool(DrawingTool(toolBefore));
+        e.state->tools()->setCurrentTool(DrawingTool(toolBefore));
 
         e.state->pasteImage();
         settle();
 
-        QCOMPARE(e.state->annotations()->count(), 1);
-        QCOMPARE(e.state->currentTool(), DrawingTool::pointer);
-        QCOMPARE(e.state->selectedAnnotationID() == e.last().id, selected);
+        QCOMPARE(e.state->document()->records()->count(), 1);
+        QCOMPARE(e.state->tools()->currentTool(), DrawingTool::Pointer);
+        QCOMPARE(e.state->document()->selection() == e.last().id, selected);
     }
 
     void insertedBeforeLayoutAt200_200()
     {
         ImageEditor e(QSizeF(0, 0));
         QVERIFY(e.ready);
-        QCOMPARE(e.state->viewSize().width(), 0.0);
+        QCOMPARE(e.state->viewport()->viewSize().width(), 0.0);
         e.clipboard.hold({{"image/png", png({10, 10}, Qt::blue)}});
 
         e.state->pasteImage();
         settle();
 
-        QCOMPARE(e.state->annotations()->count(), 1);
+        QCOMPARE(e.state->document()->records()->count(), 1);
         QCOMPARE(e.last().points.first(), QPointF(200, 200));
     }
 
@@ -177,8 +178,9 @@ private Q_SLOTS:
             e.chooser.choose(QUrl::fromEncoded(fileUrl(chosen)));
         settle();
 
-        QCOMPARE(e.state->annotations()->count(), inserted);
-        QCOMPARE(e.state->currentTool(), inserted ? DrawingTool::pointer : DrawingTool::pen);
+        QCOMPARE(e.state->document()->records()->count(), inserted);
+        QCOMPARE(e.state->tools()->currentTool(),
+                 inserted ? DrawingTool::Pointer : DrawingTool::Pen);
         if (inserted) {
             QCOMPARE(e.last().imagePayload->size(), QSize(120, 40));
             QCOMPARE(e.last().color, QColor(Qt::red));
@@ -189,21 +191,22 @@ private Q_SLOTS:
     {
         ImageEditor e;
         QVERIFY(e.ready);
-        e.state->pinchStep(2);
-        e.state->chooseSwatch(1); // blue
-        const QPointF centre(e.state->viewSize().width() / 2, e.state->viewSize().height() / 2);
-        const QPointF dropAt = e.state->canvasToView(centre) + QPointF(100, 0);
+        e.state->viewport()->pinchStep(2);
+        e.state->tools()->chooseSwatch(1); // blue
+        const QPointF centre(e.state->viewport()->viewSize().width() / 2,
+                             e.state->viewport()->viewSize().height() / 2);
+        const QPointF dropAt = e.state->viewport()->canvasToView(centre) + QPointF(100, 0);
 
         e.state->dropImage({{{}, png({10, 10}, Qt::green), "image/png"}}, dropAt);
         settle();
 
-        QCOMPARE(e.state->annotations()->count(), 1);
+        QCOMPARE(e.state->document()->records()->count(), 1);
         const QPointF landed = e.last().points.first();
         QVERIFY2(qAbs(landed.x() - (centre.x() + 50)) < 1e-9 &&
                      qAbs(landed.y() - centre.y()) < 1e-9,
                  qPrintable(QStringLiteral("%1, %2").arg(landed.x()).arg(landed.y())));
         QCOMPARE(e.last().color, QColor(Qt::blue));
-        QCOMPARE(e.state->currentTool(), DrawingTool::pointer);
+        QCOMPARE(e.state->tools()->currentTool(), DrawingTool::Pointer);
     }
 
     void undoRemovesTheImageAndItsShownCopy()
@@ -212,15 +215,15 @@ private Q_SLOTS:
         QVERIFY(e.ready);
         e.state->dropImage({{{}, png({5000, 20}, Qt::green), "image/png"}}, {10, 10});
         settle();
-        QCOMPARE(e.state->annotations()->count(), 1);
+        QCOMPARE(e.state->document()->records()->count(), 1);
         const QUuid id = e.last().id;
-        QCOMPARE(e.state->annotations()->displayImage(id).size(), QSize(4096, 16));
+        QCOMPARE(e.state->document()->records()->displayImage(id).size(), QSize(4096, 16));
         QCOMPARE(e.last().imagePayload->size(), QSize(5000, 20));
 
         e.state->undo();
 
-        QCOMPARE(e.state->annotations()->count(), 0);
-        QVERIFY(e.state->annotations()->displayImage(id).isNull());
+        QCOMPARE(e.state->document()->records()->count(), 0);
+        QVERIFY(e.state->document()->records()->displayImage(id).isNull());
     }
 };
 

@@ -20,8 +20,8 @@ const char *const properties[] = {"shortcutPointer",   "shortcutText", "shortcut
 QStringList shortcuts(const Preferences &preferences)
 {
     QStringList values;
-    for (const char *name : properties)
-        values << preferences.property(name).toString();
+    for (int tool = 0; tool < Preferences::shortcutToolCount; ++tool)
+        values << preferences.shortcut(Preferences::ShortcutTool(tool));
     return values;
 }
 
@@ -97,39 +97,34 @@ private Q_SLOTS:
         const QString path = dir.filePath(QStringLiteral("new/folder/Orrinvale.conf"));
         Preferences preferences(path);
 
-        preferences.setShortcutPen(value);
+        preferences.setShortcut(Preferences::Pen, value);
 
-        QCOMPARE(preferences.shortcutPen(), value);
+        QCOMPARE(preferences.shortcut(Preferences::Pen), value);
         QCOMPARE(QSettings(path, QSettings::IniFormat).allKeys(), QStringList{"shortcutPen"});
         QCOMPARE(shortcuts(Preferences(path)), QStringList(defaults).replaceInStrings("d", value));
     }
 
-    // Each key has its own signal and its own stored entry; an unchanged value is stored but
-    // not signalled.
-    void eachKeyHasItsOwnSignal()
+    // Each key is signalled by name and has its own stored entry; an unchanged value is
+    // stored but not signalled.
+    void eachKeyIsSignalledByName()
     {
         for (int index = 0; index < 6; ++index) {
             QTemporaryDir dir;
             Preferences preferences(dir.filePath(QStringLiteral("Orrinvale.conf")));
-            std::vector<std::unique_ptr<QSignalSpy>> spies;
-            for (const char *name : properties) {
-                const QMetaProperty property = preferences.metaObject()->property(
-                    preferences.metaObject()->indexOfProperty(name));
-                spies.push_back(
-                    std::make_unique<QSignalSpy>(&preferences, property.notifySignal()));
-            }
+            QSignalSpy changed(&preferences, &Preferences::shortcutChanged);
+            const auto tool = Preferences::ShortcutTool(index);
 
             // The default chosen by the user is stored, though nothing changes.
-            QVERIFY(preferences.setProperty(properties[index], defaults[index]));
+            preferences.setShortcut(tool, defaults[index]);
             QCOMPARE(
                 QSettings(preferences.filePath(), QSettings::IniFormat).value(properties[index]),
                 QVariant(defaults[index]));
-            QVERIFY(preferences.setProperty(properties[index], QStringLiteral("q")));
-            QVERIFY(preferences.setProperty(properties[index], QStringLiteral("q")));
+            preferences.setShortcut(tool, QStringLiteral("q"));
+            preferences.setShortcut(tool, QStringLiteral("q"));
             preferences.setPermissionsResetBuild(QStringLiteral("1"));
 
-            for (int i = 0; i < 6; ++i)
-                QCOMPARE(spies[size_t(i)]->count(), i == index ? 1 : 0);
+            QCOMPARE(changed.count(), 1);
+            QCOMPARE(changed.first().first().value<Preferences::ShortcutTool>(), tool);
             QCOMPARE(shortcuts(Preferences(preferences.filePath())),
                      QStringList(defaults).replaceInStrings(defaults[index], "q"));
         }
@@ -145,8 +140,8 @@ private Q_SLOTS:
         Preferences preferences(path);
         StdoutCapture log;
 
-        preferences.setShortcutPen(QStringLiteral("x"));
-        preferences.setShortcutText(QStringLiteral("y"));
+        preferences.setShortcut(Preferences::Pen, QStringLiteral("x"));
+        preferences.setShortcut(Preferences::Text, QStringLiteral("y"));
 
         QCOMPARE(shortcuts(preferences), (QStringList{"v", "y", "x", "r", "l", "a"}));
         QCOMPARE(log.takeLines(),
@@ -156,7 +151,7 @@ private Q_SLOTS:
 
         // Once the folder can be made, the next write stores every change of the run.
         QVERIFY(QFile::remove(blocker));
-        preferences.setShortcutLine(QStringLiteral("z"));
+        preferences.setShortcut(Preferences::Line, QStringLiteral("z"));
 
         QCOMPARE(log.takeLines(), QStringList());
         QCOMPARE(shortcuts(Preferences(path)), (QStringList{"v", "y", "x", "r", "z", "a"}));
@@ -199,9 +194,9 @@ private Q_SLOTS:
         Preferences preferences(path);
 
         QCOMPARE(log.takeLines(), line.isEmpty() ? QStringList() : QStringList{line.arg(path)});
-        QCOMPARE(preferences.shortcutRectangle(), QStringLiteral("r"));
-        preferences.setShortcutArrow(QStringLiteral("w"));
-        QCOMPARE(preferences.shortcutArrow(), QStringLiteral("w"));
+        QCOMPARE(preferences.shortcut(Preferences::Rectangle), QStringLiteral("r"));
+        preferences.setShortcut(Preferences::Arrow, QStringLiteral("w"));
+        QCOMPARE(preferences.shortcut(Preferences::Arrow), QStringLiteral("w"));
         if (kind != QLatin1String("file")) {
             // Nothing is written over what is not a file; the edit holds for the run.
             QCOMPARE(log.takeLines(), QStringList{QStringLiteral("Could not store the preferences "
@@ -213,7 +208,7 @@ private Q_SLOTS:
         }
         // A damaged file is replaced by the first edit, silently.
         QCOMPARE(log.takeLines(), QStringList());
-        QCOMPARE(Preferences(path).shortcutArrow(), QStringLiteral("w"));
+        QCOMPARE(Preferences(path).shortcut(Preferences::Arrow), QStringLiteral("w"));
     }
 
     void permissionsMarker_data()

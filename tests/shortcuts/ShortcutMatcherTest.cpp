@@ -141,10 +141,10 @@ private Q_SLOTS:
         QCOMPARE(ShortcutMatcher::valuesOf(preferences), valuesFrom(defaults));
         QVERIFY(!ShortcutMatcher::match(press, ShortcutMatcher::valuesOf(preferences)));
 
-        preferences.setShortcutLine(QStringLiteral("k"));
+        preferences.setShortcut(Preferences::Line, QStringLiteral("k"));
 
         QCOMPARE(ShortcutMatcher::match(press, ShortcutMatcher::valuesOf(preferences)),
-                 std::optional(ShortcutTool::line));
+                 std::optional(Preferences::Line));
     }
 
     void factsOfAKeyEvent()

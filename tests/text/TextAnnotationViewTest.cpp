@@ -36,7 +36,7 @@ void typeText(QWindow *window, const QString &text)
 // A click with the text tool at (300, 200); whether the new box took the keyboard.
 bool placeNewBox(const OpenEditor &e)
 {
-    e.state->setCurrentTool(DrawingTool::text);
+    e.state->tools()->setCurrentTool(DrawingTool::Text);
     QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({300, 200}));
     return QTest::qWaitFor([&] {
         return e.window->activeFocusItem() &&
@@ -58,8 +58,9 @@ void clickStepper(const OpenEditor &e, bool up)
 
 QString payloadOf(const OpenEditor &e, const QUuid &id)
 {
-    const int row = e.state->annotations()->indexOf(id);
-    return row >= 0 ? e.state->annotations()->at(row).textPayload.value_or(QString()) : QString();
+    const int row = e.state->document()->records()->indexOf(id);
+    return row >= 0 ? e.state->document()->records()->at(row).textPayload.value_or(QString())
+                    : QString();
 }
 
 } // namespace
@@ -73,11 +74,11 @@ private Q_SLOTS:
     {
         OpenEditor e;
         QVERIFY(e.ready);
-        e.state->setCurrentTool(DrawingTool::text);
+        e.state->tools()->setCurrentTool(DrawingTool::Text);
 
         QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({300, 200}));
-        QCOMPARE(e.state->annotations()->count(), 1);
-        const QUuid id = e.state->annotations()->at(0).id;
+        QCOMPARE(e.state->document()->records()->count(), 1);
+        const QUuid id = e.state->document()->records()->at(0).id;
         QQuickItem *box = boxOf(e.window->rootObject(), id);
         QVERIFY(box);
         QQuickItem *field = findItem(box, QLatin1String("textField"));
@@ -87,7 +88,7 @@ private Q_SLOTS:
         QVERIFY(placeholder->isVisible());
         // The text's left edge is at the click.
         const double textLeft = field->mapToItem(e.canvasArea, QPointF(0, 0)).x();
-        QVERIFY(std::abs(textLeft - e.state->canvasToView({300, 200}).x()) < 1);
+        QVERIFY(std::abs(textLeft - e.state->viewport()->canvasToView({300, 200}).x()) < 1);
         QTRY_COMPARE(e.window->activeFocusItem(), field);
 
         // Tool letters are text here.
@@ -97,7 +98,7 @@ private Q_SLOTS:
         pressKey(e.window, 36, QStringLiteral("\r"), Qt::NoModifier, Qt::Key_Return);
 
         QCOMPARE(payloadOf(e, id), QStringLiteral("tv<b>\n"));
-        QCOMPARE(e.state->currentTool(), DrawingTool::text);
+        QCOMPARE(e.state->tools()->currentTool(), DrawingTool::Text);
         QVERIFY(!placeholder->isVisible());
         // The field is exactly as large as its text, the box 8 larger on every side.
         const QSizeF ideal = controllerOf(box)->idealSize();
@@ -132,7 +133,7 @@ private Q_SLOTS:
         else
             QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({50, 50}));
 
-        QTRY_COMPARE(e.state->annotations()->count(), left);
+        QTRY_COMPARE(e.state->document()->records()->count(), left);
         QVERIFY(e.window && e.window->isVisible());
     }
 
@@ -146,8 +147,9 @@ private Q_SLOTS:
 
         QTest::keyClick(e.window, Qt::Key_V, Qt::ControlModifier);
 
-        QCOMPARE(e.state->annotations()->count(), 1);
-        QCOMPARE(payloadOf(e, e.state->annotations()->at(0).id), QStringLiteral("<i>pasted</i>"));
+        QCOMPARE(e.state->document()->records()->count(), 1);
+        QCOMPARE(payloadOf(e, e.state->document()->records()->at(0).id),
+                 QStringLiteral("<i>pasted</i>"));
     }
 
     void twoBlankBoxesGoInOneTurn()
@@ -156,16 +158,16 @@ private Q_SLOTS:
         QVERIFY(e.ready);
         const Annotation first = textRecord({50, 50}, QStringLiteral(" "));
         const Annotation second = textRecord({200, 50}, QStringLiteral("\n"));
-        e.state->annotations()->append(first);
-        e.state->annotations()->append(second);
-        e.state->setCurrentTool(DrawingTool::pointer);
+        e.state->document()->add(first);
+        e.state->document()->add(second);
+        e.state->tools()->setCurrentTool(DrawingTool::Pointer);
 
         controllerOf(boxOf(e.window->rootObject(), first.id))->setEditing(true);
         controllerOf(boxOf(e.window->rootObject(), second.id))->setEditing(true);
         controllerOf(boxOf(e.window->rootObject(), first.id))->setEditing(false);
         controllerOf(boxOf(e.window->rootObject(), second.id))->setEditing(false);
 
-        QTRY_COMPARE(e.state->annotations()->count(), 0);
+        QTRY_COMPARE(e.state->document()->records()->count(), 0);
     }
 
     void selectMoveAndDoubleClickToEdit()
@@ -173,28 +175,28 @@ private Q_SLOTS:
         OpenEditor e;
         QVERIFY(e.ready);
         const Annotation record = textRecord({100, 100}, QStringLiteral("move me"));
-        e.state->annotations()->append(record);
+        e.state->document()->add(record);
         QQuickItem *box = boxOf(e.window->rootObject(), record.id);
         QVERIFY(box);
         QQuickItem *handle = findItem(box, QLatin1String("scaleHandle"));
         QVERIFY(handle && !handle->isVisible());
 
         // With the text tool a click on the box reaches the canvas, which places a new box.
-        e.state->setCurrentTool(DrawingTool::text);
+        e.state->tools()->setCurrentTool(DrawingTool::Text);
         QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({130, 120}));
-        QCOMPARE(e.state->annotations()->count(), 2);
-        e.state->setCurrentTool(DrawingTool::pointer);
-        QTRY_COMPARE(e.state->annotations()->count(), 1);
+        QCOMPARE(e.state->document()->records()->count(), 2);
+        e.state->tools()->setCurrentTool(DrawingTool::Pointer);
+        QTRY_COMPARE(e.state->document()->records()->count(), 1);
 
         // Select and drag 40 window points right.
         const QPoint start = e.onCanvas({130, 120});
-        const double scale = e.state->canvasScale();
+        const double scale = e.state->viewport()->canvasScale();
         QTest::mousePress(e.window, Qt::LeftButton, {}, start);
-        QCOMPARE(e.state->selectedAnnotationID(), std::optional(record.id));
+        QCOMPARE(e.state->document()->selection(), std::optional(record.id));
         QTest::mouseMove(e.window, start + QPoint(20, 0));
         QTest::mouseMove(e.window, start + QPoint(40, 0));
         QTest::mouseRelease(e.window, Qt::LeftButton, {}, start + QPoint(40, 0));
-        const QPointF moved = e.state->annotations()->at(0).points.first();
+        const QPointF moved = e.state->document()->records()->at(0).points.first();
         QVERIFY2(std::abs(moved.x() - (100 + 40 / scale)) < 0.01,
                  qPrintable(QString::number(moved.x())));
         QCOMPARE(moved.y(), 100.0);
@@ -210,7 +212,7 @@ private Q_SLOTS:
         // A click on the inset of the editing box stays with the box.
         QTest::mouseClick(e.window, Qt::LeftButton, {}, box->mapToScene(QPointF(3, 3)).toPoint());
         QVERIFY(controllerOf(box)->isEditing());
-        QCOMPARE(e.state->selectedAnnotationID(), std::optional(record.id));
+        QCOMPARE(e.state->document()->selection(), std::optional(record.id));
     }
 
     void theHandleScales()
@@ -218,14 +220,14 @@ private Q_SLOTS:
         OpenEditor e;
         QVERIFY(e.ready);
         const Annotation record = textRecord({100, 100}, QStringLiteral("scale"));
-        e.state->annotations()->append(record);
-        e.state->setCurrentTool(DrawingTool::pointer);
+        e.state->document()->add(record);
+        e.state->tools()->setCurrentTool(DrawingTool::Pointer);
         QQuickItem *box = boxOf(e.window->rootObject(), record.id);
         QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({110, 110}));
         QQuickItem *handle = findItem(box, QLatin1String("scaleHandle"));
         QVERIFY(handle->isVisible());
         const double width = box->width();
-        const double scale = e.state->canvasScale();
+        const double scale = e.state->viewport()->canvasScale();
 
         const QPoint grip = handle->mapToScene(QPointF(8, 8)).toPoint();
         const int travel = qRound(50 * scale); // 50 canvas points: +1
@@ -234,12 +236,12 @@ private Q_SLOTS:
         QTest::mouseMove(e.window, grip + QPoint(travel, 0));
         QTest::mouseRelease(e.window, Qt::LeftButton, {}, grip + QPoint(travel, 0));
 
-        const double stored = e.state->annotations()->at(0).imageScale;
+        const double stored = e.state->document()->records()->at(0).imageScale;
         QVERIFY2(std::abs(stored - 2) < 0.05, qPrintable(QString::number(stored)));
         // The text doubles; the 8-point inset does not.
         QVERIFY2(std::abs((box->width() - 16) / (width - 16) - stored) < 0.1,
                  qPrintable(QString::number(box->width())));
-        QCOMPARE(e.state->annotations()->at(0).points.first(), QPointF(100, 100));
+        QCOMPARE(e.state->document()->records()->at(0).points.first(), QPointF(100, 100));
     }
 
     void aDragTakenAwayLeavesBoxAndRecordAgreeing_data()
@@ -263,8 +265,8 @@ private Q_SLOTS:
         OpenEditor e;
         QVERIFY(e.ready);
         const Annotation record = textRecord({100, 100}, QStringLiteral("hold on"));
-        e.state->annotations()->append(record);
-        e.state->setCurrentTool(DrawingTool::pointer);
+        e.state->document()->add(record);
+        e.state->tools()->setCurrentTool(DrawingTool::Pointer);
         QQuickItem *box = boxOf(e.window->rootObject(), record.id);
         QVERIFY(box);
         QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({110, 110}));
@@ -285,10 +287,10 @@ private Q_SLOTS:
         QTest::mouseMove(e.window, start + QPoint(80, 0));
         QTest::mouseRelease(e.window, Qt::LeftButton, {}, start + QPoint(80, 0));
 
-        const int row = e.state->annotations()->indexOf(record.id);
+        const int row = e.state->document()->records()->indexOf(record.id);
         QVERIFY(row >= 0);
-        QCOMPARE(e.state->annotations()->at(row).points.first(), QPointF(100, 100));
-        QCOMPARE(e.state->annotations()->at(row).imageScale, 1.0);
+        QCOMPARE(e.state->document()->records()->at(row).points.first(), QPointF(100, 100));
+        QCOMPARE(e.state->document()->records()->at(row).imageScale, 1.0);
         QCOMPARE(box->position(), QPointF(100, 100));
         QCOMPARE(QSizeF(box->width(), box->height()), size);
     }
@@ -300,8 +302,8 @@ private Q_SLOTS:
         Annotation record = textRecord({100, 100}, QStringLiteral("big"), Qt::red, true);
         record.fontSize = 60;
         record.fontName = QStringLiteral("DejaVu Serif");
-        e.state->annotations()->append(record);
-        e.state->setCurrentTool(DrawingTool::pointer);
+        e.state->document()->add(record);
+        e.state->tools()->setCurrentTool(DrawingTool::Pointer);
         QQuickItem *toggle = e.item("backgroundSwitch");
         QQuickItem *stepper = e.item("fontSizeStepper");
         QQuickItem *picker = e.item("fontPicker");
@@ -315,17 +317,17 @@ private Q_SLOTS:
         QVERIFY(toggle->property("checked").toBool());
         QCOMPARE(stepper->property("value").toInt(), 60);
         QCOMPARE(picker->property("displayText").toString(), QStringLiteral("DejaVu Serif"));
-        QCOMPARE(e.state->selectedFontSize(), 24.0);
-        QVERIFY(!e.state->textHasBackground());
-        QCOMPARE(e.state->selectedFont(), QStringLiteral("Helvetica"));
+        QCOMPARE(e.state->tools()->fontSize(), 24.0);
+        QVERIFY(!e.state->tools()->textHasBackground());
+        QCOMPARE(e.state->tools()->fontName(), QStringLiteral("Helvetica"));
         // Nor does a change of the defaults while it is selected.
-        e.state->setSelectedFontSize(30);
-        QCOMPARE(e.state->annotations()->at(0).fontSize, 60.0);
+        e.state->tools()->setFontSize(30);
+        QCOMPARE(e.state->document()->records()->at(0).fontSize, 60.0);
 
         // The stepper's up arrow: 62, for the record and for new boxes.
         clickStepper(e, true);
-        QCOMPARE(e.state->annotations()->at(0).fontSize, 62.0);
-        QCOMPARE(e.state->selectedFontSize(), 62.0);
+        QCOMPARE(e.state->document()->records()->at(0).fontSize, 62.0);
+        QCOMPARE(e.state->tools()->fontSize(), 62.0);
         QCOMPARE(stepper->property("displayText").toString(), QStringLiteral("62 pt"));
 
         // A family picked from the list: the record's and the default.
@@ -334,13 +336,13 @@ private Q_SLOTS:
                                   Q_ARG(QString, QStringLiteral("DejaVu Sans")));
         QVERIFY(index >= 0);
         QMetaObject::invokeMethod(picker, "activated", Q_ARG(int, index));
-        QCOMPARE(e.state->annotations()->at(0).fontName, QStringLiteral("DejaVu Sans"));
-        QCOMPARE(e.state->selectedFont(), QStringLiteral("DejaVu Sans"));
+        QCOMPARE(e.state->document()->records()->at(0).fontName, QStringLiteral("DejaVu Sans"));
+        QCOMPARE(e.state->tools()->fontName(), QStringLiteral("DejaVu Sans"));
 
         // The controls never keep the keyboard: the tool keys still work.
         QVERIFY(!stepper->hasActiveFocus());
         pressKey(e.window, 28, QStringLiteral("t"));
-        QCOMPARE(e.state->currentTool(), DrawingTool::text);
+        QCOMPARE(e.state->tools()->currentTool(), DrawingTool::Text);
     }
 
     void theStepperStaysWithinItsRange_data()
@@ -361,12 +363,12 @@ private Q_SLOTS:
         QFETCH(double, after);
         OpenEditor e;
         QVERIFY(e.ready);
-        e.state->setCurrentTool(DrawingTool::text);
-        e.state->setSelectedFontSize(start);
+        e.state->tools()->setCurrentTool(DrawingTool::Text);
+        e.state->tools()->setFontSize(start);
 
         clickStepper(e, up);
 
-        QCOMPARE(e.state->selectedFontSize(), after);
+        QCOMPARE(e.state->tools()->fontSize(), after);
     }
 };
 

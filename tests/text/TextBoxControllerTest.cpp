@@ -21,7 +21,7 @@ struct Box
             Annotation::createText(at, Qt::red, false, QStringLiteral("DejaVu Sans"), 24);
         record.textPayload = text;
         id = record.id;
-        f.state->annotations()->append(record);
+        f.state->document()->add(record);
         box = std::make_unique<TextBoxController>();
         box->setClock(&clock, [this] { return clock.now(); });
         box->setEditor(f.state.get());
@@ -33,8 +33,8 @@ struct Box
 
     Annotation record() const
     {
-        const int row = f.state->annotations()->indexOf(id);
-        return row >= 0 ? f.state->annotations()->at(row) : Annotation();
+        const int row = f.state->document()->records()->indexOf(id);
+        return row >= 0 ? f.state->document()->records()->at(row) : Annotation();
     }
 
     // A press and release that moved `travel` window points, `afterMs` after the last one.
@@ -90,7 +90,7 @@ private Q_SLOTS:
         QFETCH(bool, editing);
         Box b;
         QVERIFY(b.f.ready);
-        b.f.state->setCurrentTool(DrawingTool::pointer);
+        b.f.state->tools()->setCurrentTool(DrawingTool::Pointer);
         QSignalSpy focusRequests(b.box.get(), &TextBoxController::focusRequested);
         b.clock.advance(10'000);
 
@@ -105,7 +105,7 @@ private Q_SLOTS:
         QCOMPARE(b.box->isEditing(), editing);
         QCOMPARE(b.box->isTextFieldFocused(), editing);
         QCOMPARE(focusRequests.count() > 0, editing);
-        QCOMPARE(b.f.state->selectedAnnotationID(), std::optional(b.id));
+        QCOMPARE(b.f.state->document()->selection(), std::optional(b.id));
     }
 
     void moveIsInCanvasPointsAndStoredOnRelease_data()
@@ -196,7 +196,7 @@ private Q_SLOTS:
         QFETCH(QString, takenBy);
         Box b;
         QVERIFY(b.f.ready);
-        b.f.state->setCurrentTool(DrawingTool::pointer);
+        b.f.state->tools()->setCurrentTool(DrawingTool::Pointer);
         b.f.state->selectAnnotation(b.box->annotationId());
         b.box->setSelected(true);
         b.clock.advance(10'000);
@@ -214,7 +214,7 @@ private Q_SLOTS:
         if (takenBy == QLatin1String("cancel"))
             scale ? b.box->scaleCancelled() : b.box->moveCancelled();
         else if (takenBy == QLatin1String("tool"))
-            b.f.state->setCurrentTool(DrawingTool::pen);
+            b.f.state->tools()->setCurrentTool(DrawingTool::Pen);
         else
             b.box->setSelected(false);
         scale ? b.box->scaleEnded(travel) : b.box->moveEnded({});
@@ -226,7 +226,7 @@ private Q_SLOTS:
         QCOMPARE(b.box->dragScale(), 1.0);
         QVERIFY(!b.box->isEditing());
         // The next drag starts from the record.
-        b.f.state->setCurrentTool(DrawingTool::pointer);
+        b.f.state->tools()->setCurrentTool(DrawingTool::Pointer);
         b.box->moveChanged({});
         b.box->moveEnded(travel);
         QCOMPARE(b.record().points.first(), QPointF(160, 100));
@@ -248,7 +248,7 @@ private Q_SLOTS:
         QFETCH(bool, editing);
         Box b(text, {12, 34}, false);
         QVERIFY(b.f.ready);
-        b.f.state->annotations()->update(b.id, [](Annotation &r) { r.imageScale = 1.5; });
+        b.f.state->document()->records()->update(b.id, [](Annotation &r) { r.imageScale = 1.5; });
         QSignalSpy focusRequests(b.box.get(), &TextBoxController::focusRequested);
 
         b.box->appear();
@@ -295,7 +295,7 @@ private Q_SLOTS:
         QFETCH(QString, change);
         Box b(QStringLiteral(" \n "));
         QVERIFY(b.f.ready);
-        b.f.state->setCurrentTool(DrawingTool::pointer);
+        b.f.state->tools()->setCurrentTool(DrawingTool::Pointer);
         b.f.state->selectAnnotation(b.box->annotationId());
         b.box->setSelected(true);
         b.box->setEditing(true);
@@ -313,12 +313,12 @@ private Q_SLOTS:
 
         QVERIFY(!b.box->isEditing());
         QVERIFY(!b.box->isTextFieldFocused());
-        QVERIFY(!b.f.state->selectedAnnotationID());
+        QVERIFY(!b.f.state->document()->selection());
         b.clock.advance(0);
         QVERIFY(releases.count() >= 1);
-        QCOMPARE(b.f.state->annotations()->count(), 1);
+        QCOMPARE(b.f.state->document()->records()->count(), 1);
         QCoreApplication::sendPostedEvents();
-        QCOMPARE(b.f.state->annotations()->count(), 0);
+        QCOMPARE(b.f.state->document()->records()->count(), 0);
     }
 
     // Taking the keyboard on every update made a box that still counts as editing grab it

@@ -33,18 +33,19 @@ private Q_SLOTS:
         text.textPayload = QStringLiteral("styled");
         Annotation other = Annotation::createText({50, 50}, Qt::red, false, "DejaVu Sans", 24);
         other.textPayload = QStringLiteral("other");
-        Annotation image = Annotation::create(DrawingTool::droppedImage, {0, 0}, Qt::red);
+        Annotation image = Annotation::create(DrawingTool::DroppedImage, {0, 0}, Qt::red);
         image.imagePayload = QImage(4, 4, QImage::Format_ARGB32);
-        s.annotations()->append(text);
-        s.annotations()->append(other);
-        s.annotations()->append(image);
-        s.setCurrentTool(DrawingTool::pointer);
+        s.document()->add(text);
+        s.document()->add(other);
+        s.document()->add(image);
+        s.tools()->setCurrentTool(DrawingTool::Pointer);
         if (selection == QLatin1String("text") || selection == QLatin1String("removed"))
             s.selectAnnotation(text.id.toString());
         else if (selection == QLatin1String("image"))
             s.selectAnnotation(image.id.toString());
         if (selection == QLatin1String("removed"))
-            s.annotations()->removeIf([&text](const Annotation &a) { return a.id == text.id; });
+            s.document()->records()->removeIf(
+                [&text](const Annotation &a) { return a.id == text.id; });
         TextStyle style;
         style.setEditor(&s);
 
@@ -60,20 +61,20 @@ private Q_SLOTS:
         style.setActiveFontSize(64);
 
         QVERIFY(changes.count() >= 3);
-        QCOMPARE(s.textHasBackground(), true);
-        QCOMPARE(s.selectedFont(), QStringLiteral("Nimbus Roman"));
-        QCOMPARE(s.selectedFontSize(), 64.0);
-        const int row = s.annotations()->indexOf(text.id);
+        QCOMPARE(s.tools()->textHasBackground(), true);
+        QCOMPARE(s.tools()->fontName(), QStringLiteral("Nimbus Roman"));
+        QCOMPARE(s.tools()->fontSize(), 64.0);
+        const int row = s.document()->records()->indexOf(text.id);
         if (readsRecord) {
-            const Annotation &changed = s.annotations()->at(row);
+            const Annotation &changed = s.document()->records()->at(row);
             QCOMPARE(changed.fontName, QStringLiteral("Nimbus Roman"));
             QCOMPARE(changed.fontSize, 64.0);
             QVERIFY(changed.textHasBackground);
         } else if (row >= 0) {
-            QCOMPARE(s.annotations()->at(row), text);
+            QCOMPARE(s.document()->records()->at(row), text);
         }
-        QCOMPARE(s.annotations()->at(s.annotations()->indexOf(other.id)), other);
-        QCOMPARE(s.annotations()->at(s.annotations()->indexOf(image.id)), image);
+        QCOMPARE(s.document()->records()->at(s.document()->records()->indexOf(other.id)), other);
+        QCOMPARE(s.document()->records()->at(s.document()->records()->indexOf(image.id)), image);
     }
 
     void theSelectionChangesWhatIsRead()
@@ -83,8 +84,8 @@ private Q_SLOTS:
         EditorState &s = *f.state;
         Annotation text = Annotation::createText({10, 10}, Qt::red, false, "DejaVu Serif", 40);
         text.textPayload = QStringLiteral("x");
-        s.annotations()->append(text);
-        s.setCurrentTool(DrawingTool::pointer);
+        s.document()->add(text);
+        s.tools()->setCurrentTool(DrawingTool::Pointer);
         TextStyle style;
         style.setEditor(&s);
         QSignalSpy changes(&style, &TextStyle::activeStyleChanged);
