@@ -2,6 +2,7 @@
 
 #include "EditorState.h"
 #include "editor/render/ShapePaths.h"
+#include "editor/render/ShapeRaster.h"
 
 #include <QPainter>
 #include <QQuickWindow>
@@ -45,19 +46,7 @@ void replaceTexture(QQuickWindow *window, QSGImageNode *node, std::unique_ptr<QS
     held = std::move(texture);
 }
 
-void clear(QImage &image, const QRect &rect)
-{
-    QPainter painter(&image);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(rect, Qt::transparent);
-}
-
 } // namespace
-
-QTransform DrawingLayer::Target::deviceTransform() const
-{
-    return CanvasGeometry::canvasTransform(view) * QTransform::fromScale(ratio, ratio);
-}
 
 DrawingLayer::DrawingLayer(QQuickItem *parent) : QQuickItem(parent)
 {
@@ -104,7 +93,7 @@ void DrawingLayer::setEditor(EditorState *editor)
                 &DrawingLayer::scheduleRender);
     }
     invalidateCommitted();
-    m_liveInvalid = true;
+    m_live.invalidate();
     Q_EMIT editorChanged();
 }
 
@@ -198,23 +187,17 @@ void DrawingLayer::updatePolish()
     if (!m_editor || !window())
         return;
     const qreal ratio = window()->effectiveDevicePixelRatio();
-    Target target;
+    RasterTarget target;
     target.view = m_editor->viewport()->view();
     target.ratio = ratio;
     target.pixels = QSize(int(std::ceil(width() * ratio)), int(std::ceil(height() * ratio)));
-    if (!(target == m_target)) {
-        if (target.pixels != m_live.size()) {
-            m_live = QImage(target.pixels, QImage::Format_ARGB32_Premultiplied);
-            m_live.fill(Qt::transparent);
-            m_liveBounds = {};
-        }
-        m_target = target;
-        m_liveInvalid = true;
-    }
+    m_target = target;
+    m_live.retarget(target);
     if (m_target.pixels.isEmpty())
         return;
     renderCommitted();
-    renderLive();
+    if (m_live.update(m_editor->document()->drawing()))
+        m_liveTextureStale = true;
 }
 
 void DrawingLayer::renderCommitted()
@@ -222,7 +205,7 @@ void DrawingLayer::renderCommitted()
     const QList<Annotation> &records = m_editor->document()->list();
     if (m_committedInvalid || m_committed.isNull()) {
         // What is shown must never hold a removed or changed stroke: render now.
-        m_committed = renderRecords(records, m_target);
+        m_committed = ShapeRaster::render(records, m_target);
         m_committedTarget = m_target;
         m_drawnRows = int(records.size());
         m_committedInvalid = false;
@@ -244,16 +227,12 @@ void DrawingLayer::appendRows()
     for (qsizetype row = m_drawnRows; row < records.size(); ++row) {
         const Annotation &record = records.at(row);
         // The stroke just finished is already in the live picture, exactly as shown.
-        const bool inLive = record.id == m_liveId && !m_liveInvalid &&
-                            m_livePainted == record.points.size() && m_committedTarget == m_target;
-        if (inLive) {
+        if (m_live.holds(record, m_committedTarget)) {
             painter.resetTransform();
-            painter.setOpacity(m_liveOpacity);
-            painter.drawImage(m_liveBounds.topLeft(), m_live, m_liveBounds);
-            painter.setOpacity(1);
+            m_live.drawOnto(painter);
         } else {
             painter.setTransform(m_committedTarget.deviceTransform());
-            paintRecord(painter, record, 0, false, m_committedTarget);
+            ShapeRaster::paint(painter, record, 0, false, m_committedTarget);
         }
     }
     m_drawnRows = int(records.size());
@@ -270,9 +249,9 @@ void DrawingLayer::startBackgroundRender()
     m_workerTarget = m_target;
     m_workerVersion = m_listVersion;
     m_workerRows = int(records.size());
-    const Target target = m_target;
+    const RasterTarget target = m_target;
     m_worker.setFuture(
-        QtConcurrent::run([records, target] { return renderRecords(records, target); }));
+        QtConcurrent::run([records, target] { return ShapeRaster::render(records, target); }));
 }
 
 void DrawingLayer::backgroundRenderDone()
@@ -290,83 +269,10 @@ void DrawingLayer::backgroundRenderDone()
         Q_EMIT settled();
 }
 
-QImage DrawingLayer::renderRecords(const QList<Annotation> &records, const Target &target)
-{
-    QImage image(target.pixels, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setTransform(target.deviceTransform());
-    for (const Annotation &record : records)
-        paintRecord(painter, record, 0, false, target);
-    return image;
-}
-
-QRect DrawingLayer::paintRecord(QPainter &painter, const Annotation &annotation,
-                                qsizetype fromPoint, bool opaque, const Target &target)
-{
-    if (!ShapePaths::isShape(annotation.type) || annotation.points.isEmpty())
-        return {};
-    Annotation part = annotation;
-    if (fromPoint > 0)
-        part.points = annotation.points.mid(fromPoint);
-    const QPainterPath path = ShapePaths::shapePath(part);
-    QPen pen = ShapePaths::shapePen(annotation, ShapePaths::ShapeTarget::screen);
-    if (opaque) {
-        QColor color = pen.color();
-        color.setAlphaF(1);
-        pen.setColor(color);
-    }
-    // Everything the stroke can reach: half the width, and the corners of a box's miter.
-    const double reach = annotation.lineWidth * target.view.scale() * target.ratio + 2;
-    const QRectF bounds = painter.transform()
-                              .mapRect(path.controlPointRect())
-                              .adjusted(-reach, -reach, reach, reach)
-                              .intersected(QRectF(QPointF(0, 0), QSizeF(target.pixels)));
-    if (bounds.isEmpty())
-        return {};
-    painter.strokePath(path, pen);
-    return bounds.toAlignedRect();
-}
-
-void DrawingLayer::renderLive()
-{
-    const std::optional<Annotation> &current = m_editor->document()->drawing();
-    const bool extends = current && !m_liveInvalid && current->id == m_liveId &&
-                         current->type == DrawingTool::Pen &&
-                         current->points.size() >= m_livePainted && m_livePainted > 0;
-    if (extends && current->points.size() == m_livePainted)
-        return;
-    if (!current && m_liveId.isNull() && !m_liveInvalid)
-        return;
-
-    if (!extends && !m_liveBounds.isEmpty()) {
-        clear(m_live, m_liveBounds);
-        m_liveBounds = {};
-    }
-    m_liveInvalid = false;
-    m_liveTextureStale = true;
-    if (!current) {
-        m_liveId = {};
-        m_livePainted = 0;
-        return;
-    }
-    QPainter painter(&m_live);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setTransform(m_target.deviceTransform());
-    // A new pen sample adds the segment from the last painted point; its round caps make
-    // the same round join the whole polyline would have.
-    const qsizetype from = extends ? m_livePainted - 1 : 0;
-    m_liveBounds |= paintRecord(painter, *current, from, true, m_target);
-    m_liveId = current->id;
-    m_livePainted = current->points.size();
-    m_liveOpacity = current->color.alphaF();
-}
-
 QSGNode *DrawingLayer::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
 {
     auto *node = static_cast<LayerNode *>(oldNode);
-    if (m_committed.isNull() || m_live.isNull() || m_target.pixels.isEmpty() || !m_editor) {
+    if (m_committed.isNull() || m_live.image().isNull() || m_target.pixels.isEmpty() || !m_editor) {
         delete node;
         return nullptr;
     }
@@ -374,7 +280,7 @@ QSGNode *DrawingLayer::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
         node = new LayerNode(window());
         m_committedTextureStale = true;
         // Every image node needs a texture, even one left out of the frame.
-        replaceTexture(window(), node->live, node->liveTexture, m_live);
+        replaceTexture(window(), node->live, node->liveTexture, m_live.image());
         m_liveTextureStale = false;
     }
     if (m_committedTextureStale) {
@@ -386,15 +292,15 @@ QSGNode *DrawingLayer::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
     const QTransform pictureToItem = m_committedTarget.deviceTransform().inverted() *
                                      CanvasGeometry::canvasTransform(m_target.view);
     node->committed->setRect(pictureToItem.mapRect(QRectF(QPointF(0, 0), m_committed.size())));
-    const bool hasLive = !m_liveId.isNull() && !m_liveBounds.isEmpty();
+    const bool hasLive = m_live.isShowing();
     if (m_liveTextureStale && hasLive) {
-        replaceTexture(window(), node->live, node->liveTexture, m_live);
+        replaceTexture(window(), node->live, node->liveTexture, m_live.image());
         m_liveTextureStale = false;
     }
     node->live->setRect(QRectF(0, 0, m_target.pixels.width() / m_target.ratio,
                                m_target.pixels.height() / m_target.ratio));
     // Nothing being drawn: the live picture is left out of the frame altogether.
-    node->opacity->setOpacity(hasLive ? m_liveOpacity : 0);
+    node->opacity->setOpacity(hasLive ? m_live.opacity() : 0);
     return node;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/viewport/CanvasGeometry.h"
+#include "editor/render/ShapeRaster.h"
 
 #include <QFutureWatcher>
 #include <QImage>
@@ -26,9 +26,8 @@ class QPainter;
  *   changing a drawn shape renders the picture again at once.
  * - After a zoom, pan or resize the old picture is shown moved and scaled to its new place
  *   while the exact one is rendered on a worker thread from a copy of the list.
- * - The record being drawn lives in a second picture that each pen sample extends by its new
- *   segment. It is painted opaque and shown at its colour's opacity, which looks the same as
- *   stroking the whole path at that opacity, overlaps included.
+ * - The record being drawn lives in a second picture (LiveStroke) that each pen sample
+ *   extends by its new segment.
  */
 class DrawingLayer : public QQuickItem
 {
@@ -64,16 +63,6 @@ protected:
     void itemChange(ItemChange change, const ItemChangeData &value) override;
 
 private:
-    /** What a picture is rendered for: the placement of canvas space and the pixels. */
-    struct Target
-    {
-        CanvasGeometry::View view;
-        qreal ratio = 0;
-        QSize pixels;
-        bool operator==(const Target &other) const = default;
-        QTransform deviceTransform() const;
-    };
-
     void scheduleRender();
     void invalidateCommitted();
     void rowsAboutToBeRemoved(int first, int last);
@@ -84,33 +73,22 @@ private:
     void appendRows();
     void startBackgroundRender();
     void backgroundRenderDone();
-    void renderLive();
-    static QImage renderRecords(const QList<Annotation> &records, const Target &target);
-    /// Strokes `annotation` from point `fromPoint` on; returns the device rectangle it may
-    /// have touched.
-    static QRect paintRecord(QPainter &painter, const Annotation &annotation, qsizetype fromPoint,
-                             bool opaque, const Target &target);
 
     QPointer<EditorState> m_editor;
-    Target m_target; // the current one, as of the last polish
+    RasterTarget m_target; // the current one, as of the last polish
 
     QImage m_committed;
-    Target m_committedTarget;
+    RasterTarget m_committedTarget;
     bool m_committedInvalid = true; // a drawn shape changed: render again at once
     int m_drawnRows = 0;            // rows [0, m_drawnRows) are in m_committed
     quint64 m_listVersion = 0;      // bumped by every change other than an append
     bool m_committedTextureStale = true;
 
     QFutureWatcher<QImage> m_worker;
-    Target m_workerTarget;
+    RasterTarget m_workerTarget;
     quint64 m_workerVersion = 0;
     int m_workerRows = 0;
 
-    QImage m_live;
-    QUuid m_liveId;
-    qsizetype m_livePainted = 0; // points of the live record already in m_live
-    QRect m_liveBounds;
-    double m_liveOpacity = 1;
-    bool m_liveInvalid = true;
+    LiveStroke m_live;
     bool m_liveTextureStale = true;
 };

@@ -28,10 +28,6 @@ class ToolSettings : public QObject
     Q_PROPERTY(QVariantList colorPresets READ colorPresetList NOTIFY colorPresetsChanged)
     Q_PROPERTY(int activeColorIndex READ activeColorIndex NOTIFY activeColorIndexChanged)
     Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged)
-    Q_PROPERTY(bool textHasBackground READ textHasBackground WRITE setTextHasBackground NOTIFY
-                   textStyleChanged)
-    Q_PROPERTY(QString fontName READ fontName WRITE setFontName NOTIFY textStyleChanged)
-    Q_PROPERTY(double fontSize READ fontSize WRITE setFontSize NOTIFY textStyleChanged)
 
 public:
     explicit ToolSettings(QObject *parent = nullptr);
@@ -53,6 +49,7 @@ public:
     /// Also puts the colour in the active swatch.
     void setColor(const QColor &color);
 
+    // The style of new text boxes; the toolbar's TextStyle shows and sets it.
     bool textHasBackground() const { return m_textHasBackground; }
     void setTextHasBackground(bool on);
     QString fontName() const { return m_fontName; }

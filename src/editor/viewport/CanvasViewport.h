@@ -22,8 +22,6 @@ class CanvasViewport : public QObject
     QML_ELEMENT
     QML_UNCREATABLE("Owned by EditorState")
     Q_PROPERTY(QSizeF viewSize READ viewSize NOTIFY viewSizeChanged)
-    Q_PROPERTY(QSizeF imageOffset READ imageOffset NOTIFY imageOffsetChanged)
-    Q_PROPERTY(double zoomScale READ zoomScale NOTIFY zoomScaleChanged)
     Q_PROPERTY(QString zoomReadout READ zoomReadout NOTIFY zoomScaleChanged)
     // The document group's top-left corner in the canvas area, and its scale (screen points
     // per canvas unit).

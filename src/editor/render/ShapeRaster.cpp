@@ -1,0 +1,119 @@
+#include "ShapeRaster.h"
+
+#include "ShapePaths.h"
+
+#include <QPainter>
+
+namespace {
+
+void clear(QImage &image, const QRect &rect)
+{
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(rect, Qt::transparent);
+}
+
+} // namespace
+
+QTransform RasterTarget::deviceTransform() const
+{
+    return CanvasGeometry::canvasTransform(view) * QTransform::fromScale(ratio, ratio);
+}
+
+QImage ShapeRaster::render(const QList<Annotation> &records, const RasterTarget &target)
+{
+    QImage image(target.pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setTransform(target.deviceTransform());
+    for (const Annotation &record : records)
+        paint(painter, record, 0, false, target);
+    return image;
+}
+
+QRect ShapeRaster::paint(QPainter &painter, const Annotation &annotation, qsizetype fromPoint,
+                         bool opaque, const RasterTarget &target)
+{
+    if (!ShapePaths::isShape(annotation.type) || annotation.points.isEmpty())
+        return {};
+    Annotation part = annotation;
+    if (fromPoint > 0)
+        part.points = annotation.points.mid(fromPoint);
+    const QPainterPath path = ShapePaths::shapePath(part);
+    QPen pen = ShapePaths::shapePen(annotation, ShapePaths::ShapeTarget::screen);
+    if (opaque) {
+        QColor color = pen.color();
+        color.setAlphaF(1);
+        pen.setColor(color);
+    }
+    // Everything the stroke can reach: half the width, and the corners of a box's miter.
+    const double reach = annotation.lineWidth * target.view.scale() * target.ratio + 2;
+    const QRectF bounds = painter.transform()
+                              .mapRect(path.controlPointRect())
+                              .adjusted(-reach, -reach, reach, reach)
+                              .intersected(QRectF(QPointF(0, 0), QSizeF(target.pixels)));
+    if (bounds.isEmpty())
+        return {};
+    painter.strokePath(path, pen);
+    return bounds.toAlignedRect();
+}
+
+void LiveStroke::retarget(const RasterTarget &target)
+{
+    if (target == m_target)
+        return;
+    if (target.pixels != m_image.size()) {
+        m_image = QImage(target.pixels, QImage::Format_ARGB32_Premultiplied);
+        m_image.fill(Qt::transparent);
+        m_bounds = {};
+    }
+    m_target = target;
+    m_invalid = true;
+}
+
+bool LiveStroke::update(const std::optional<Annotation> &drawing)
+{
+    const bool extends = drawing && !m_invalid && drawing->id == m_id &&
+                         drawing->type == DrawingTool::Pen && drawing->points.size() >= m_painted &&
+                         m_painted > 0;
+    if (extends && drawing->points.size() == m_painted)
+        return false;
+    if (!drawing && m_id.isNull() && !m_invalid)
+        return false;
+
+    if (!extends && !m_bounds.isEmpty()) {
+        clear(m_image, m_bounds);
+        m_bounds = {};
+    }
+    m_invalid = false;
+    if (!drawing) {
+        m_id = {};
+        m_painted = 0;
+        return true;
+    }
+    QPainter painter(&m_image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setTransform(m_target.deviceTransform());
+    // A new pen sample adds the segment from the last painted point; its round caps make
+    // the same round join the whole polyline would have.
+    const qsizetype from = extends ? m_painted - 1 : 0;
+    m_bounds |= ShapeRaster::paint(painter, *drawing, from, true, m_target);
+    m_id = drawing->id;
+    m_painted = drawing->points.size();
+    m_opacity = drawing->color.alphaF();
+    return true;
+}
+
+bool LiveStroke::holds(const Annotation &record, const RasterTarget &target) const
+{
+    return record.id == m_id && !m_invalid && m_painted == record.points.size() &&
+           m_target == target;
+}
+
+void LiveStroke::drawOnto(QPainter &painter) const
+{
+    painter.setOpacity(m_opacity);
+    painter.drawImage(m_bounds.topLeft(), m_image, m_bounds);
+    painter.setOpacity(1);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "editor/document/Annotation.h"
+#include "editor/viewport/CanvasGeometry.h"
+
+#include <QImage>
+#include <QList>
+#include <QRect>
+#include <QSize>
+#include <QTransform>
+#include <QUuid>
+
+#include <optional>
+
+class QPainter;
+
+/** What a picture of the shapes is rendered for: the placement of canvas space and the pixels. */
+struct RasterTarget
+{
+    CanvasGeometry::View view;
+    qreal ratio = 0;
+    QSize pixels;
+    bool operator==(const RasterTarget &other) const = default;
+    /// Canvas space to the picture's pixels.
+    QTransform deviceTransform() const;
+};
+
+/** The shape records as the drawing layer shows them, rendered into pictures. */
+namespace ShapeRaster {
+
+/// A transparent picture of `target` with every shape of `records`, in order.
+QImage render(const QList<Annotation> &records, const RasterTarget &target);
+/// Strokes `annotation` from point `fromPoint` on, onto `painter` set up with the target's
+/// device transform; `opaque` strokes at full opacity. Returns the device rectangle it may
+/// have touched (empty for a record that is no shape).
+QRect paint(QPainter &painter, const Annotation &annotation, qsizetype fromPoint, bool opaque,
+            const RasterTarget &target);
+
+} // namespace ShapeRaster
+
+/**
+ * The picture of the record being drawn. Each pen sample extends it by its new segment, so a
+ * sample costs the same however long the stroke is. It is painted opaque and meant to be
+ * shown at the record's opacity, which looks the same as stroking the whole path at that
+ * opacity, overlaps included.
+ */
+class LiveStroke
+{
+public:
+    /// The picture is for `target` from now on; a new size starts it empty.
+    void retarget(const RasterTarget &target);
+    /// Draws `drawing` (or clears the picture when none is drawn); false when nothing
+    /// changed.
+    bool update(const std::optional<Annotation> &drawing);
+    /// The next update draws from scratch.
+    void invalidate() { m_invalid = true; }
+
+    const QImage &image() const { return m_image; }
+    bool isShowing() const { return !m_id.isNull() && !m_bounds.isEmpty(); }
+    double opacity() const { return m_opacity; }
+    /// Whether the picture holds exactly `record` as finished, for `target`.
+    bool holds(const Annotation &record, const RasterTarget &target) const;
+    /// Puts the picture, at its opacity, onto `painter` (no transform set).
+    void drawOnto(QPainter &painter) const;
+
+private:
+    RasterTarget m_target;
+    QImage m_image;
+    QUuid m_id;
+    qsizetype m_painted = 0; // points of the record already in the picture
+    QRect m_bounds;
+    double m_opacity = 1;
+    bool m_invalid = true;
+};
