@@ -4,31 +4,19 @@
 
 #include <cmath>
 
-DroppedImageGesture::DroppedImageGesture(QObject *parent) : QObject(parent) {}
-
-void DroppedImageGesture::setEditor(EditorState *editor)
+DroppedImageGesture::DroppedImageGesture(QObject *parent) : RecordViewController(parent)
 {
-    if (m_editor == editor)
-        return;
-    m_editor = editor;
-    Q_EMIT editorChanged();
-    Q_EMIT displayImageChanged();
-}
-
-void DroppedImageGesture::setAnnotationId(const QString &id)
-{
-    if (m_annotationId == id)
-        return;
-    m_annotationId = id;
-    Q_EMIT annotationIdChanged();
-    Q_EMIT displayImageChanged();
+    connect(this, &RecordViewController::editorChanged, this,
+            &DroppedImageGesture::displayImageChanged);
+    connect(this, &RecordViewController::annotationIdChanged, this,
+            &DroppedImageGesture::displayImageChanged);
 }
 
 QImage DroppedImageGesture::displayImage() const
 {
-    if (!m_editor)
+    if (!editor())
         return {};
-    return m_editor->document()->records()->displayImage(QUuid::fromString(m_annotationId));
+    return editor()->document()->records()->displayImage(QUuid::fromString(annotationId()));
 }
 
 void DroppedImageGesture::begin(QPointF position, double scale)
@@ -39,8 +27,7 @@ void DroppedImageGesture::begin(QPointF position, double scale)
 
 void DroppedImageGesture::moveChanged(QPointF translation, double zoom)
 {
-    if (m_editor)
-        m_editor->selectAnnotation(m_annotationId);
+    selectRecord();
     if (m_drag.moveBy(translation, zoom))
         showDrag();
 }
@@ -83,22 +70,4 @@ void DroppedImageGesture::resizeCancelled()
 {
     if (m_drag.cancel(RecordDrag::Kind::Scale))
         showDrag();
-}
-
-void DroppedImageGesture::writeBack(const std::function<void(Annotation &)> &change)
-{
-    if (m_editor && !m_editor->isFinished())
-        m_editor->document()->update(QUuid::fromString(m_annotationId), change);
-}
-
-void DroppedImageGesture::showDrag()
-{
-    if (m_drag.position() != m_dragPos) {
-        m_dragPos = m_drag.position();
-        Q_EMIT dragPosChanged();
-    }
-    if (m_drag.scale() != m_dragScale) {
-        m_dragScale = m_drag.scale();
-        Q_EMIT dragScaleChanged();
-    }
 }

@@ -22,9 +22,15 @@ qint64 monotonicMs()
 } // namespace
 
 TextBoxController::TextBoxController(QObject *parent)
-    : QObject(parent), m_ownClock(std::make_unique<QtClock>()), m_clock(m_ownClock.get()),
-      m_now(monotonicMs)
+    : RecordViewController(parent), m_ownClock(std::make_unique<QtClock>()),
+      m_clock(m_ownClock.get()), m_now(monotonicMs)
 {
+    connect(this, &RecordViewController::editorChanged, this, &TextBoxController::watchTools);
+    // The font follows the scale a drag shows.
+    connect(this, &RecordViewController::dragScaleChanged, this, [this] {
+        Q_EMIT fontChanged();
+        updateIdealSize();
+    });
     updateIdealSize();
 }
 
@@ -41,34 +47,22 @@ qint64 TextBoxController::now() const
     return m_now();
 }
 
-void TextBoxController::setEditor(EditorState *editor)
+void TextBoxController::watchTools()
 {
-    if (m_editor == editor)
-        return;
     disconnect(m_toolConnection);
-    m_editor = editor;
-    if (editor)
-        m_toolConnection = connect(editor->tools(), &ToolSettings::currentToolChanged, this,
+    if (editor())
+        m_toolConnection = connect(editor()->tools(), &ToolSettings::currentToolChanged, this,
                                    &TextBoxController::editorToolChanged);
-    Q_EMIT editorChanged();
 }
 
 void TextBoxController::editorToolChanged()
 {
     // A tool key pressed during a drag: the drag belongs to Select, and whether the view
     // still hears its release is up to Qt. Undone here, box and record agree either way.
-    if (m_editor && !m_editor->tools()->isPointerMode()) {
+    if (editor() && !editor()->tools()->isPointerMode()) {
         moveCancelled();
         scaleCancelled();
     }
-}
-
-void TextBoxController::setAnnotationId(const QString &id)
-{
-    if (m_annotationId == id)
-        return;
-    m_annotationId = id;
-    Q_EMIT annotationIdChanged();
 }
 
 void TextBoxController::setText(const QString &text)
@@ -129,7 +123,7 @@ QColor TextBoxController::resolvedTextColor() const
 
 QFont TextBoxController::font() const
 {
-    return TextMetrics::font(m_fontName, m_fontSize * m_dragScale);
+    return TextMetrics::font(m_fontName, m_fontSize * dragScale());
 }
 
 QFont TextBoxController::placeholderFont() const
@@ -151,20 +145,6 @@ void TextBoxController::updateIdealSize()
         return;
     m_idealSize = size;
     Q_EMIT idealSizeChanged();
-}
-
-void TextBoxController::showDrag()
-{
-    if (m_drag.position() != m_dragPos) {
-        m_dragPos = m_drag.position();
-        Q_EMIT dragPosChanged();
-    }
-    if (m_drag.scale() != m_dragScale) {
-        m_dragScale = m_drag.scale();
-        Q_EMIT dragScaleChanged();
-        Q_EMIT fontChanged();
-        updateIdealSize();
-    }
 }
 
 // The three reactions: each runs only on a change, so they settle after one round.
@@ -196,8 +176,8 @@ void TextBoxController::setEditing(bool editing)
         Q_EMIT focusRequested();
         return;
     }
-    if (m_editor)
-        m_editor->deselectAnnotation(m_annotationId);
+    if (editor())
+        editor()->deselectAnnotation(annotationId());
     setTextFieldFocused(false);
 }
 
@@ -225,10 +205,8 @@ void TextBoxController::releaseFocusLater()
 
 void TextBoxController::appear()
 {
-    const QUuid id = QUuid::fromString(m_annotationId);
-    if (const Annotation *record =
-            m_editor && !id.isNull() ? m_editor->document()->find(id) : nullptr)
-        appear(*record);
+    if (const Annotation *shown = record())
+        appear(*shown);
 }
 
 void TextBoxController::appear(const Annotation &record)
@@ -243,19 +221,11 @@ void TextBoxController::appear(const Annotation &record)
     }
 }
 
-void TextBoxController::writeBack(const std::function<void(Annotation &)> &change)
-{
-    const QUuid id = QUuid::fromString(m_annotationId);
-    if (m_editor && !id.isNull())
-        m_editor->document()->update(id, change);
-}
-
 void TextBoxController::moveChanged(QPointF translation)
 {
     if (m_drag.active() == RecordDrag::Kind::Scale)
         return;
-    if (m_editor)
-        m_editor->selectAnnotation(m_annotationId);
+    selectRecord();
     if (m_drag.moveBy(translation, m_zoomScale))
         showDrag();
 }
@@ -268,7 +238,7 @@ void TextBoxController::moveEnded(QPointF translation)
     m_drag.end(RecordDrag::Kind::Move);
     showDrag();
     if (m_hasPoint) {
-        const QPointF pos = m_dragPos;
+        const QPointF pos = m_drag.position();
         writeBack([pos](Annotation &record) {
             if (!record.points.isEmpty())
                 record.points[0] = pos;
@@ -303,7 +273,7 @@ void TextBoxController::scaleEnded(QPointF translation)
         return;
     scaleChanged(translation);
     m_drag.end(RecordDrag::Kind::Scale);
-    const double scale = m_dragScale;
+    const double scale = m_drag.scale();
     writeBack([scale](Annotation &record) { record.imageScale = scale; });
 }
 

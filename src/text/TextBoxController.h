@@ -1,7 +1,7 @@
 #pragma once
 
+#include "editor/RecordViewController.h"
 #include "editor/document/Annotation.h"
-#include "editor/tools/RecordDrag.h"
 
 #include <QColor>
 #include <QFont>
@@ -27,14 +27,10 @@ class EditorState;
  * box goes back to what its record holds. TextAnnotationView.qml owns one per text record and
  * forwards its input here; the tests drive it without a window, with a hand-driven clock.
  */
-class TextBoxController : public QObject
+class TextBoxController : public RecordViewController
 {
     Q_OBJECT
     QML_ELEMENT
-    Q_MOC_INCLUDE("editor/EditorState.h")
-    Q_PROPERTY(EditorState *editor READ editor WRITE setEditor NOTIFY editorChanged)
-    Q_PROPERTY(
-        QString annotationId READ annotationId WRITE setAnnotationId NOTIFY annotationIdChanged)
     // The record's fields, as the editor's list model gives them.
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
     Q_PROPERTY(QString fontName READ fontName WRITE setFontName NOTIFY fontChanged)
@@ -46,8 +42,6 @@ class TextBoxController : public QObject
     Q_PROPERTY(bool isSelected READ isSelected WRITE setSelected NOTIFY isSelectedChanged)
     Q_PROPERTY(double zoomScale READ zoomScale WRITE setZoomScale NOTIFY zoomScaleChanged)
     // The box's own state.
-    Q_PROPERTY(QPointF dragPos READ dragPos NOTIFY dragPosChanged)
-    Q_PROPERTY(double dragScale READ dragScale NOTIFY dragScaleChanged)
     Q_PROPERTY(bool isEditing READ isEditing WRITE setEditing NOTIFY isEditingChanged)
     Q_PROPERTY(bool isTextFieldFocused READ isTextFieldFocused WRITE setTextFieldFocused NOTIFY
                    isTextFieldFocusedChanged)
@@ -77,10 +71,6 @@ public:
     /// For tests: the clock the deferred steps run on and the time taps are read from (ms).
     void setClock(Clock *clock, std::function<qint64()> now);
 
-    EditorState *editor() const { return m_editor; }
-    void setEditor(EditorState *editor);
-    QString annotationId() const { return m_annotationId; }
-    void setAnnotationId(const QString &id);
     QString text() const { return m_text; }
     void setText(const QString &text);
     QString fontName() const { return m_fontName; }
@@ -96,8 +86,6 @@ public:
     double zoomScale() const { return m_zoomScale; }
     void setZoomScale(double zoom);
 
-    QPointF dragPos() const { return m_dragPos; }
-    double dragScale() const { return m_dragScale; }
     bool isEditing() const { return m_isEditing; }
     void setEditing(bool editing);
     bool isTextFieldFocused() const { return m_isTextFieldFocused; }
@@ -132,15 +120,11 @@ public:
     Q_INVOKABLE void textEdited(const QString &text);
 
 Q_SIGNALS:
-    void editorChanged();
-    void annotationIdChanged();
     void textChanged();
     void fontChanged();
     void colorChanged();
     void isSelectedChanged();
     void zoomScaleChanged();
-    void dragPosChanged();
-    void dragScaleChanged();
     void isEditingChanged();
     void isTextFieldFocusedChanged();
     void idealSizeChanged();
@@ -150,19 +134,16 @@ Q_SIGNALS:
     void focusReleaseRequested();
 
 private:
-    void showDrag();
+    void watchTools();
     void editorToolChanged();
     void releaseFocusLater();
     void updateIdealSize();
-    void writeBack(const std::function<void(Annotation &)> &change);
     qint64 now() const;
 
-    QPointer<EditorState> m_editor;
     std::unique_ptr<Clock> m_ownClock;
     Clock *m_clock = nullptr;
     std::function<qint64()> m_now;
 
-    QString m_annotationId;
     QString m_text;
     QString m_fontName = TextDefaults::fontName();
     double m_fontSize = TextDefaults::fontSize;
@@ -172,10 +153,7 @@ private:
     double m_zoomScale = 1;
 
     QMetaObject::Connection m_toolConnection;
-    RecordDrag m_drag;
     bool m_hasPoint = false;
-    QPointF m_dragPos; // as last announced
-    double m_dragScale = 1;
     bool m_isEditing = false;
     bool m_isTextFieldFocused = false;
     std::optional<qint64> m_lastTapTime; // none: no tap yet

@@ -95,6 +95,34 @@ private Q_SLOTS:
         QCOMPARE(c.record().points.first(), QPointF(340, 220));
     }
 
+    // A grab taken away (the view hidden, another item stealing it) ends nothing: the image
+    // is shown from its record again, and the release that may still come does nothing.
+    void aCancelledGestureGoesBackToTheRecord()
+    {
+        ImageOnCanvas c;
+        QVERIFY(c.ready);
+        c.state->tools()->setCurrentTool(DrawingTool::Pointer);
+
+        c.gesture.moveChanged({100, 40}, 2);
+        c.gesture.moveCancelled();
+        QCOMPARE(c.gesture.dragPos(), QPointF(300, 200));
+        c.gesture.moveEnded();
+        QCOMPARE(c.record().points.first(), QPointF(300, 200));
+
+        c.gesture.resizeChanged(30, 1, 100);
+        c.gesture.resizeCancelled();
+        QCOMPARE(c.gesture.dragScale(), 1.0);
+        c.gesture.resizeEnded();
+        QCOMPARE(c.record().imageScale, 1.0);
+
+        // While a resize is on, a move is refused, and the other way round.
+        c.gesture.resizeChanged(30, 1, 100);
+        c.gesture.moveChanged({100, 40}, 2);
+        QCOMPARE(c.gesture.dragPos(), QPointF(300, 200));
+        c.gesture.resizeEnded();
+        QCOMPARE(c.record().imageScale, 1.6);
+    }
+
     void aMoveSelectsOnlyWithTheSelectTool_data()
     {
         QTest::addColumn<int>("tool");

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "editor/tools/RecordDrag.h"
+
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+
+class EditorState;
+struct Annotation;
+
+/**
+ * What the view of one text or image record shares with the others: the editor and the
+ * record's id it is given, where the record is shown while it is dragged (`dragPos`,
+ * `dragScale`, kept by a RecordDrag), and the write-back into the record. TextBoxController
+ * and DroppedImageGesture build on it.
+ */
+class RecordViewController : public QObject
+{
+    Q_OBJECT
+    QML_ANONYMOUS
+    Q_MOC_INCLUDE("editor/EditorState.h")
+    Q_PROPERTY(EditorState *editor READ editor WRITE setEditor NOTIFY editorChanged)
+    Q_PROPERTY(
+        QString annotationId READ annotationId WRITE setAnnotationId NOTIFY annotationIdChanged)
+    Q_PROPERTY(QPointF dragPos READ dragPos NOTIFY dragPosChanged)
+    Q_PROPERTY(double dragScale READ dragScale NOTIFY dragScaleChanged)
+
+public:
+    explicit RecordViewController(QObject *parent = nullptr);
+
+    EditorState *editor() const { return m_editor; }
+    void setEditor(EditorState *editor);
+    QString annotationId() const { return m_annotationId; }
+    void setAnnotationId(const QString &id);
+    QPointF dragPos() const { return m_dragPos; }
+    double dragScale() const { return m_dragScale; }
+
+Q_SIGNALS:
+    void editorChanged();
+    void annotationIdChanged();
+    void dragPosChanged();
+    void dragScaleChanged();
+
+protected:
+    /// The record with `annotationId` in the editor's document, or null.
+    const Annotation *record() const;
+    /// Changes the record in place; nothing once the editor has saved.
+    void writeBack(const std::function<void(Annotation &)> &change);
+    /// Asks the editor to select the record (only the select tool selects).
+    void selectRecord();
+    /// Announces where the drag shows the record now.
+    void showDrag();
+
+    RecordDrag m_drag;
+
+private:
+    QPointer<EditorState> m_editor;
+    QString m_annotationId;
+    QPointF m_dragPos{0, 0}; // as last announced
+    double m_dragScale = 1;
+};
