@@ -7,22 +7,14 @@
 
 #include <utility>
 
-CanvasDropArea::CanvasDropArea(QQuickItem *parent) : QQuickItem(parent)
+CanvasDropArea::CanvasDropArea(QQuickItem *parent) : EditorCanvasItem(parent)
 {
     setFlag(ItemAcceptsDrops, true);
 }
 
-void CanvasDropArea::setEditor(EditorState *editor)
-{
-    if (m_editor == editor)
-        return;
-    m_editor = editor;
-    Q_EMIT editorChanged();
-}
-
 bool CanvasDropArea::takesDrops() const
 {
-    return m_editor && !m_editor->isFinished();
+    return editor() && !editor()->isFinished();
 }
 
 QList<ImageIntake::Source> CanvasDropArea::readableSources(const QMimeData &mime)
@@ -98,5 +90,5 @@ void CanvasDropArea::dropEvent(QDropEvent *event)
         refuse(event);
         return;
     }
-    m_editor->dropImage(readable, event->position());
+    editor()->dropImage(readable, event->position());
 }

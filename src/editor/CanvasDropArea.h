@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EditorCanvasItem.h"
 #include "ImageIntake.h"
 
 #include <QPointer>
@@ -16,21 +17,13 @@ class EditorState;
  * with the drop's area position. A drop is only ever taken as a copy. Lies over the whole
  * canvas area in EditorView.qml.
  */
-class CanvasDropArea : public QQuickItem
+class CanvasDropArea : public EditorCanvasItem
 {
     Q_OBJECT
     QML_ELEMENT
-    Q_MOC_INCLUDE("editor/EditorState.h")
-    Q_PROPERTY(EditorState *editor READ editor WRITE setEditor NOTIFY editorChanged)
 
 public:
     explicit CanvasDropArea(QQuickItem *parent = nullptr);
-
-    EditorState *editor() const { return m_editor; }
-    void setEditor(EditorState *editor);
-
-Q_SIGNALS:
-    void editorChanged();
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -44,7 +37,6 @@ private:
     static void refuse(QDropEvent *event);
     static QList<ImageIntake::Source> readableSources(const QMimeData &mime);
 
-    QPointer<EditorState> m_editor;
     bool m_dragAcceptable = false;
     QList<ImageIntake::Source> m_enteredSources; // copied as the current drag entered
 };

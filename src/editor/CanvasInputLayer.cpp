@@ -8,30 +8,25 @@
 
 #include <cmath>
 
-CanvasInputLayer::CanvasInputLayer(QQuickItem *parent) : QQuickItem(parent)
+CanvasInputLayer::CanvasInputLayer(QQuickItem *parent) : EditorCanvasItem(parent)
 {
     setAcceptedMouseButtons(Qt::LeftButton);
 }
 
 CanvasInputLayer::~CanvasInputLayer() = default;
 
-void CanvasInputLayer::setEditor(EditorState *editor)
+void CanvasInputLayer::editorReplaced(EditorState *)
 {
-    if (m_editor == editor)
-        return;
-    m_editor = editor;
-    if (m_editor) {
-        m_editor->viewport()->setAreaSize(size());
-    }
+    if (editor())
+        editor()->viewport()->setAreaSize(size());
     updateWatch();
-    Q_EMIT editorChanged();
 }
 
 void CanvasInputLayer::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
 {
     QQuickItem::geometryChange(newGeometry, oldGeometry);
-    if (m_editor && newGeometry.size() != oldGeometry.size())
-        m_editor->viewport()->setAreaSize(newGeometry.size());
+    if (editor() && newGeometry.size() != oldGeometry.size())
+        editor()->viewport()->setAreaSize(newGeometry.size());
 }
 
 void CanvasInputLayer::itemChange(ItemChange change, const ItemChangeData &value)
@@ -50,28 +45,28 @@ void CanvasInputLayer::itemChange(ItemChange change, const ItemChangeData &value
 
 void CanvasInputLayer::updateWatch()
 {
-    const bool shown = m_editor && m_watchedWindow && m_watchedWindow->isVisible();
+    const bool shown = editor() && m_watchedWindow && m_watchedWindow->isVisible();
     if (shown && !m_filter)
-        m_filter = std::make_unique<EditorEventFilter>(m_editor, m_watchedWindow);
+        m_filter = std::make_unique<EditorEventFilter>(editor(), m_watchedWindow);
     else if (!shown)
         m_filter.reset();
 }
 
 void CanvasInputLayer::mousePressEvent(QMouseEvent *event)
 {
-    if (!m_editor) {
+    if (!editor()) {
         event->ignore();
         return;
     }
     m_pressed = true;
-    m_editor->pressCanvas(event->position());
+    editor()->pressCanvas(event->position());
     event->accept();
 }
 
 void CanvasInputLayer::mouseMoveEvent(QMouseEvent *event)
 {
-    if (m_pressed && m_editor)
-        m_editor->moveCanvas(event->position());
+    if (m_pressed && editor())
+        editor()->moveCanvas(event->position());
 }
 
 void CanvasInputLayer::mouseReleaseEvent(QMouseEvent *event)
@@ -79,8 +74,8 @@ void CanvasInputLayer::mouseReleaseEvent(QMouseEvent *event)
     if (!m_pressed)
         return;
     m_pressed = false;
-    if (m_editor)
-        m_editor->releaseCanvas(event->position());
+    if (editor())
+        editor()->releaseCanvas(event->position());
 }
 
 void CanvasInputLayer::mouseUngrabEvent()
@@ -88,13 +83,13 @@ void CanvasInputLayer::mouseUngrabEvent()
     if (!m_pressed)
         return;
     m_pressed = false;
-    if (m_editor)
-        m_editor->cancelCanvasPress();
+    if (editor())
+        editor()->cancelCanvasPress();
 }
 
 bool CanvasInputLayer::event(QEvent *event)
 {
-    if (event->type() != QEvent::NativeGesture || !m_editor)
+    if (event->type() != QEvent::NativeGesture || !editor())
         return QQuickItem::event(event);
     auto *gesture = static_cast<QNativeGestureEvent *>(event);
     switch (gesture->gestureType()) {
@@ -108,11 +103,11 @@ bool CanvasInputLayer::event(QEvent *event)
         if (!m_pinching && std::abs(m_pinchMagnification - 1) >= 0.01)
             m_pinching = true;
         if (m_pinching)
-            m_editor->viewport()->pinchChanged(m_pinchMagnification);
+            editor()->viewport()->pinchChanged(m_pinchMagnification);
         break;
     case Qt::EndNativeGesture:
         if (m_pinching)
-            m_editor->viewport()->pinchEnded();
+            editor()->viewport()->pinchEnded();
         m_pinchMagnification = 1;
         m_pinching = false;
         break;

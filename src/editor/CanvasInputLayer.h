@@ -1,6 +1,8 @@
 #pragma once
 
+#include "EditorCanvasItem.h"
 #include <QPointer>
+
 #include <QQuickItem>
 #include <QtQml/qqmlregistration.h>
 
@@ -16,27 +18,20 @@ class EditorState;
  * in a shown window it keeps the editor's application-wide key and wheel filter installed.
  * Fills the canvas area in EditorView.qml, under the document group and the drawing layer.
  */
-class CanvasInputLayer : public QQuickItem
+class CanvasInputLayer : public EditorCanvasItem
 {
     Q_OBJECT
     QML_ELEMENT
-    Q_MOC_INCLUDE("editor/EditorState.h")
-    Q_PROPERTY(EditorState *editor READ editor WRITE setEditor NOTIFY editorChanged)
 
 public:
     explicit CanvasInputLayer(QQuickItem *parent = nullptr);
     ~CanvasInputLayer() override;
 
-    EditorState *editor() const { return m_editor; }
-    void setEditor(EditorState *editor);
-
     /// Whether the key and wheel filter is installed (while the window is shown).
     bool isWatchingEvents() const { return m_filter != nullptr; }
 
-Q_SIGNALS:
-    void editorChanged();
-
 protected:
+    void editorReplaced(EditorState *old) override;
     bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -48,7 +43,6 @@ protected:
 private:
     void updateWatch();
 
-    QPointer<EditorState> m_editor;
     QPointer<QQuickWindow> m_watchedWindow;
     std::unique_ptr<EditorEventFilter> m_filter;
     bool m_pressed = false;

@@ -48,7 +48,7 @@ void replaceTexture(QQuickWindow *window, QSGImageNode *node, std::unique_ptr<QS
 
 } // namespace
 
-DrawingLayer::DrawingLayer(QQuickItem *parent) : QQuickItem(parent)
+DrawingLayer::DrawingLayer(QQuickItem *parent) : EditorCanvasItem(parent)
 {
     setFlag(ItemHasContents, true);
     connect(&m_worker, &QFutureWatcher<QImage>::finished, this,
@@ -61,18 +61,15 @@ DrawingLayer::~DrawingLayer()
     m_worker.disconnect(this);
 }
 
-void DrawingLayer::setEditor(EditorState *editor)
+void DrawingLayer::editorReplaced(EditorState *old)
 {
-    if (m_editor == editor)
-        return;
-    if (m_editor) {
-        disconnect(m_editor->document(), nullptr, this, nullptr);
-        disconnect(m_editor->document()->records(), nullptr, this, nullptr);
-        disconnect(m_editor->viewport(), nullptr, this, nullptr);
+    if (old) {
+        disconnect(old->document(), nullptr, this, nullptr);
+        disconnect(old->document()->records(), nullptr, this, nullptr);
+        disconnect(old->viewport(), nullptr, this, nullptr);
     }
-    m_editor = editor;
-    if (m_editor) {
-        AnnotationListModel *list = m_editor->document()->records();
+    if (editor()) {
+        AnnotationListModel *list = editor()->document()->records();
         connect(list, &QAbstractItemModel::rowsAboutToBeRemoved, this,
                 [this](const QModelIndex &, int first, int last) {
                     rowsAboutToBeRemoved(first, last);
@@ -85,25 +82,24 @@ void DrawingLayer::setEditor(EditorState *editor)
                 });
         connect(list, &QAbstractItemModel::modelReset, this, &DrawingLayer::invalidateCommitted);
         connect(list, &QAbstractItemModel::layoutChanged, this, &DrawingLayer::invalidateCommitted);
-        connect(m_editor->document(), &AnnotationDocument::drawingChanged, this,
+        connect(editor()->document(), &AnnotationDocument::drawingChanged, this,
                 &DrawingLayer::scheduleRender);
-        connect(m_editor->viewport(), &CanvasViewport::placementChanged, this,
+        connect(editor()->viewport(), &CanvasViewport::placementChanged, this,
                 &DrawingLayer::scheduleRender);
-        connect(m_editor->viewport(), &CanvasViewport::viewSizeChanged, this,
+        connect(editor()->viewport(), &CanvasViewport::viewSizeChanged, this,
                 &DrawingLayer::scheduleRender);
     }
     invalidateCommitted();
     m_live.invalidate();
-    Q_EMIT editorChanged();
 }
 
 bool DrawingLayer::isSettled() const
 {
-    if (!m_editor || !window())
+    if (!editor() || !window())
         return true;
     const qreal ratio = window()->effectiveDevicePixelRatio();
     return m_worker.isFinished() && !m_committedInvalid &&
-           m_committedTarget.view == m_editor->viewport()->view() &&
+           m_committedTarget.view == editor()->viewport()->view() &&
            m_committedTarget.ratio == ratio &&
            m_committedTarget.pixels ==
                QSize(int(std::ceil(width() * ratio)), int(std::ceil(height() * ratio)));
@@ -124,7 +120,7 @@ void DrawingLayer::invalidateCommitted()
 
 bool DrawingLayer::anyShapeIn(int first, int last) const
 {
-    const QList<Annotation> &records = m_editor->document()->list();
+    const QList<Annotation> &records = editor()->document()->list();
     for (int row = std::max(first, 0); row <= last && row < records.size(); ++row) {
         if (ShapePaths::isShape(records.at(row).type))
             return true;
@@ -184,11 +180,11 @@ void DrawingLayer::itemChange(ItemChange change, const ItemChangeData &value)
 
 void DrawingLayer::updatePolish()
 {
-    if (!m_editor || !window())
+    if (!editor() || !window())
         return;
     const qreal ratio = window()->effectiveDevicePixelRatio();
     RasterTarget target;
-    target.view = m_editor->viewport()->view();
+    target.view = editor()->viewport()->view();
     target.ratio = ratio;
     target.pixels = QSize(int(std::ceil(width() * ratio)), int(std::ceil(height() * ratio)));
     m_target = target;
@@ -196,13 +192,13 @@ void DrawingLayer::updatePolish()
     if (m_target.pixels.isEmpty())
         return;
     renderCommitted();
-    if (m_live.update(m_editor->document()->drawing()))
+    if (m_live.update(editor()->document()->drawing()))
         m_liveTextureStale = true;
 }
 
 void DrawingLayer::renderCommitted()
 {
-    const QList<Annotation> &records = m_editor->document()->list();
+    const QList<Annotation> &records = editor()->document()->list();
     if (m_committedInvalid || m_committed.isNull()) {
         // What is shown must never hold a removed or changed stroke: render now.
         m_committed = ShapeRaster::render(records, m_target);
@@ -219,7 +215,7 @@ void DrawingLayer::renderCommitted()
 
 void DrawingLayer::appendRows()
 {
-    const QList<Annotation> &records = m_editor->document()->list();
+    const QList<Annotation> &records = editor()->document()->list();
     if (m_drawnRows >= records.size())
         return;
     QPainter painter(&m_committed);
@@ -245,7 +241,7 @@ void DrawingLayer::startBackgroundRender()
     // moved on meanwhile.
     if (!m_worker.isFinished())
         return;
-    const QList<Annotation> records = m_editor->document()->list();
+    const QList<Annotation> records = editor()->document()->list();
     m_workerTarget = m_target;
     m_workerVersion = m_listVersion;
     m_workerRows = int(records.size());
@@ -272,7 +268,7 @@ void DrawingLayer::backgroundRenderDone()
 QSGNode *DrawingLayer::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
 {
     auto *node = static_cast<LayerNode *>(oldNode);
-    if (m_committed.isNull() || m_live.image().isNull() || m_target.pixels.isEmpty() || !m_editor) {
+    if (m_committed.isNull() || m_live.image().isNull() || m_target.pixels.isEmpty() || !editor()) {
         delete node;
         return nullptr;
     }

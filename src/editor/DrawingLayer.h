@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EditorCanvasItem.h"
 #include "editor/render/ShapeRaster.h"
 
 #include <QFutureWatcher>
@@ -29,19 +30,14 @@ class QPainter;
  * - The record being drawn lives in a second picture (LiveStroke) that each pen sample
  *   extends by its new segment.
  */
-class DrawingLayer : public QQuickItem
+class DrawingLayer : public EditorCanvasItem
 {
     Q_OBJECT
     QML_ELEMENT
-    Q_MOC_INCLUDE("editor/EditorState.h")
-    Q_PROPERTY(EditorState *editor READ editor WRITE setEditor NOTIFY editorChanged)
 
 public:
     explicit DrawingLayer(QQuickItem *parent = nullptr);
     ~DrawingLayer() override;
-
-    EditorState *editor() const { return m_editor; }
-    void setEditor(EditorState *editor);
 
     /// Whether the committed picture is the exact one for the current zoom, pan and size
     /// (no render pending on the worker).
@@ -52,11 +48,11 @@ public:
     static void paintAll(QPainter &painter, const EditorState &editor);
 
 Q_SIGNALS:
-    void editorChanged();
     /// The exact committed picture for the current view has arrived.
     void settled();
 
 protected:
+    void editorReplaced(EditorState *old) override;
     void updatePolish() override;
     QSGNode *updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *) override;
     void geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry) override;
@@ -74,7 +70,6 @@ private:
     void startBackgroundRender();
     void backgroundRenderDone();
 
-    QPointer<EditorState> m_editor;
     RasterTarget m_target; // the current one, as of the last polish
 
     QImage m_committed;
