@@ -1,3 +1,3 @@
 // Compiled as a shortcuts/ source is: shortcuts/ knows nothing of the editor, so this must
 // not compile.
-#include "editor/DrawingTool.h"
+#include "editor/tools/DrawingTool.h"
