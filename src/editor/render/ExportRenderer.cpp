@@ -1,7 +1,7 @@
 #include "ExportRenderer.h"
 
-#include "editor/render/ShapePaths.h"
 #include "editor/SystemColors.h"
+#include "editor/render/ShapePaths.h"
 #include "text/ContrastingTextColor.h"
 #include "text/TextMetrics.h"
 
