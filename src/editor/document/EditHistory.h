@@ -21,7 +21,6 @@ public:
     /// none when no step counts.
     std::optional<QUuid> takeNewest(const std::function<bool(const QUuid &)> &present);
     void forgetAll() { m_added.clear(); }
-    qsizetype size() const { return m_added.size(); }
 
 private:
     QList<QUuid> m_added;

@@ -38,7 +38,6 @@ public:
 
     /// The capture's size in points (empty without a capture).
     void setCaptureSize(QSizeF size);
-    QSizeF captureSize() const { return m_capture; }
     /// The canvas area was laid out at `area`: the first layout with a capture fixes canvas
     /// space.
     void setAreaSize(QSizeF area);
