@@ -22,6 +22,9 @@ int main(int argc, char **argv)
     case CommandLine::Command::Version:
         std::printf("orrinvale %s (build %s)\n", ORRINVALE_VERSION, ORRINVALE_BUILD_ID);
         return 0;
+    case CommandLine::Command::BadValue:
+        std::fprintf(stderr, "orrinvale: %s\n", qPrintable(commandLine.error));
+        return 2;
     case CommandLine::Command::Invalid:
         std::fprintf(stderr, "orrinvale: %s\n%s\n", qPrintable(commandLine.error),
                      qPrintable(CommandLine::usageLine()));

@@ -139,6 +139,12 @@ void AppDelegate::setupMenuBar()
     QAction *take = m_menu->addAction(QStringLiteral("Take Screenshot"));
     take->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
     connect(take, &QAction::triggered, this, &AppDelegate::takeScreenshotFromMenu);
+    QAction *region = m_menu->addAction(QStringLiteral("Capture Region"));
+    connect(region, &QAction::triggered, this,
+            [this] { requestCapture(CaptureRequest::ofKind(CaptureRequest::Kind::SelectRegion)); });
+    QAction *window = m_menu->addAction(QStringLiteral("Capture Window"));
+    connect(window, &QAction::triggered, this,
+            [this] { requestCapture(CaptureRequest::ofKind(CaptureRequest::Kind::Window)); });
     m_menu->addSeparator();
     QAction *settings = m_menu->addAction(QStringLiteral("Settings..."));
     settings->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
@@ -169,6 +175,14 @@ void AppDelegate::takeScreenshotFromMenu()
 {
     QMetaObject::invokeMethod(&m_screenshotManager, &ScreenshotManager::takeScreenshot,
                               Qt::QueuedConnection);
+}
+
+void AppDelegate::requestCapture(const CaptureRequest &request)
+{
+    // Later, as the menu's other capture: the menu is closed and gone from the screen first.
+    QMetaObject::invokeMethod(
+        &m_screenshotManager, [this, request] { m_screenshotManager.request(request); },
+        Qt::QueuedConnection);
 }
 
 void AppDelegate::openSettingsFromMenu()

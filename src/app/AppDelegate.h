@@ -61,6 +61,8 @@ public Q_SLOTS:
     void openSettingsFromMenu();
     void showSettingsWindow();
     void openEditor(int index);
+    /// Hands `request` to the screenshot manager on a later turn of the event loop.
+    void requestCapture(const CaptureRequest &request);
 
 Q_SIGNALS:
     void quitRequested();

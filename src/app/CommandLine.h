@@ -1,7 +1,11 @@
 #pragma once
 
+#include "capture/CaptureRequest.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 /** What one invocation of the program asks for; parsed before any Qt application exists. */
 struct CommandLine
@@ -14,13 +18,18 @@ struct CommandLine
         Help,           ///< --help, -h
         Version,        ///< --version
         Invalid,        ///< anything else; `error` says what
+        Capture,        ///< --screen, --region, --last-region, --window, --delay: `capture`
+        BadValue,       ///< a capture option with a value it refuses; `error` names it
     };
 
     Command command = Command::Start;
     QString error;
+    CaptureRequest capture;
 
     /// `arguments` without the program name.
     static CommandLine parse(const QStringList &arguments);
+    /// The capture options, when any is among `arguments`.
+    static std::optional<CommandLine> parseCapture(const QStringList &arguments);
     static QString usageLine();
     static QString helpText();
 };

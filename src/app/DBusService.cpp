@@ -86,6 +86,58 @@ void DBusService::Quit()
     QMetaObject::invokeMethod(this, &DBusService::quitRequested, Qt::QueuedConnection);
 }
 
+void DBusService::SelectRegion()
+{
+    submit(CaptureRequest::ofKind(CaptureRequest::Kind::SelectRegion));
+}
+
+void DBusService::CaptureRegion(int x, int y, int width, int height)
+{
+    submit(CaptureRequest::ofRegion(QRect(x, y, width, height)));
+}
+
+void DBusService::CaptureLastRegion()
+{
+    submit(CaptureRequest::ofKind(CaptureRequest::Kind::LastRegion));
+}
+
+void DBusService::CaptureWindow()
+{
+    submit(CaptureRequest::ofKind(CaptureRequest::Kind::Window));
+}
+
+void DBusService::CaptureScreens(const QString &which)
+{
+    const auto screens = CaptureRequest::parseScreens(which);
+    if (!screens.ok())
+        return submit(Result<CaptureRequest>::failure(screens.error()));
+    submit(CaptureRequest::ofScreens(screens.value()));
+}
+
+void DBusService::Delayed(uint seconds, const QString &action)
+{
+    const auto request = CaptureRequest::fromAction(action);
+    if (!request.ok())
+        return submit(request);
+    const auto delay = CaptureRequest::parseDelay(QString::number(seconds));
+    if (!delay.ok())
+        return submit(Result<CaptureRequest>::failure(delay.error()));
+    submit(request.value().after(delay.value()));
+}
+
+void DBusService::submit(const Result<CaptureRequest> &request)
+{
+    QString refusal;
+    if (!request.ok()) {
+        refusal = request.error();
+        Log::line(QStringLiteral("Refused the capture: %1.").arg(refusal));
+    } else {
+        refusal = m_manager->request(request.value());
+    }
+    if (!refusal.isEmpty() && calledFromDBus())
+        sendErrorReply(QDBusError::InvalidArgs, refusal);
+}
+
 void DBusService::announce(const char *property, const QVariant &value)
 {
     if (!m_bus.isConnected())

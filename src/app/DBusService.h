@@ -1,6 +1,9 @@
 #pragma once
 
+#include "capture/CaptureRequest.h"
+
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QObject>
 
 class ScreenshotManager;
@@ -9,7 +12,7 @@ class ScreenshotManager;
  * The program's remote interface on the session bus: the commands of the command line as
  * methods, and the stack's state as properties that announce their changes.
  */
-class DBusService : public QObject
+class DBusService : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.orrinvale.Orrinvale")
@@ -36,6 +39,14 @@ public Q_SLOTS:
     void TakeScreenshot();
     void ToggleStack();
     void Quit();
+    // The capture commands; a refused value is answered with an InvalidArgs error that
+    // names it.
+    void SelectRegion();
+    void CaptureRegion(int x, int y, int width, int height);
+    void CaptureLastRegion();
+    void CaptureWindow();
+    void CaptureScreens(const QString &which);
+    void Delayed(uint seconds, const QString &action);
 
 Q_SIGNALS:
     void quitRequested();
@@ -46,6 +57,7 @@ private Q_SLOTS:
 
 private:
     void announce(const char *property, const QVariant &value);
+    void submit(const Result<CaptureRequest> &request);
 
     ScreenshotManager *m_manager;
     QDBusConnection m_bus;

@@ -12,10 +12,20 @@ GlobalShortcut::GlobalShortcut(std::unique_ptr<GlobalKeys> keys, Permissions *pe
     connect(
         m_keys.get(), &GlobalKeys::activated, manager,
         [manager](GlobalKeys::Combination combination) {
-            if (combination == GlobalKeys::Combination::TakeScreenshot)
+            switch (combination) {
+            case GlobalKeys::Combination::TakeScreenshot:
                 manager->takeScreenshot();
-            else
+                break;
+            case GlobalKeys::Combination::ToggleStack:
                 manager->toggleVisibility();
+                break;
+            case GlobalKeys::Combination::SelectRegion:
+                manager->request(CaptureRequest::ofKind(CaptureRequest::Kind::SelectRegion));
+                break;
+            case GlobalKeys::Combination::CaptureWindow:
+                manager->request(CaptureRequest::ofKind(CaptureRequest::Kind::Window));
+                break;
+            }
         },
         Qt::QueuedConnection);
 }

@@ -62,6 +62,55 @@ bool OrrinvaleApp::forwardToRunningInstance(CommandLine::Command command)
     return true;
 }
 
+std::optional<int> OrrinvaleApp::forwardCapture(const CaptureRequest &request)
+{
+    using Kind = CaptureRequest::Kind;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return std::nullopt;
+    const QString service = QString::fromLatin1(DBusService::ServiceName);
+    if (!bus.interface()->isServiceRegistered(service))
+        return std::nullopt;
+
+    const auto call = [&](const QString &method) {
+        return QDBusMessage::createMethodCall(service, QString::fromLatin1(DBusService::ObjectPath),
+                                              QString::fromLatin1(DBusService::InterfaceName),
+                                              method);
+    };
+    QDBusMessage message;
+    if (request.delaySeconds > 0) {
+        message = call(QStringLiteral("Delayed"));
+        message << uint(request.delaySeconds) << request.action();
+    } else if (request.kind == Kind::Screens) {
+        if (request.screens == CaptureRequest::Screens::Primary) {
+            message = call(QStringLiteral("TakeScreenshot"));
+        } else {
+            message = call(QStringLiteral("CaptureScreens"));
+            message << request.action().section(QLatin1Char(' '), 1);
+        }
+    } else if (request.kind == Kind::Region) {
+        message = call(QStringLiteral("CaptureRegion"));
+        message << request.region.x() << request.region.y() << request.region.width()
+                << request.region.height();
+    } else if (request.kind == Kind::LastRegion) {
+        message = call(QStringLiteral("CaptureLastRegion"));
+    } else if (request.kind == Kind::Window) {
+        message = call(QStringLiteral("CaptureWindow"));
+    } else {
+        message = call(QStringLiteral("SelectRegion"));
+    }
+    const QDBusMessage reply = bus.call(message, QDBus::Block, 10000);
+    if (reply.type() != QDBusMessage::ErrorMessage)
+        return 0;
+    if (reply.errorName() == QDBusError::errorString(QDBusError::InvalidArgs)) {
+        std::fprintf(stderr, "orrinvale: %s\n", qPrintable(reply.errorMessage()));
+        return 2;
+    }
+    std::fprintf(stderr, "orrinvale: the running instance did not answer: %s\n",
+                 qPrintable(reply.errorMessage()));
+    return 0;
+}
+
 int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
 {
     using Command = CommandLine::Command;
@@ -80,6 +129,10 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orrinvale.Orrinvale"));
     X11ConnectionLoss::watch();
 
+    if (commandLine.command == Command::Capture) {
+        if (const std::optional<int> status = forwardCapture(commandLine.capture))
+            return *status;
+    }
     if (forwardToRunningInstance(commandLine.command))
         return 0;
 
@@ -90,6 +143,14 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     DBusService remote(delegate.screenshotManager());
     QObject::connect(&remote, &DBusService::quitRequested, &app, &QCoreApplication::quit);
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit);
+    if (commandLine.command == Command::Capture) {
+        // A value the desktop refuses ends this launch as it ends a forwarded one.
+        const QString refusal = delegate.screenshotManager()->refusal(commandLine.capture);
+        if (!refusal.isEmpty()) {
+            std::fprintf(stderr, "orrinvale: %s\n", qPrintable(refusal));
+            return 2;
+        }
+    }
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -98,6 +159,10 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     } else if (!remote.registerOn(bus)) {
         // Another instance took the name between our check and now: it is the one. Calls
         // wait in its queue until its launch is complete, so it can answer them all.
+        if (commandLine.command == Command::Capture) {
+            if (const std::optional<int> status = forwardCapture(commandLine.capture))
+                return *status;
+        }
         if (forwardToRunningInstance(commandLine.command))
             return 0;
         Log::line(QStringLiteral("Could not take the D-Bus name %1: commands from the command "
@@ -116,6 +181,8 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
 
     if (commandLine.command == Command::TakeScreenshot)
         delegate.takeScreenshotFromMenu();
+    else if (commandLine.command == Command::Capture)
+        delegate.requestCapture(commandLine.capture);
     else if (commandLine.command == Command::ToggleStack)
         QMetaObject::invokeMethod(delegate.screenshotManager(),
                                   &ScreenshotManager::toggleVisibility, Qt::QueuedConnection);

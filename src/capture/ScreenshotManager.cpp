@@ -4,8 +4,10 @@
 #include "platform/Log.h"
 #include "platform/ScreenCapture.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include <cmath>
 
@@ -15,6 +17,7 @@ ScreenshotManager::ScreenshotManager(std::unique_ptr<ScreenCapture> capture,
     : QObject(parent), m_capture(std::move(capture)), m_screenScale(std::move(screenScale)),
       m_store(std::move(codec))
 {
+    m_pointer = [] { return QCursor::pos(); };
     m_worker.setMaxThreadCount(1);
     m_worker.setExpiryTimeout(-1);
     m_thumbnailWorker.setMaxThreadCount(1);
@@ -63,16 +66,186 @@ void ScreenshotManager::takeScreenshot()
         Q_EMIT captureFailed(QStringLiteral("Screen Recording permission denied or pending."));
         return;
     }
-    ++m_waitingRequests;
+    m_waiting.append(CaptureRequest::ofScreens(CaptureRequest::Screens::Primary));
     startWaitingCaptures();
+}
+
+QString ScreenshotManager::refusal(const CaptureRequest &request) const
+{
+    const QString problem = request.problem();
+    if (!problem.isEmpty())
+        return problem;
+    if (request.kind == CaptureRequest::Kind::Region &&
+        !m_desktop().touchesScreens(request.region)) {
+        return QStringLiteral("region \"%1\" lies outside every screen")
+            .arg(CaptureRequest::regionText(request.region));
+    }
+    if (request.kind == CaptureRequest::Kind::LastRegion && !m_lastRegion)
+        return QStringLiteral("there is no region to repeat yet");
+    return QString();
+}
+
+QString ScreenshotManager::refuse(const QString &reason)
+{
+    Log::line(QStringLiteral("Refused the capture: %1.").arg(reason));
+    Q_EMIT captureFailed(reason);
+    return reason;
+}
+
+QString ScreenshotManager::request(const CaptureRequest &request)
+{
+    const QString reason = refusal(request);
+    if (!reason.isEmpty())
+        return refuse(reason);
+    if (request.delaySeconds > 0) {
+        // Checked again when it is due: the screens may have changed meanwhile.
+        QTimer::singleShot(request.delaySeconds * 1000, this,
+                           [this, now = request.after(0)] { this->request(now); });
+        return QString();
+    }
+    if (request.kind == CaptureRequest::Kind::Screens &&
+        request.screens == CaptureRequest::Screens::Primary) {
+        takeScreenshot();
+        return QString();
+    }
+    if (!m_capture->requestAccess()) {
+        Log::line(QStringLiteral("Screen Recording permission denied or pending."));
+        Q_EMIT captureFailed(QStringLiteral("Screen Recording permission denied or pending."));
+        return QString();
+    }
+    if (request.kind == CaptureRequest::Kind::Region)
+        m_lastRegion = request.region;
+    m_waiting.append(request);
+    startWaitingCaptures();
+    return QString();
 }
 
 void ScreenshotManager::startWaitingCaptures()
 {
-    if (m_waitingRequests > 0 && hasRoomForCapture()) {
-        --m_waitingRequests;
-        startCapture();
+    if (!m_waiting.isEmpty() && hasRoomForCapture()) {
+        const CaptureRequest next = m_waiting.takeFirst();
+        if (next.kind == CaptureRequest::Kind::Screens &&
+            next.screens == CaptureRequest::Screens::Primary)
+            startCapture();
+        else
+            startAreaCapture(next);
     }
+}
+
+void ScreenshotManager::startAreaCapture(const CaptureRequest &request)
+{
+    using Kind = CaptureRequest::Kind;
+    m_capturing = true;
+    const DesktopGeometry desktop = m_desktop();
+    const QPoint pointer = m_pointer();
+    QRect area;
+    switch (request.kind) {
+    case Kind::Screens:
+        if (request.screens == CaptureRequest::Screens::All)
+            area = desktop.bounds();
+        else if (const int screen = desktop.screenAt(pointer); screen >= 0)
+            area = desktop.screens()[screen].geometry;
+        break;
+    case Kind::Region:
+        area = request.region;
+        break;
+    case Kind::LastRegion:
+        area = m_lastRegion.value_or(QRect());
+        break;
+    case Kind::SelectRegion:
+        area = desktop.bounds();
+        break;
+    case Kind::Window:
+        break; // asked of the backend below, off this thread
+    }
+    const quint64 captureId = m_nextCaptureId++;
+    ScreenCapture *backend = m_capture.get();
+    const Kind kind = request.kind;
+
+    m_worker.start([this, backend, desktop, pointer, area, kind, captureId] {
+        const auto fail = [this](const QString &message) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, message] {
+                    Log::line(QStringLiteral("Failed to capture screen: ") + message);
+                    Q_EMIT captureFailed(message);
+                    captureEnded();
+                },
+                Qt::QueuedConnection);
+        };
+
+        QRect wanted = area;
+        if (kind == Kind::Window) {
+            const auto window = backend->windowUnderPointer();
+            if (!window.ok())
+                return fail(window.error());
+            if (window.value().isEmpty()) {
+                // Over the desktop itself: the whole screen of the pointer.
+                const int screen = desktop.screenAt(pointer);
+                wanted = screen >= 0 ? desktop.screens()[screen].geometry : QRect();
+            } else {
+                // What is visible of it: the part on the screens.
+                wanted = desktop.fromDevice(window.value()) & desktop.bounds();
+            }
+        }
+        const QList<DesktopGeometry::Piece> pieces = desktop.pieces(wanted);
+        if (pieces.isEmpty())
+            return fail(QStringLiteral("%1 lies outside every screen")
+                            .arg(kind == Kind::Window ? QStringLiteral("the window")
+                                                      : QStringLiteral("the area")));
+        QList<QRect> rects;
+        for (const DesktopGeometry::Piece &piece : pieces)
+            rects.append(piece.device);
+        auto images = backend->captureAreas(rects);
+        if (!images.ok())
+            return fail(images.error());
+        if (images.value().size() != pieces.size())
+            return fail(QStringLiteral("the capture service lost a part of the desktop"));
+        DesktopPicture picture;
+        for (qsizetype i = 0; i < pieces.size(); ++i)
+            picture.parts.append({pieces[i].logical, images.value()[i]});
+
+        if (kind == Kind::SelectRegion) {
+            QList<QRect> windows;
+            for (const QRect &window : backend->visibleWindows()) {
+                const QRect logical = desktop.fromDevice(window);
+                if (!logical.isEmpty())
+                    windows.append(logical);
+            }
+            QMetaObject::invokeMethod(
+                this,
+                [this, picture, windows] {
+                    Q_EMIT regionSelectionReady(picture, windows);
+                    captureEnded();
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        const QImage captured = picture.compose(wanted);
+        if (captured.isNull())
+            return fail(QStringLiteral("not enough memory for the capture"));
+        QMetaObject::invokeMethod(
+            this, [this, captureId, captured] { insertCapture(captureId, captured); },
+            Qt::QueuedConnection);
+    });
+}
+
+void ScreenshotManager::acceptRegion(const DesktopPicture &picture, const QRect &logical)
+{
+    const QImage image = picture.compose(logical);
+    if (image.isNull()) {
+        Log::line(QStringLiteral("Failed to capture screen: the selection lies outside the "
+                                 "picture"));
+        Q_EMIT captureFailed(QStringLiteral("the selection lies outside the picture"));
+        return;
+    }
+    m_lastRegion = logical;
+    addToStack(m_nextCaptureId++, image);
+}
+
+void ScreenshotManager::cancelRegion()
+{
+    Q_EMIT captureFailed(QString());
 }
 
 bool ScreenshotManager::hasRoomForCapture() const
@@ -147,13 +320,18 @@ void ScreenshotManager::startCapture()
 
 void ScreenshotManager::insertCapture(quint64 captureId, const QImage &image)
 {
+    addToStack(captureId, image);
+    captureEnded();
+}
+
+void ScreenshotManager::addToStack(quint64 captureId, const QImage &image)
+{
     m_store.insert(captureId, image);
     m_screenshots.prepend(captureId, image);
     setVisible(true);
     makeThumbnail(captureId, 0, image);
     m_lastCaptureBytes = image.sizeInBytes();
     Q_EMIT captureFinished(captureId);
-    captureEnded();
 }
 
 void ScreenshotManager::makeThumbnail(quint64 captureId, int revision, const QImage &image)

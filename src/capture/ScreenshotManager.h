@@ -1,7 +1,10 @@
 #pragma once
 
 #include "CaptureListModel.h"
+#include "CaptureRequest.h"
 #include "CaptureStore.h"
+#include "DesktopGeometry.h"
+#include "DesktopPicture.h"
 
 #include <QObject>
 #include <QThreadPool>
@@ -32,6 +35,9 @@ class ScreenshotManager : public QObject
 public:
     /// The main screen's device pixel ratio, or nothing when there is no screen.
     using ScreenScale = std::function<std::optional<qreal>()>;
+    /// Where the screens are now, and where the pointer is, in logical pixels.
+    using DesktopSource = std::function<DesktopGeometry()>;
+    using PointerSource = std::function<QPoint()>;
 
     static constexpr int ThumbnailWidth = 230; // points
     /// Raw pixels waiting for compression before further captures wait too: requests made
@@ -68,7 +74,27 @@ public:
 
     void setBacklogLimit(qint64 bytes) { m_backlogLimit = bytes; }
     /// Requests waiting for the backlog to shrink.
-    int waitingRequests() const { return m_waitingRequests; }
+    int waitingRequests() const { return int(m_waiting.size()); }
+
+    /// Both default to the application's screens and cursor.
+    void setDesktopSource(DesktopSource source) { m_desktop = std::move(source); }
+    void setPointerSource(PointerSource source) { m_pointer = std::move(source); }
+
+    /// Takes what `request` asks for, after its delay. A request with a bad value (a region
+    /// off every screen, a zero size, a delay out of range, no region to repeat) is refused
+    /// with one line logged and nothing captured; the reason is returned then, an empty
+    /// string when the request was taken.
+    QString request(const CaptureRequest &request);
+    /// Why `request` would be refused on the desktop as it is now; empty when it would not.
+    QString refusal(const CaptureRequest &request) const;
+    /// The region to repeat: the one accepted or given last in this run.
+    std::optional<QRect> lastRegion() const { return m_lastRegion; }
+
+    /// Puts `logical` of a frozen picture (the region overlay's) on the stack and keeps it
+    /// as the last region; ends the SelectRegion request that made the picture.
+    void acceptRegion(const DesktopPicture &picture, const QRect &logical);
+    /// Ends a SelectRegion request with nothing added and nothing logged.
+    void cancelRegion();
 
 public Q_SLOTS:
     void takeScreenshot();
@@ -80,6 +106,10 @@ Q_SIGNALS:
     void isVisibleChanged();
     void countChanged();
     void previewRequested(int index);
+    /// A SelectRegion request has its picture of the whole desktop; `windows` are the
+    /// top-level windows' rectangles in logical pixels, the topmost first (none where the
+    /// desktop hides them). acceptRegion() or cancelRegion() ends the request.
+    void regionSelectionReady(const DesktopPicture &picture, const QList<QRect> &windows);
     /// Every capture request ends with exactly one of these two.
     void captureFinished(quint64 captureId);
     void captureFailed(const QString &message);
@@ -88,8 +118,11 @@ private:
     void startWaitingCaptures();
     bool hasRoomForCapture() const;
     void startCapture();
+    void startAreaCapture(const CaptureRequest &request);
+    QString refuse(const QString &reason);
     void captureEnded();
     void insertCapture(quint64 captureId, const QImage &image);
+    void addToStack(quint64 captureId, const QImage &image);
     void makeThumbnail(quint64 captureId, int revision, const QImage &image);
     void setVisible(bool visible);
 
@@ -100,7 +133,10 @@ private:
     bool m_isVisible = true;
     quint64 m_nextCaptureId = 1;
     qint64 m_backlogLimit = DefaultBacklogLimit;
-    int m_waitingRequests = 0;
+    QList<CaptureRequest> m_waiting;
+    DesktopSource m_desktop = DesktopGeometry::fromApplication;
+    PointerSource m_pointer;
+    std::optional<QRect> m_lastRegion;
     bool m_capturing = false;
     qint64 m_lastCaptureBytes = 0;
     // One thread: captures share the backend's connection and reach the list in the order

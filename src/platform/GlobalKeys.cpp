@@ -14,6 +14,10 @@ QString GlobalKeys::name(Combination combination)
         return QStringLiteral("Ctrl+Shift+1");
     case Combination::ToggleStack:
         return QStringLiteral("Ctrl+Shift+2");
+    case Combination::SelectRegion:
+        return QStringLiteral("Ctrl+Shift+3");
+    case Combination::CaptureWindow:
+        return QStringLiteral("Ctrl+Shift+4");
     }
     return QString();
 }

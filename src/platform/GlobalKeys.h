@@ -7,8 +7,8 @@
 #include <memory>
 
 /**
- * The two system-wide key combinations, Ctrl+Shift+1 and Ctrl+Shift+2 on the physical keys
- * of the digits 1 and 2: taking them from every other program and reporting each press.
+ * The system-wide key combinations, Ctrl+Shift+1 to Ctrl+Shift+4 on the physical keys of
+ * the digits 1 to 4: taking them from every other program and reporting each press.
  * The global shortcut in app/ installs them and runs their actions; one backend per kind
  * of session and a fake for tests.
  */
@@ -17,7 +17,7 @@ class GlobalKeys : public QObject
     Q_OBJECT
 
 public:
-    enum class Combination { TakeScreenshot, ToggleStack };
+    enum class Combination { TakeScreenshot, ToggleStack, SelectRegion, CaptureWindow };
     Q_ENUM(Combination)
 
     /// What became of one combination when installing.
@@ -34,7 +34,8 @@ public:
     static QString name(Combination combination);
     static QList<Combination> combinations()
     {
-        return {Combination::TakeScreenshot, Combination::ToggleStack};
+        return {Combination::TakeScreenshot, Combination::ToggleStack, Combination::SelectRegion,
+                Combination::CaptureWindow};
     }
 
     /// Whether this session lets the program take key combinations at all.

@@ -21,7 +21,9 @@ QList<PortalShortcut> requestedShortcuts()
                                 GlobalKeys::name(combination).toUpper()}}}; // "CTRL+SHIFT+1"
     };
     return {entry(GlobalKeys::Combination::TakeScreenshot, QStringLiteral("Take Screenshot")),
-            entry(GlobalKeys::Combination::ToggleStack, QStringLiteral("Show or Hide the Stack"))};
+            entry(GlobalKeys::Combination::ToggleStack, QStringLiteral("Show or Hide the Stack")),
+            entry(GlobalKeys::Combination::SelectRegion, QStringLiteral("Capture Region")),
+            entry(GlobalKeys::Combination::CaptureWindow, QStringLiteral("Capture Window"))};
 }
 
 QString unavailableLine(const QString &reason)
@@ -36,8 +38,17 @@ QString unavailableLine(const QString &reason)
 
 QString PortalGlobalKeys::shortcutId(Combination combination)
 {
-    return combination == Combination::TakeScreenshot ? QStringLiteral("take-screenshot")
-                                                      : QStringLiteral("toggle-stack");
+    switch (combination) {
+    case Combination::TakeScreenshot:
+        return QStringLiteral("take-screenshot");
+    case Combination::ToggleStack:
+        return QStringLiteral("toggle-stack");
+    case Combination::SelectRegion:
+        return QStringLiteral("select-region");
+    case Combination::CaptureWindow:
+        return QStringLiteral("capture-window");
+    }
+    return QString();
 }
 
 PortalGlobalKeys::PortalGlobalKeys(QDBusConnection bus, int timeoutMs, QObject *parent)

@@ -47,6 +47,51 @@ Result<QList<CaptureDisplay>> PortalScreenCapture::displays()
 
 Result<QImage> PortalScreenCapture::capture(const CaptureDisplay &, QSize)
 {
+    auto image = screenshot();
+    if (!image.ok())
+        return image;
+    return cropToPrimary(image.value(), m_layout());
+}
+
+Result<QList<QImage>> PortalScreenCapture::captureAreas(const QList<QRect> &nativeRects)
+{
+    auto image = screenshot();
+    if (!image.ok())
+        return Result<QList<QImage>>::failure(image.error());
+    return cropAreas(image.value(), m_layout(), nativeRects);
+}
+
+Result<QList<QImage>> PortalScreenCapture::cropAreas(const QImage &desktopImage,
+                                                     const ScreenLayout &layout,
+                                                     const QList<QRect> &nativeRects)
+{
+    using Images = Result<QList<QImage>>;
+    if (layout.desktop.isEmpty())
+        return Images::failure(QStringLiteral("no screen to capture"));
+    // The portal's picture covers every screen at one scale: each rectangle is the same
+    // share of it as of the desktop in device pixels.
+    const qreal ratio = layout.primaryRatio > 0 ? layout.primaryRatio : 1.0;
+    const QPointF origin = QPointF(layout.desktop.topLeft()) * ratio;
+    const qreal sx = desktopImage.width() / (layout.desktop.width() * ratio);
+    const qreal sy = desktopImage.height() / (layout.desktop.height() * ratio);
+    QList<QImage> images;
+    for (const QRect &rect : nativeRects) {
+        const QRect part(qRound((rect.x() - origin.x()) * sx), qRound((rect.y() - origin.y()) * sy),
+                         qRound(rect.width() * sx), qRound(rect.height() * sy));
+        const QRect cut = part & desktopImage.rect();
+        if (cut.isEmpty())
+            return Images::failure(
+                QStringLiteral("the screenshot portal's picture does not show that part"));
+        QImage image = desktopImage.copy(cut).convertToFormat(QImage::Format_RGB32);
+        if (image.isNull())
+            return Images::failure(QStringLiteral("not enough memory for the screenshot"));
+        images.append(std::move(image));
+    }
+    return images;
+}
+
+Result<QImage> PortalScreenCapture::screenshot()
+{
     QDBusMessage call = QDBusMessage::createMethodCall(
         QString::fromLatin1(PortalRequest::PortalService),
         QString::fromLatin1(PortalRequest::PortalPath),
@@ -63,10 +108,7 @@ Result<QImage> PortalScreenCapture::capture(const CaptureDisplay &, QSize)
     const QString uri = response.value().results.value(QStringLiteral("uri")).toString();
     if (uri.isEmpty())
         return ImageResult::failure(QStringLiteral("the screenshot portal named no file"));
-    auto image = takeFile(uri);
-    if (!image.ok())
-        return image;
-    return cropToPrimary(image.value(), m_layout());
+    return takeFile(uri);
 }
 
 Result<QImage> PortalScreenCapture::takeFile(const QString &uri)

@@ -30,15 +30,23 @@ public:
     bool requestAccess() override;
     Result<QList<CaptureDisplay>> displays() override;
     Result<QImage> capture(const CaptureDisplay &display, QSize pixelSize) override;
+    Result<QList<QImage>> captureAreas(const QList<QRect> &nativeRects) override;
     void abandon() override { m_canceller.cancel(); }
 
     /// The primary screen's part of a whole-desktop image, at the image's own scale: the
     /// screen's real pixels, never resampled (the manager takes the ratio from them).
     static Result<QImage> cropToPrimary(const QImage &desktopImage, const ScreenLayout &layout);
+    /// The parts of a whole-desktop image that show `nativeRects`, device-pixel rectangles
+    /// of the desktop as the layout gives it, each at the image's own scale.
+    static Result<QList<QImage>> cropAreas(const QImage &desktopImage, const ScreenLayout &layout,
+                                           const QList<QRect> &nativeRects);
     /// Reads and removes the portal's file, which must be a local regular file holding an image.
     static Result<QImage> takeFile(const QString &uri);
 
 private:
+    /// One non-interactive request: the whole desktop as the portal wrote it.
+    Result<QImage> screenshot();
+
     QDBusConnection m_bus;
     ScreenshotPermission m_permission;
     LayoutSource m_layout;

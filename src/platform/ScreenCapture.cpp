@@ -7,6 +7,18 @@
 
 #include <QGuiApplication>
 
+Result<QList<QImage>> ScreenCapture::captureAreas(const QList<QRect> &)
+{
+    return Result<QList<QImage>>::failure(
+        QStringLiteral("this backend cannot capture a part of the desktop"));
+}
+
+Result<QRect> ScreenCapture::windowUnderPointer()
+{
+    return Result<QRect>::failure(
+        QStringLiteral("this desktop does not let programs see the windows of others"));
+}
+
 std::unique_ptr<ScreenCapture> createScreenCapture()
 {
     switch (currentDisplaySession()) {

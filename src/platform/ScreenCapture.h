@@ -33,6 +33,17 @@ public:
     virtual Result<QList<CaptureDisplay>> displays() = 0;
     /// One image of `display`, scaled to `pixelSize` when that differs from its native size.
     virtual Result<QImage> capture(const CaptureDisplay &display, QSize pixelSize) = 0;
+    /// One picture per rectangle of the desktop in device pixels, all taken at the same
+    /// moment. A backend whose pictures are denser than the device pixels it knows of (a
+    /// portal's) may return more pixels for the same area; never fewer.
+    virtual Result<QList<QImage>> captureAreas(const QList<QRect> &nativeRects);
+    /// The top-level window under the pointer with its frame, in device pixels; an empty
+    /// rectangle when the pointer is over no window (the desktop). Fails where programs may
+    /// not see the windows of others.
+    virtual Result<QRect> windowUnderPointer();
+    /// Every top-level window that is shown, with its frame, in device pixels, the topmost
+    /// first; what the region overlay outlines. Empty where windows cannot be seen.
+    virtual QList<QRect> visibleWindows() { return {}; }
     /// Makes a blocking `capture()` give up at once, and every later one fail; called on the
     /// UI thread when the owner goes and is about to wait for its worker.
     virtual void abandon() {}

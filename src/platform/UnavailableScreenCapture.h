@@ -17,6 +17,10 @@ public:
     {
         return Result<QImage>::failure(m_reason);
     }
+    Result<QList<QImage>> captureAreas(const QList<QRect> &) override
+    {
+        return Result<QList<QImage>>::failure(m_reason);
+    }
 
 private:
     QString m_reason;

@@ -18,8 +18,17 @@ constexpr uint8_t BadAccess = 10;
 
 xcb_keycode_t keyCodeOf(GlobalKeys::Combination combination)
 {
-    return combination == GlobalKeys::Combination::TakeScreenshot ? X11GlobalKeys::KeyCode1
-                                                                  : X11GlobalKeys::KeyCode2;
+    switch (combination) {
+    case GlobalKeys::Combination::TakeScreenshot:
+        return X11GlobalKeys::KeyCode1;
+    case GlobalKeys::Combination::ToggleStack:
+        return X11GlobalKeys::KeyCode2;
+    case GlobalKeys::Combination::SelectRegion:
+        return X11GlobalKeys::KeyCode3;
+    case GlobalKeys::Combination::CaptureWindow:
+        return X11GlobalKeys::KeyCode4;
+    }
+    return 0;
 }
 
 } // namespace
@@ -97,6 +106,10 @@ std::optional<GlobalKeys::Combination> X11GlobalKeys::match(xcb_keycode_t keycod
         return Combination::TakeScreenshot;
     if (keycode == KeyCode2)
         return Combination::ToggleStack;
+    if (keycode == KeyCode3)
+        return Combination::SelectRegion;
+    if (keycode == KeyCode4)
+        return Combination::CaptureWindow;
     return std::nullopt;
 }
 

@@ -12,7 +12,7 @@
 
 /**
  * The global combinations on an X server: passive grabs of the key codes of the digits 1
- * and 2 on the root window, with Ctrl+Shift and every mix of the modifiers that must not
+ * to 4 on the root window, with Ctrl+Shift and every mix of the modifiers that must not
  * matter (Alt, Super, Caps Lock, Num Lock). While a grab holds, the server sends the key to
  * this program alone, auto-repeat included; the events arrive through a native event filter.
  *
@@ -26,6 +26,8 @@ public:
     /// XKB key codes (evdev code + 8) of the physical digit keys, whatever the layout.
     static constexpr xcb_keycode_t KeyCode1 = 10;
     static constexpr xcb_keycode_t KeyCode2 = 11;
+    static constexpr xcb_keycode_t KeyCode3 = 12;
+    static constexpr xcb_keycode_t KeyCode4 = 13;
     static constexpr xcb_keysym_t NumLockKeysym = 0xff7f;
 
     X11GlobalKeys(xcb_connection_t *connection, xcb_window_t root, QObject *parent = nullptr);

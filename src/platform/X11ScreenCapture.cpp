@@ -172,6 +172,17 @@ Result<QImage> X11ScreenCapture::capture(const CaptureDisplay &display, QSize pi
             QStringLiteral("unsupported screen depth %1").arg(c->screen->root_depth));
     }
 
+    auto grabbed = grab(c, rect);
+    if (!grabbed.ok())
+        return grabbed;
+    QImage image = std::move(grabbed.value());
+    if (pixelSize.isValid() && pixelSize != image.size())
+        image = image.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+Result<QImage> X11ScreenCapture::grab(Connection *c, const QRect &rect)
+{
     const size_t bytes = size_t(rect.width()) * size_t(rect.height()) * 4;
     QImage image(rect.size(), QImage::Format_RGB32);
     if (image.isNull())
@@ -223,7 +234,183 @@ Result<QImage> X11ScreenCapture::capture(const CaptureDisplay &display, QSize pi
         }
     }
 
-    if (pixelSize.isValid() && pixelSize != image.size())
-        image = image.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return image;
+}
+
+Result<QList<QImage>> X11ScreenCapture::captureAreas(const QList<QRect> &nativeRects)
+{
+    using Images = Result<QList<QImage>>;
+    auto conn = connection();
+    if (!conn.ok())
+        return Images::failure(conn.error());
+    Connection *c = conn.value();
+    if (c->screen->root_depth != 24 && c->screen->root_depth != 32) {
+        return Images::failure(
+            QStringLiteral("unsupported screen depth %1").arg(c->screen->root_depth));
+    }
+
+    const QRect screen(0, 0, c->screen->width_in_pixels, c->screen->height_in_pixels);
+    QList<QImage> images;
+    // One server grab around them all: no window moves between the parts of one picture.
+    xcb_grab_server(c->xcb);
+    for (const QRect &wanted : nativeRects) {
+        const QRect rect = wanted.intersected(screen);
+        if (rect != wanted || rect.isEmpty()) {
+            xcb_ungrab_server(c->xcb);
+            xcb_flush(c->xcb);
+            return Images::failure(QStringLiteral("%1x%2+%3+%4 lies outside the X screen")
+                                       .arg(wanted.width())
+                                       .arg(wanted.height())
+                                       .arg(wanted.x())
+                                       .arg(wanted.y()));
+        }
+        auto image = grab(c, rect);
+        if (!image.ok()) {
+            xcb_ungrab_server(c->xcb);
+            xcb_flush(c->xcb);
+            return Images::failure(image.error());
+        }
+        images.append(std::move(image.value()));
+    }
+    xcb_ungrab_server(c->xcb);
+    xcb_flush(c->xcb);
+    return images;
+}
+
+namespace {
+
+xcb_atom_t internAtom(xcb_connection_t *xcb, const char *name)
+{
+    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        xcb, xcb_intern_atom(xcb, 0, uint16_t(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+/// What the window manager and its clients say of the top-level windows.
+struct WindowAtoms
+{
+    explicit WindowAtoms(xcb_connection_t *xcb)
+        : wmState(internAtom(xcb, "WM_STATE")), frameExtents(internAtom(xcb, "_NET_FRAME_EXTENTS")),
+          windowType(internAtom(xcb, "_NET_WM_WINDOW_TYPE")),
+          desktopType(internAtom(xcb, "_NET_WM_WINDOW_TYPE_DESKTOP"))
+    {}
+    xcb_atom_t wmState;
+    xcb_atom_t frameExtents;
+    xcb_atom_t windowType;
+    xcb_atom_t desktopType;
+};
+
+Reply<xcb_get_property_reply_t> property(xcb_connection_t *xcb, xcb_window_t window,
+                                         xcb_atom_t name, xcb_atom_t type, uint32_t length)
+{
+    return Reply<xcb_get_property_reply_t>(xcb_get_property_reply(
+        xcb, xcb_get_property(xcb, 0, window, name, type, 0, length), nullptr));
+}
+
+bool hasProperty(xcb_connection_t *xcb, xcb_window_t window, xcb_atom_t name)
+{
+    auto reply = property(xcb, window, name, XCB_GET_PROPERTY_TYPE_ANY, 0);
+    return reply && reply->type != XCB_ATOM_NONE;
+}
+
+/// The client window of a top-level window: itself when it carries WM_STATE, else the
+/// first descendant that does (a reparenting window manager's frame holds its client).
+xcb_window_t clientOf(xcb_connection_t *xcb, const WindowAtoms &atoms, xcb_window_t window,
+                      int depth = 0)
+{
+    if (hasProperty(xcb, window, atoms.wmState))
+        return window;
+    if (depth >= 3)
+        return XCB_WINDOW_NONE;
+    Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(xcb, xcb_query_tree(xcb, window), nullptr));
+    if (!tree)
+        return XCB_WINDOW_NONE;
+    const xcb_window_t *children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+        if (xcb_window_t client = clientOf(xcb, atoms, children[i], depth + 1))
+            return client;
+    }
+    return XCB_WINDOW_NONE;
+}
+
+/// A top-level window's rectangle on the root with the frame around its client: the
+/// frame window's own where the window manager reparents, else the client's grown by the
+/// _NET_FRAME_EXTENTS it was given. Empty for windows that are no user's windows (unmanaged
+/// ones, the desktop).
+QRect frameRect(xcb_connection_t *xcb, const WindowAtoms &atoms, xcb_window_t topLevel)
+{
+    const xcb_window_t client = clientOf(xcb, atoms, topLevel);
+    if (client == XCB_WINDOW_NONE)
+        return QRect();
+    if (auto type = property(xcb, client, atoms.windowType, XCB_ATOM_ATOM, 16)) {
+        const auto *types = static_cast<const xcb_atom_t *>(xcb_get_property_value(type.get()));
+        const int count = xcb_get_property_value_length(type.get()) / int(sizeof(xcb_atom_t));
+        for (int i = 0; i < count; ++i) {
+            if (types[i] == atoms.desktopType)
+                return QRect();
+        }
+    }
+    Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(xcb, xcb_get_geometry(xcb, topLevel), nullptr));
+    if (!geometry)
+        return QRect();
+    QRect rect(geometry->x, geometry->y, geometry->width + 2 * geometry->border_width,
+               geometry->height + 2 * geometry->border_width);
+    if (client != topLevel)
+        return rect;
+    if (auto extents = property(xcb, client, atoms.frameExtents, XCB_ATOM_CARDINAL, 4)) {
+        if (xcb_get_property_value_length(extents.get()) == 16) {
+            const auto *e = static_cast<const uint32_t *>(xcb_get_property_value(extents.get()));
+            // Left, right, top, bottom.
+            rect.adjust(-int(e[0]), -int(e[2]), int(e[1]), int(e[3]));
+        }
+    }
+    return rect;
+}
+
+} // namespace
+
+Result<QRect> X11ScreenCapture::windowUnderPointer()
+{
+    auto conn = connection();
+    if (!conn.ok())
+        return Result<QRect>::failure(conn.error());
+    Connection *c = conn.value();
+    Reply<xcb_query_pointer_reply_t> pointer(
+        xcb_query_pointer_reply(c->xcb, xcb_query_pointer(c->xcb, c->screen->root), nullptr));
+    if (!pointer)
+        return Result<QRect>::failure(
+            QStringLiteral("the X server did not say where the pointer is"));
+    if (pointer->child == XCB_WINDOW_NONE)
+        return QRect();
+    const WindowAtoms atoms(c->xcb);
+    return frameRect(c->xcb, atoms, pointer->child);
+}
+
+QList<QRect> X11ScreenCapture::visibleWindows()
+{
+    auto conn = connection();
+    if (!conn.ok())
+        return {};
+    Connection *c = conn.value();
+    Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c->xcb, xcb_query_tree(c->xcb, c->screen->root), nullptr));
+    if (!tree)
+        return {};
+    const WindowAtoms atoms(c->xcb);
+    const xcb_window_t *children = xcb_query_tree_children(tree.get());
+    QList<QRect> windows;
+    // The tree lists the root's children bottom to top.
+    for (int i = xcb_query_tree_children_length(tree.get()) - 1; i >= 0; --i) {
+        Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+            c->xcb, xcb_get_window_attributes(c->xcb, children[i]), nullptr));
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
+            attributes->override_redirect)
+            continue;
+        const QRect rect = frameRect(c->xcb, atoms, children[i]);
+        if (!rect.isEmpty())
+            windows.append(rect);
+    }
+    return windows;
 }

@@ -21,10 +21,15 @@ public:
     bool requestAccess() override { return true; }
     Result<QList<CaptureDisplay>> displays() override;
     Result<QImage> capture(const CaptureDisplay &display, QSize pixelSize) override;
+    Result<QList<QImage>> captureAreas(const QList<QRect> &nativeRects) override;
+    Result<QRect> windowUnderPointer() override;
+    QList<QRect> visibleWindows() override;
 
 private:
     struct Connection;
     Result<Connection *> connection();
+    /// The root window's pixels in `rect`, which must lie on the X screen.
+    Result<QImage> grab(Connection *c, const QRect &rect);
 
     QByteArray m_displayName;
     std::unique_ptr<Connection> m_connection;

@@ -58,10 +58,15 @@ private Q_SLOTS:
         QList<QKeySequence> shortcuts;
         for (QAction *action : delegate->menu()->actions())
             shortcuts << action->shortcut();
-        QCOMPARE(
-            shortcuts,
-            (QList<QKeySequence>{
-                QKeySequence("Ctrl+S"), {}, QKeySequence("Ctrl+,"), {}, QKeySequence("Ctrl+Q")}));
+        QCOMPARE(shortcuts, (QList<QKeySequence>{QKeySequence("Ctrl+S"),
+                                                 {},
+                                                 {},
+                                                 {},
+                                                 QKeySequence("Ctrl+,"),
+                                                 {},
+                                                 QKeySequence("Ctrl+Q")}));
+        QCOMPARE(delegate->menu()->actions().at(1)->text(), QStringLiteral("Capture Region"));
+        QCOMPARE(delegate->menu()->actions().at(2)->text(), QStringLiteral("Capture Window"));
 
         delegate->menu()->actions().at(0)->trigger();
         QCOMPARE(delegate->screenshotManager()->count(), 0);

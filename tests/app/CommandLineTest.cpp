@@ -39,6 +39,71 @@ private Q_SLOTS:
         if (arguments == QStringList{"--frobnicate"})
             QVERIFY(parsed.error.contains("--frobnicate")); // names what it did not understand
     }
+
+    // The capture options: what each asks for, and which mistakes end with one line naming
+    // the bad value (exit status 2, no usage line) or with the usage.
+    void parsesCaptures_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<CommandLine::Command>("command");
+        QTest::addColumn<QString>("action"); // the request, or a part of the error
+        QTest::addColumn<int>("delay");
+
+        using C = CommandLine::Command;
+        QTest::newRow("screen") << QStringList{"--screen", "all"} << C::Capture << "screen all"
+                                << 0;
+        QTest::newRow("screen=") << QStringList{"--screen=pointer"} << C::Capture
+                                 << "screen pointer" << 0;
+        QTest::newRow("region given") << QStringList{"--region", "-10,20,300x200"} << C::Capture
+                                      << "region -10,20,300x200" << 0;
+        QTest::newRow("region to select") << QStringList{"--region"} << C::Capture << "region" << 0;
+        QTest::newRow("region to select, later")
+            << QStringList{"--region", "--delay", "5"} << C::Capture << "region" << 5;
+        QTest::newRow("window later")
+            << QStringList{"--delay=3", "--window"} << C::Capture << "window" << 3;
+        QTest::newRow("screenshot later") << QStringList{"--take-screenshot", "--delay", "60"}
+                                          << C::Capture << "take-screenshot" << 60;
+        QTest::newRow("last region")
+            << QStringList{"--last-region"} << C::Capture << "last-region" << 0;
+        QTest::newRow("zero size") << QStringList{"--region", "0,0,0x5"} << C::BadValue
+                                   << "\"0,0,0x5\" has a zero or negative size" << 0;
+        QTest::newRow("not a region")
+            << QStringList{"--region=here"} << C::BadValue << "\"here\" is not X,Y,WxH" << 0;
+        QTest::newRow("delay too long")
+            << QStringList{"--window", "--delay", "61"} << C::BadValue << "delay \"61\"" << 0;
+        QTest::newRow("negative delay")
+            << QStringList{"--window", "--delay=-1"} << C::BadValue << "delay \"-1\"" << 0;
+        QTest::newRow("unknown screen")
+            << QStringList{"--screen", "left"} << C::BadValue << "screen \"left\"" << 0;
+        QTest::newRow("delay alone")
+            << QStringList{"--delay", "2"} << C::Invalid << "--delay goes with a capture" << 0;
+        QTest::newRow("two captures")
+            << QStringList{"--window", "--last-region"} << C::Invalid << "only one command" << 0;
+        QTest::newRow("capture and toggle")
+            << QStringList{"--window", "--toggle-stack"} << C::Invalid << "only one command" << 0;
+        QTest::newRow("screen without a value")
+            << QStringList{"--screen"} << C::Invalid << "--screen needs" << 0;
+        QTest::newRow("stray word")
+            << QStringList{"--window", "now"} << C::Invalid << "\"now\"" << 0;
+    }
+
+    void parsesCaptures()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(CommandLine::Command, command);
+        QFETCH(QString, action);
+        QFETCH(int, delay);
+
+        const CommandLine parsed = CommandLine::parse(arguments);
+
+        QCOMPARE(parsed.command, command);
+        if (command == CommandLine::Command::Capture) {
+            QCOMPARE(parsed.capture.action(), action);
+            QCOMPARE(parsed.capture.delaySeconds, delay);
+        } else {
+            QVERIFY2(parsed.error.contains(action), qPrintable(parsed.error));
+        }
+    }
 };
 
 QTEST_APPLESS_MAIN(CommandLineTest)

@@ -32,6 +32,44 @@ Result<QImage> FakeScreenCapture::capture(const CaptureDisplay &, QSize pixelSiz
     return pattern(m_config.pictureSize.isEmpty() ? pixelSize : m_config.pictureSize, n);
 }
 
+Result<QList<QImage>> FakeScreenCapture::captureAreas(const QList<QRect> &nativeRects)
+{
+    const int n = ++m_captureCalls;
+    QMutexLocker lock(&m_mutex);
+    m_lastAreas = nativeRects;
+    if (!m_config.captureError.isEmpty())
+        return Result<QList<QImage>>::failure(m_config.captureError);
+    QList<QImage> images;
+    for (const QRect &rect : nativeRects) {
+        QImage image =
+            m_config.desktop.isNull() ? pattern(rect.size(), n) : m_config.desktop.copy(rect);
+        if (m_config.areaDensity != 1)
+            image = image.scaled(rect.size() * m_config.areaDensity);
+        images.append(image);
+    }
+    return images;
+}
+
+Result<QRect> FakeScreenCapture::windowUnderPointer()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_config.windowError.isEmpty())
+        return Result<QRect>::failure(m_config.windowError);
+    return m_config.windowUnderPointer;
+}
+
+QList<QRect> FakeScreenCapture::visibleWindows()
+{
+    QMutexLocker lock(&m_mutex);
+    return m_config.visibleWindows;
+}
+
+QList<QRect> FakeScreenCapture::lastAreas() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastAreas;
+}
+
 QSize FakeScreenCapture::lastPixelSize() const
 {
     QMutexLocker lock(&m_mutex);

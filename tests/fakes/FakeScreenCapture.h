@@ -23,6 +23,15 @@ public:
         /// The picture's size whatever is asked, as a backend that hands over the screen's
         /// real pixels does; empty: the size asked.
         QSize pictureSize;
+        /// What captureAreas() cuts its pictures from, in device pixels from (0, 0); null:
+        /// the pattern of each area's size.
+        QImage desktop;
+        /// Pixels per device pixel of the pictures captureAreas() returns (a portal's may be
+        /// denser).
+        int areaDensity = 1;
+        QRect windowUnderPointer;
+        QString windowError;
+        QList<QRect> visibleWindows;
     };
 
     void setConfig(const Config &config);
@@ -30,9 +39,14 @@ public:
     bool requestAccess() override;
     Result<QList<CaptureDisplay>> displays() override;
     Result<QImage> capture(const CaptureDisplay &display, QSize pixelSize) override;
+    Result<QList<QImage>> captureAreas(const QList<QRect> &nativeRects) override;
+    Result<QRect> windowUnderPointer() override;
+    QList<QRect> visibleWindows() override;
 
     int captureCalls() const { return m_captureCalls; }
     QSize lastPixelSize() const;
+    /// The rectangles of the last captureAreas() call.
+    QList<QRect> lastAreas() const;
 
     /// The picture the fake returns for `pixelSize` and call number `n` (distinct per call).
     static QImage pattern(QSize pixelSize, int n);
@@ -41,5 +55,6 @@ private:
     mutable QMutex m_mutex;
     Config m_config;
     QSize m_lastPixelSize;
+    QList<QRect> m_lastAreas;
     std::atomic<int> m_captureCalls = 0;
 };

@@ -29,7 +29,7 @@ private Q_SLOTS:
         QVERIFY2(QDBusConnection::sessionBus().isConnected(), "the test needs a session bus");
     }
 
-    void bindsBothWithTheirPreferredKeys()
+    void bindsAllWithTheirPreferredKeys()
     {
         FakeGlobalShortcutsPortal portal;
         QVERIFY(portal.start());
@@ -48,14 +48,18 @@ private Q_SLOTS:
         // to BindShortcuts.
         QCOMPARE(portal.createdTriggers,
                  (QVariantMap{{QStringLiteral("take-screenshot"), QStringLiteral("CTRL+SHIFT+1")},
-                              {QStringLiteral("toggle-stack"), QStringLiteral("CTRL+SHIFT+2")}}));
+                              {QStringLiteral("toggle-stack"), QStringLiteral("CTRL+SHIFT+2")},
+                              {QStringLiteral("select-region"), QStringLiteral("CTRL+SHIFT+3")},
+                              {QStringLiteral("capture-window"), QStringLiteral("CTRL+SHIFT+4")}}));
         QCOMPARE(portal.boundRequests,
-                 (QStringList{QStringLiteral("take-screenshot"), QStringLiteral("toggle-stack")}));
+                 (QStringList{QStringLiteral("take-screenshot"), QStringLiteral("toggle-stack"),
+                              QStringLiteral("select-region"), QStringLiteral("capture-window")}));
         QVERIFY(portal.sessionHandle.endsWith(QLatin1String("/orrinvale")));
 
         const auto outcomes = keys.install();
-        QCOMPARE(outcomes.size(), 2);
-        QVERIFY(outcomes[0].taken && outcomes[1].taken);
+        QCOMPARE(outcomes.size(), 4);
+        for (const auto &outcome : outcomes)
+            QVERIFY(outcome.taken);
 
         QSignalSpy activated(&keys, &GlobalKeys::activated);
         QTest::qWait(500);
@@ -142,7 +146,7 @@ private Q_SLOTS:
         auto keys = std::make_unique<PortalGlobalKeys>(QDBusConnection::sessionBus(),
                                                        PortalGlobalKeys::DefaultTimeoutMs);
         keys->askToInstall();
-        QTRY_COMPARE_WITH_TIMEOUT(portal.boundRequests.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(portal.boundRequests.size(), 4, 20000);
 
         // Without the abandon this waits out the two-minute time-out, past the test's limit.
         keys.reset();

@@ -16,8 +16,9 @@ constexpr uint16_t Super = XCB_MOD_MASK_4;
 
 } // namespace
 
-// Which key presses match, with extra modifiers, locks and Num Lock on Mod2 or Mod3, is
-// checked end to end on a real X server; here: the grab variants and finding Num Lock.
+// Which key presses reach the program, with extra modifiers, locks and Num Lock on Mod2 or
+// Mod3, is checked end to end on a real X server; here: the grab variants, finding Num Lock
+// and which key code is which combination.
 class X11GlobalKeysTest : public QObject
 {
     Q_OBJECT
@@ -99,6 +100,35 @@ private Q_SLOTS:
         };
 
         QCOMPARE(X11GlobalKeys::numLockMask(modifierKeys, keysymsOf), mask);
+    }
+
+    // The physical digit keys 1 to 4 (XKB codes 10 to 13) with Ctrl+Shift, whatever else.
+    void matchesTheDigitKeys_data()
+    {
+        QTest::addColumn<int>("keycode");
+        QTest::addColumn<uint16_t>("state");
+        QTest::addColumn<int>("combination"); // -1: none
+
+        using C = GlobalKeys::Combination;
+        QTest::newRow("1") << 10 << uint16_t(Ctrl | Shift) << int(C::TakeScreenshot);
+        QTest::newRow("2 with Num Lock")
+            << 11 << uint16_t(Ctrl | Shift | Mod2) << int(C::ToggleStack);
+        QTest::newRow("3") << 12 << uint16_t(Ctrl | Shift) << int(C::SelectRegion);
+        QTest::newRow("4 with Alt and Super")
+            << 13 << uint16_t(Ctrl | Shift | Alt | Super) << int(C::CaptureWindow);
+        QTest::newRow("4 without Shift") << 13 << uint16_t(Ctrl) << -1;
+        QTest::newRow("5") << 14 << uint16_t(Ctrl | Shift) << -1;
+    }
+
+    void matchesTheDigitKeys()
+    {
+        QFETCH(int, keycode);
+        QFETCH(uint16_t, state);
+        QFETCH(int, combination);
+
+        const auto matched = X11GlobalKeys::match(xcb_keycode_t(keycode), state);
+
+        QCOMPARE(matched ? int(*matched) : -1, combination);
     }
 };
 
