@@ -5,7 +5,22 @@
 
 #include <cmath>
 
-DesktopGeometry::DesktopGeometry(QList<DesktopScreen> screens) : m_screens(std::move(screens)) {}
+DesktopGeometry::DesktopGeometry(QList<DesktopScreen> screens)
+{
+    // A screen that holds another one whole is the output the others were cut from (RandR
+    // monitors made with xrandr --setmonitor leave the output's own one in place): its parts
+    // are the screens. Equal ones are mirrors, of which the first stays.
+    for (qsizetype i = 0; i < screens.size(); ++i) {
+        bool umbrella = false;
+        for (qsizetype j = 0; j < screens.size() && !umbrella; ++j) {
+            const QRect &mine = screens[i].geometry;
+            const QRect &other = screens[j].geometry;
+            umbrella = j != i && mine.contains(other) && (mine != other || j < i);
+        }
+        if (!umbrella)
+            m_screens.append(screens[i]);
+    }
+}
 
 DesktopGeometry DesktopGeometry::fromApplication()
 {

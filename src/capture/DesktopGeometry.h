@@ -31,7 +31,7 @@ public:
     };
 
     DesktopGeometry() = default;
-    /// `screens` with the primary one first.
+    /// `screens` with the primary one first; one that holds another whole is left out.
     explicit DesktopGeometry(QList<DesktopScreen> screens);
     /// The application's screens now; call on the UI thread.
     static DesktopGeometry fromApplication();

@@ -72,6 +72,19 @@ private Q_SLOTS:
         QCOMPARE(desktop.screenAt(QPoint(2000, 900)), 0);
     }
 
+    // An X screen split into monitors still lists the whole output as a monitor of its own.
+    void leavesOutScreensHoldingOthers()
+    {
+        const DesktopGeometry desktop({{QStringLiteral("screen"), QRect(0, 0, 3840, 1080), 1.0},
+                                       {QStringLiteral("LEFT"), QRect(0, 0, 1920, 1080), 1.0},
+                                       {QStringLiteral("RIGHT"), QRect(1920, 0, 960, 540), 2.0},
+                                       {QStringLiteral("MIRROR"), QRect(0, 0, 1920, 1080), 1.0}});
+
+        QCOMPARE(desktop.screens().size(), 2);
+        QCOMPARE(desktop.screens()[0].name, QStringLiteral("LEFT"));
+        QCOMPARE(desktop.bounds(), QRect(0, 0, 2880, 1080));
+    }
+
     // All screens at the highest scale: the scale-1 screen is doubled smoothly, the scale-2
     // one keeps its pixels, and the gap below the smaller screen is transparent.
     void composesMixedScalesWithTransparentGaps()

@@ -1,0 +1,139 @@
+"""End to end: captures of a given region, of the screen under the pointer and of all
+screens (two monitors made with xrandr --setmonitor, at equal and at mixed scales), and the
+refusal of bad values on the command line. Each capture is checked on the PNG file that a
+drag from its thumbnail hands another program."""
+
+import subprocess
+import unittest
+
+from desktop import DesktopTestCase, Image, colour_close, wait_until
+from test_stack import RECEIVER, DropReceiver, png_size
+
+
+class CaptureChecks(DropReceiver):
+    """Drags the newest capture into a drop receiver and reads the PNG it was given."""
+
+    RECEIVER_PLACE = (100, 300, 400, 300)
+
+    def setUp(self):
+        super().setUp()
+        self.receiver, self.drops_file = self.open_receiver(*self.RECEIVER_PLACE)
+
+    def newest_png(self, panel_screen_width):
+        """The newest capture's PNG file, as a drag from the top of its thumbnail gives it."""
+        before = len(self.drops(self.drops_file))
+        # 20 points into the thumbnail at the top of the panel, whatever its height.
+        start = (panel_screen_width - 270 + 10 + 115, 40 + 20)
+        self.drag_between(start, self.receiver.centre)
+        wait_until(lambda: len(self.drops(self.drops_file)) > before, 30, "the drop")
+        url = self.drops(self.drops_file)[-1]["urls"][0]
+        with open(url[len("file://"):], "rb") as png:
+            return png.read()
+
+    def decoded(self, data):
+        """The PNG's pixels."""
+        path = self.desktop.root / "decoded.png"
+        path.write_bytes(data)
+        ppm = subprocess.run(["convert", "png:" + str(path), "-depth", "8", "ppm:-"],
+                             capture_output=True, check=True, timeout=60).stdout
+        return Image.from_ppm(ppm)
+
+    def capture(self, *args, count):
+        result = self.desktop.run(*args)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.desktop.wait_for_property("CaptureCount", count)
+
+
+def quadrants(width, height):
+    """Four colours in four quadrants, so that a region's pixels show where it was cut."""
+    image = Image.filled(width, height, (200, 40, 40))
+    image.fill_rect(width // 2, 0, width - width // 2, height // 2, (40, 160, 60))
+    image.fill_rect(0, height // 2, width // 2, height - height // 2, (40, 60, 200))
+    image.fill_rect(width // 2, height // 2, width - width // 2, height - height // 2,
+                    (230, 220, 50))
+    return image
+
+
+@unittest.skipUnless(RECEIVER, "set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
+class RegionFromTheCommandLineTest(CaptureChecks, DesktopTestCase):
+    desktop_options = {"width": 1280, "height": 800}
+
+    def test_a_given_region_lands_at_its_size_and_pixels(self):
+        desktop = self.desktop
+        background = quadrants(desktop.width, desktop.height)
+        desktop.set_root_background(background, [(50, 50), (1200, 50), (50, 750)])
+
+        self.capture("--region", "540,300,200x160", count=1)
+
+        data = self.newest_png(desktop.width)
+        self.assertEqual(png_size(data), (200, 160))
+        shot = self.decoded(data)
+        # The region straddles the quadrants' corner at (640, 400): 100 and 100 in from it.
+        for (x, y) in ((10, 10), (190, 10), (10, 150), (190, 150)):
+            expected = background.pixel(540 + x, 300 + y)
+            self.assertTrue(colour_close(shot.pixel(x, y), expected, 8),
+                            "%r: %r, wanted %r" % ((x, y), shot.pixel(x, y), expected))
+
+        # And again, through --last-region.
+        self.capture("--last-region", count=2)
+        self.assertEqual(png_size(self.newest_png(desktop.width)), (200, 160))
+
+    def test_bad_values_exit_2_with_one_line_and_capture_nothing(self):
+        for args, named in ((("--region", "10,10,0x50"), "10,10,0x50"),
+                            (("--region", "5000,10,50x50"), "5000,10,50x50"),
+                            (("--region", "-300,0,300x300"), "-300,0,300x300"),
+                            (("--window", "--delay", "61"), "61"),
+                            (("--screen", "left"), "left")):
+            with self.subTest(args=args):
+                result = self.desktop.run(*args)
+                self.assertEqual(result.returncode, 2, result.stderr)
+                lines = result.stderr.splitlines()
+                self.assertEqual(len(lines), 1, result.stderr)
+                self.assertIn('"%s"' % named, lines[0])
+        self.assertEqual(self.desktop.get_property("CaptureCount"), 0)
+
+
+def two_monitors(desktop):
+    for name, x in (("LEFT", 0), ("RIGHT", 1920)):
+        desktop.tool("xrandr", "--setmonitor", name, "1920/508x1080/286+%d+0" % x, "none")
+
+
+@unittest.skipUnless(RECEIVER, "set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
+class TwoMonitorsTest(CaptureChecks, DesktopTestCase):
+    """Two 1920x1080 monitors side by side on one 3840x1080 X screen."""
+
+    desktop_options = {"width": 3840, "height": 1080}
+    launch_app = False
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        two_monitors(cls.desktop)
+
+    def start(self, env=None):
+        self.app = self.desktop.start_app(env=env)
+
+    def test_pointer_and_all_screens(self):
+        self.start()
+        self.desktop.tool("xdotool", "mousemove", "2500", "500")
+        self.capture("--screen", "pointer", count=1)
+        self.assertEqual(png_size(self.newest_png(1920)), (1920, 1080))
+        self.capture("--screen", "all", count=2)
+        self.assertEqual(png_size(self.newest_png(1920)), (3840, 1080))
+
+    def test_mixed_scales_are_at_the_highest(self):
+        # RIGHT at scale 2 is 960x540 logical pixels at (1920, 0): the desktop is 2880x1080
+        # logical, 5760x2160 at scale 2, with the left screen doubled.
+        self.start(env={"QT_SCREEN_SCALE_FACTORS": "LEFT=1;RIGHT=2"})
+        self.desktop.tool("xdotool", "mousemove", "3000", "500")
+        self.capture("--screen", "pointer", count=1)
+        self.assertEqual(png_size(self.newest_png(1920)), (1920, 1080))
+        self.capture("--screen", "all", count=2)
+        self.assertEqual(png_size(self.newest_png(1920)), (5760, 2160))
+        # Off the small screen is off every screen.
+        result = self.desktop.run("--region", "2000,600,100x100")
+        self.assertEqual(result.returncode, 2, result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
