@@ -107,6 +107,8 @@ void AppDelegate::setupOverlayWindow()
 
     connect(&m_screenshotManager, &ScreenshotManager::previewRequested, this,
             &AppDelegate::openEditor);
+    connect(&m_screenshotManager, &ScreenshotManager::contextMenuRequested, this,
+            &AppDelegate::showCaptureMenu);
 
     m_dragOut = std::make_unique<DragOut>(&m_screenshotManager, std::make_shared<TemporaryFiles>());
     m_panelShape = std::make_unique<PanelShape>(m_windowing.get());
@@ -247,4 +249,25 @@ void AppDelegate::openEditor(int index)
     window->show();
     window->raise();
     window->requestActivate();
+}
+
+void AppDelegate::showCaptureMenu(quint64 captureId)
+{
+    auto *menu = new QMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    // Each item finds the capture by id when chosen: newer captures may have pushed it down,
+    // or it may be gone.
+    const auto onCapture = [this, captureId](auto act) {
+        return [this, captureId, act] {
+            const int index = m_screenshotManager.indexOfCapture(captureId);
+            if (index >= 0)
+                act(index);
+        };
+    };
+    connect(menu->addAction(QStringLiteral("Edit")), &QAction::triggered, this,
+            onCapture([this](int index) { openEditor(index); }));
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("Remove")), &QAction::triggered, this,
+            [this, captureId] { m_screenshotManager.removeCapture(captureId); });
+    menu->popup(QCursor::pos());
 }

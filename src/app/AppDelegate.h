@@ -61,6 +61,9 @@ public Q_SLOTS:
     void openSettingsFromMenu();
     void showSettingsWindow();
     void openEditor(int index);
+    /// The menu of one capture of the stack, at the pointer; its items act on that capture
+    /// wherever it is by then.
+    void showCaptureMenu(quint64 captureId);
 
 Q_SIGNALS:
     void quitRequested();

@@ -6,6 +6,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         {QStringLiteral("--take-screenshot"), Command::TakeScreenshot},
         {QStringLiteral("--toggle-stack"), Command::ToggleStack},
         {QStringLiteral("--quit"), Command::Quit},
+        {QStringLiteral("--clear"), Command::Clear},
         {QStringLiteral("--help"), Command::Help},
         {QStringLiteral("-h"), Command::Help},
         {QStringLiteral("--version"), Command::Version},
@@ -48,6 +49,7 @@ Commands: sent to the running Orrinvale, which is started first if needed.
   --take-screenshot   capture the main screen
   --toggle-stack      show or hide the stack
   --quit              quit the running Orrinvale
+  --clear             empty the stack
 
 Options:
   --help              show this text

@@ -11,6 +11,7 @@ struct CommandLine
         TakeScreenshot, ///< --take-screenshot
         ToggleStack,    ///< --toggle-stack
         Quit,           ///< --quit
+        Clear,          ///< --clear
         Help,           ///< --help, -h
         Version,        ///< --version
         Invalid,        ///< anything else; `error` says what

@@ -86,6 +86,11 @@ void DBusService::Quit()
     QMetaObject::invokeMethod(this, &DBusService::quitRequested, Qt::QueuedConnection);
 }
 
+void DBusService::RemoveAll()
+{
+    QMetaObject::invokeMethod(m_manager, &ScreenshotManager::removeAll, Qt::QueuedConnection);
+}
+
 void DBusService::announce(const char *property, const QVariant &value)
 {
     if (!m_bus.isConnected())

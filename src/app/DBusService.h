@@ -36,6 +36,8 @@ public Q_SLOTS:
     void TakeScreenshot();
     void ToggleStack();
     void Quit();
+    /// Empties the stack.
+    void RemoveAll();
 
 Q_SIGNALS:
     void quitRequested();

@@ -48,6 +48,9 @@ bool OrrinvaleApp::forwardToRunningInstance(CommandLine::Command command)
     case CommandLine::Command::Quit:
         method = QStringLiteral("Quit");
         break;
+    case CommandLine::Command::Clear:
+        method = QStringLiteral("RemoveAll");
+        break;
     default:
         return true; // a plain start with an instance running has nothing to do
     }

@@ -15,6 +15,7 @@ private Q_SLOTS:
         using C = CommandLine::Command;
         QTest::newRow("nothing starts") << QStringList() << C::Start;
         QTest::newRow("toggle") << QStringList{"--toggle-stack"} << C::ToggleStack;
+        QTest::newRow("clear") << QStringList{"--clear"} << C::Clear;
         QTest::newRow("help") << QStringList{"--help"} << C::Help;
         QTest::newRow("short help") << QStringList{"-h"} << C::Help;
         QTest::newRow("version") << QStringList{"--version"} << C::Version;
