@@ -7,13 +7,24 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         {QStringLiteral("--toggle-stack"), Command::ToggleStack},
         {QStringLiteral("--quit"), Command::Quit},
         {QStringLiteral("--clear"), Command::Clear},
+        {QStringLiteral("--copy"), Command::Copy},
+        {QStringLiteral("--save"), Command::Save},
         {QStringLiteral("--help"), Command::Help},
         {QStringLiteral("-h"), Command::Help},
         {QStringLiteral("--version"), Command::Version},
     };
 
     CommandLine result;
-    for (const QString &argument : arguments) {
+    // --save may be followed by its path: a word that is not an option, or "-".
+    QStringList words = arguments;
+    if (const qsizetype at = words.indexOf(QStringLiteral("--save"));
+        at >= 0 && at + 1 < words.size() &&
+        (words.at(at + 1) == QLatin1String("-") || !words.at(at + 1).startsWith(u'-'))) {
+        result.savePath = words.takeAt(at + 1);
+        if (result.savePath.isEmpty())
+            return {Command::Invalid, QStringLiteral("--save needs a path, or none")};
+    }
+    for (const QString &argument : words) {
         Command found = Command::Invalid;
         for (const auto &[name, command] : options) {
             if (argument == name)
@@ -33,7 +44,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 QString CommandLine::usageLine()
 {
     return QStringLiteral(
-        "Usage: orrinvale [--take-screenshot | --toggle-stack | --quit | --help | --version]");
+        "Usage: orrinvale [--take-screenshot | --toggle-stack | --quit | --clear | --copy |"
+        " --save [PATH|-] | --help | --version]");
 }
 
 QString CommandLine::helpText()
@@ -50,6 +62,10 @@ Commands: sent to the running Orrinvale, which is started first if needed.
   --toggle-stack      show or hide the stack
   --quit              quit the running Orrinvale
   --clear             empty the stack
+  --copy              put the newest capture on the clipboard
+  --save [PATH|-]     save the newest capture to PATH (.png, .jpg, .webp), to
+                      standard output as PNG for -, or with no PATH to the save
+                      folder under the name pattern of the settings
 
 Options:
   --help              show this text

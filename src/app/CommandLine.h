@@ -12,6 +12,8 @@ struct CommandLine
         ToggleStack,    ///< --toggle-stack
         Quit,           ///< --quit
         Clear,          ///< --clear
+        Copy,           ///< --copy
+        Save,           ///< --save [PATH|-]; `savePath` holds PATH
         Help,           ///< --help, -h
         Version,        ///< --version
         Invalid,        ///< anything else; `error` says what
@@ -19,6 +21,9 @@ struct CommandLine
 
     Command command = Command::Start;
     QString error;
+    /// With --save: the file to write as given, "-" for standard output, empty for the
+    /// save folder under the name pattern.
+    QString savePath = {};
 
     /// `arguments` without the program name.
     static CommandLine parse(const QStringList &arguments);

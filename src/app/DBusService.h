@@ -1,15 +1,17 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QObject>
 
+class ClipboardCopy;
 class ScreenshotManager;
 
 /**
  * The program's remote interface on the session bus: the commands of the command line as
  * methods, and the stack's state as properties that announce their changes.
  */
-class DBusService : public QObject
+class DBusService : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.orrinvale.Orrinvale")
@@ -31,6 +33,11 @@ public:
     bool stackVisible() const;
     /// Brings the stack into view when it is hidden; no change when it is shown.
     void showStack();
+    /// What CopyLatest uses; without it, the call fails.
+    void setClipboardCopy(ClipboardCopy *copy) { m_clipboardCopy = copy; }
+
+    /// The error a command that cannot be done answers with; its message is the log line.
+    static constexpr const char *FailedError = "org.orrinvale.Orrinvale.Error.Failed";
 
 public Q_SLOTS:
     void TakeScreenshot();
@@ -38,6 +45,8 @@ public Q_SLOTS:
     void Quit();
     /// Empties the stack.
     void RemoveAll();
+    /// Puts the newest capture on the clipboard; fails when the stack is empty.
+    void CopyLatest();
 
 Q_SIGNALS:
     void quitRequested();
@@ -49,6 +58,10 @@ private Q_SLOTS:
 private:
     void announce(const char *property, const QVariant &value);
 
+    /// Answers the call being handled with FailedError, when there is one.
+    void fail(const QString &message);
+
     ScreenshotManager *m_manager;
     QDBusConnection m_bus;
+    ClipboardCopy *m_clipboardCopy = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/DBusService.h"
 #include "app/WindowLayoutProbe.h"
+#include "capture/ClipboardCopy.h"
 #include "platform/DesktopWindowing.h"
 #include "platform/Log.h"
 #include "platform/PlatformChoice.h"
@@ -65,6 +66,26 @@ bool OrrinvaleApp::forwardToRunningInstance(CommandLine::Command command)
     return true;
 }
 
+std::optional<int> OrrinvaleApp::forwardExport(const CommandLine &commandLine)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString service = QString::fromLatin1(DBusService::ServiceName);
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(service))
+        return std::nullopt;
+    if (commandLine.command != CommandLine::Command::Copy)
+        return std::nullopt;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        service, QString::fromLatin1(DBusService::ObjectPath),
+        QString::fromLatin1(DBusService::InterfaceName), QStringLiteral("CopyLatest"));
+    // A save encodes and writes a 4K picture first: give it time.
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 60000);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        std::fprintf(stderr, "orrinvale: %s\n", qPrintable(reply.errorMessage()));
+        return 1;
+    }
+    return 0;
+}
+
 int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
 {
     using Command = CommandLine::Command;
@@ -83,14 +104,19 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orrinvale.Orrinvale"));
     X11ConnectionLoss::watch();
 
-    if (forwardToRunningInstance(commandLine.command))
+    if (commandLine.command == Command::Copy || commandLine.command == Command::Save) {
+        if (const std::optional<int> status = forwardExport(commandLine))
+            return *status;
+    } else if (forwardToRunningInstance(commandLine.command)) {
         return 0;
+    }
 
     // Nothing is shown or grabbed before the bus name is ours: of two launches at the same
     // moment, the one that loses the name forwards its command and leaves having taken no
     // key and opened no window, so the winner holds both combinations.
     AppDelegate delegate(createScreenCapture(), DesktopWindowing::create());
     DBusService remote(delegate.screenshotManager());
+    remote.setClipboardCopy(delegate.clipboardCopy());
     QObject::connect(&remote, &DBusService::quitRequested, &app, &QCoreApplication::quit);
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit);
 
@@ -116,6 +142,10 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
 #endif
 
     delegate.applicationDidFinishLaunching();
+
+    // A fresh instance has an empty stack: the command says so in its line.
+    if (commandLine.command == Command::Copy)
+        delegate.clipboardCopy()->copyLatest();
 
     if (commandLine.command == Command::TakeScreenshot)
         delegate.takeScreenshotFromMenu();

@@ -2,6 +2,8 @@
 
 #include "app/CommandLine.h"
 
+#include <optional>
+
 /**
  * The program's entry once the command line is parsed: forwards the command to an
  * instance already running, or becomes the instance, runs AppDelegate and the event loop.
@@ -14,4 +16,7 @@ public:
 private:
     /// Sends the command to the running instance; false when there is none to reach.
     static bool forwardToRunningInstance(CommandLine::Command command);
+    /// The same for the commands that hand a capture out (--copy, --save), which report
+    /// the instance's answer; the exit status, or nothing when there is no instance.
+    static std::optional<int> forwardExport(const CommandLine &commandLine);
 };
