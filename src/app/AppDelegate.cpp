@@ -3,6 +3,7 @@
 #include "app/GlobalShortcut.h"
 #include "app/HideOnClose.h"
 #include "app/PermissionBootstrap.h"
+#include "capture/ClipboardCopy.h"
 #include "capture/DragOut.h"
 #include "capture/PanelShape.h"
 #include "editor/EditorSession.h"
@@ -43,6 +44,13 @@ AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
     m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_clipboard = std::make_unique<SystemClipboard>();
     m_fileChooser = std::make_unique<QuickFileChooser>(&m_engine);
+    m_clipboardCopy = std::make_unique<ClipboardCopy>(&m_screenshotManager, m_clipboard.get(),
+                                                      std::make_shared<TemporaryFiles>());
+    connect(&m_screenshotManager, &ScreenshotManager::captureFinished, this,
+            [this](quint64 captureId) {
+                if (m_preferences.copyEachCapture())
+                    m_clipboardCopy->copyCapture(captureId);
+            });
     if (!keys)
         keys = GlobalKeys::create();
     // Where keys are granted by the desktop (Wayland), trust is the keys being granted.
@@ -107,6 +115,8 @@ void AppDelegate::setupOverlayWindow()
 
     connect(&m_screenshotManager, &ScreenshotManager::previewRequested, this,
             &AppDelegate::openEditor);
+    connect(&m_screenshotManager, &ScreenshotManager::contextMenuRequested, this,
+            &AppDelegate::showCaptureMenu);
 
     m_dragOut = std::make_unique<DragOut>(&m_screenshotManager, std::make_shared<TemporaryFiles>());
     m_panelShape = std::make_unique<PanelShape>(m_windowing.get());
@@ -228,6 +238,7 @@ void AppDelegate::openEditor(int index)
 
     auto *session = new EditorSession(&m_screenshotManager, index);
     session->setImageSources(m_clipboard.get(), m_fileChooser.get());
+    session->setClipboardCopy(m_clipboardCopy.get());
     QQuickView *window =
         makeView(QStringLiteral("editor/EditorView.qml"),
                  {{QStringLiteral("session"), QVariant::fromValue(session)},
@@ -261,4 +272,27 @@ void AppDelegate::openEditor(int index)
     window->show();
     window->raise();
     window->requestActivate();
+}
+
+void AppDelegate::showCaptureMenu(quint64 captureId)
+{
+    auto *menu = new QMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    // Each item finds the capture by id when chosen: newer captures may have pushed it down,
+    // or it may be gone.
+    const auto onCapture = [this, captureId](auto act) {
+        return [this, captureId, act] {
+            const int index = m_screenshotManager.indexOfCapture(captureId);
+            if (index >= 0)
+                act(index);
+        };
+    };
+    connect(menu->addAction(QStringLiteral("Edit")), &QAction::triggered, this,
+            onCapture([this](int index) { openEditor(index); }));
+    connect(menu->addAction(QStringLiteral("Copy")), &QAction::triggered, this,
+            [this, captureId] { m_clipboardCopy->copyCapture(captureId); });
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("Remove")), &QAction::triggered, this,
+            [this, captureId] { m_screenshotManager.removeCapture(captureId); });
+    menu->popup(QCursor::pos());
 }

@@ -16,6 +16,7 @@
 
 #include <memory>
 
+class ClipboardCopy;
 class Clock;
 class DesktopWindowing;
 class DragOut;
@@ -54,6 +55,7 @@ public:
     QQuickView *settingsWindow() const { return m_settingsWindow.get(); }
     QSystemTrayIcon *statusItem() const { return m_statusItem.get(); }
     QMenu *menu() const { return m_menu.get(); }
+    ClipboardCopy *clipboardCopy() const { return m_clipboardCopy.get(); }
 
 public Q_SLOTS:
     void applicationDidFinishLaunching();
@@ -63,6 +65,9 @@ public Q_SLOTS:
     void openEditor(int index);
     /// Hands `request` to the screenshot manager on a later turn of the event loop.
     void requestCapture(const CaptureRequest &request);
+    /// The menu of one capture of the stack, at the pointer; its items act on that capture
+    /// wherever it is by then.
+    void showCaptureMenu(quint64 captureId);
 
 Q_SIGNALS:
     void quitRequested();
@@ -87,6 +92,8 @@ private:
     // The editors' sources of images; they outlive every editor window.
     std::unique_ptr<Clipboard> m_clipboard;
     std::unique_ptr<FileChooser> m_fileChooser;
+    // Its offer on the clipboard outlives every editor and capture.
+    std::unique_ptr<ClipboardCopy> m_clipboardCopy;
     // Both outlive the panel, whose view refers to them.
     std::unique_ptr<DragOut> m_dragOut;
     std::unique_ptr<PanelShape> m_panelShape;

@@ -6,6 +6,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         {QStringLiteral("--take-screenshot"), Command::TakeScreenshot},
         {QStringLiteral("--toggle-stack"), Command::ToggleStack},
         {QStringLiteral("--quit"), Command::Quit},
+        {QStringLiteral("--clear"), Command::Clear},
+        {QStringLiteral("--copy"), Command::Copy},
+        {QStringLiteral("--save"), Command::Save},
         {QStringLiteral("--help"), Command::Help},
         {QStringLiteral("-h"), Command::Help},
         {QStringLiteral("--version"), Command::Version},
@@ -15,7 +18,16 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         return *capture;
 
     CommandLine result;
-    for (const QString &argument : arguments) {
+    // --save may be followed by its path: a word that is not an option, or "-".
+    QStringList words = arguments;
+    if (const qsizetype at = words.indexOf(QStringLiteral("--save"));
+        at >= 0 && at + 1 < words.size() &&
+        (words.at(at + 1) == QLatin1String("-") || !words.at(at + 1).startsWith(u'-'))) {
+        result.savePath = words.takeAt(at + 1);
+        if (result.savePath.isEmpty())
+            return {Command::Invalid, QStringLiteral("--save needs a path, or none")};
+    }
+    for (const QString &argument : words) {
         Command found = Command::Invalid;
         for (const auto &[name, command] : options) {
             if (argument == name)
@@ -112,7 +124,9 @@ std::optional<CommandLine> CommandLine::parseCapture(const QStringList &argument
             found = CaptureRequest::ofScreens(CaptureRequest::Screens::Primary);
         } else if (argument == QLatin1String("--toggle-stack") ||
                    argument == QLatin1String("--quit") || argument == QLatin1String("--help") ||
-                   argument == QLatin1String("-h") || argument == QLatin1String("--version")) {
+                   argument == QLatin1String("-h") || argument == QLatin1String("--version") ||
+                   argument == QLatin1String("--clear") || argument == QLatin1String("--copy") ||
+                   argument == QLatin1String("--save")) {
             return invalid(QStringLiteral("only one command at a time"));
         } else {
             return invalid(QStringLiteral("unknown argument \"%1\"").arg(argument));
@@ -134,8 +148,8 @@ QString CommandLine::usageLine()
 {
     return QStringLiteral(
         "Usage: orrinvale [--take-screenshot | --screen WHICH | --region [X,Y,WxH] | "
-        "--last-region | --window] [--delay SECONDS] | --toggle-stack | --quit | --help | "
-        "--version");
+        "--last-region | --window] [--delay SECONDS] | --toggle-stack | --quit | --clear | "
+        "--copy | --save [PATH|-] | --help | --version");
 }
 
 QString CommandLine::helpText()
@@ -162,6 +176,11 @@ Commands: sent to the running Orrinvale, which is started first if needed.
   --region X,Y,WxH    capture that region, in the desktop's logical pixels
   --last-region       capture the region selected or given last again
   --window            capture the window under the pointer (Ctrl+Shift+4)
+  --clear             empty the stack
+  --copy              put the newest capture on the clipboard
+  --save [PATH|-]     save the newest capture to PATH (.png, .jpg, .webp), to
+                      standard output as PNG for -, or with no PATH to the save
+                      folder under the name pattern of the settings
 
 Options:
   --delay SECONDS     take the capture that many seconds later (0 to 60)

@@ -15,6 +15,9 @@ struct CommandLine
         TakeScreenshot, ///< --take-screenshot
         ToggleStack,    ///< --toggle-stack
         Quit,           ///< --quit
+        Clear,          ///< --clear
+        Copy,           ///< --copy
+        Save,           ///< --save [PATH|-]; `savePath` holds PATH
         Help,           ///< --help, -h
         Version,        ///< --version
         Invalid,        ///< anything else; `error` says what
@@ -25,6 +28,9 @@ struct CommandLine
     Command command = Command::Start;
     QString error;
     CaptureRequest capture;
+    /// With --save: the file to write as given, "-" for standard output, empty for the
+    /// save folder under the name pattern.
+    QString savePath = {};
 
     /// `arguments` without the program name.
     static CommandLine parse(const QStringList &arguments);

@@ -1,6 +1,7 @@
 #include "DBusService.h"
 
 #include "ApplicationActivation.h"
+#include "capture/ClipboardCopy.h"
 #include "capture/ScreenshotManager.h"
 #include "platform/Log.h"
 
@@ -136,6 +137,25 @@ void DBusService::submit(const Result<CaptureRequest> &request)
     }
     if (!refusal.isEmpty() && calledFromDBus())
         sendErrorReply(QDBusError::InvalidArgs, refusal);
+}
+
+void DBusService::RemoveAll()
+{
+    QMetaObject::invokeMethod(m_manager, &ScreenshotManager::removeAll, Qt::QueuedConnection);
+}
+
+void DBusService::CopyLatest()
+{
+    // The instance logs why too (the caller may be a script whose output nobody reads).
+    if (!m_clipboardCopy || !m_clipboardCopy->copyLatest())
+        fail(m_manager->count() == 0 ? QStringLiteral("Nothing to copy: the stack is empty.")
+                                     : QStringLiteral("Copy failed."));
+}
+
+void DBusService::fail(const QString &message)
+{
+    if (calledFromDBus())
+        sendErrorReply(QString::fromLatin1(FailedError), message);
 }
 
 void DBusService::announce(const char *property, const QVariant &value)

@@ -6,6 +6,7 @@
 #include <QDBusContext>
 #include <QObject>
 
+class ClipboardCopy;
 class ScreenshotManager;
 
 /**
@@ -34,6 +35,11 @@ public:
     bool stackVisible() const;
     /// Brings the stack into view when it is hidden; no change when it is shown.
     void showStack();
+    /// What CopyLatest uses; without it, the call fails.
+    void setClipboardCopy(ClipboardCopy *copy) { m_clipboardCopy = copy; }
+
+    /// The error a command that cannot be done answers with; its message is the log line.
+    static constexpr const char *FailedError = "org.orrinvale.Orrinvale.Error.Failed";
 
 public Q_SLOTS:
     void TakeScreenshot();
@@ -47,6 +53,10 @@ public Q_SLOTS:
     void CaptureWindow();
     void CaptureScreens(const QString &which);
     void Delayed(uint seconds, const QString &action);
+    /// Empties the stack.
+    void RemoveAll();
+    /// Puts the newest capture on the clipboard; fails when the stack is empty.
+    void CopyLatest();
 
 Q_SIGNALS:
     void quitRequested();
@@ -59,6 +69,10 @@ private:
     void announce(const char *property, const QVariant &value);
     void submit(const Result<CaptureRequest> &request);
 
+    /// Answers the call being handled with FailedError, when there is one.
+    void fail(const QString &message);
+
     ScreenshotManager *m_manager;
     QDBusConnection m_bus;
+    ClipboardCopy *m_clipboardCopy = nullptr;
 };

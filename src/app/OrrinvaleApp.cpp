@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/DBusService.h"
 #include "app/WindowLayoutProbe.h"
+#include "capture/ClipboardCopy.h"
 #include "platform/DesktopWindowing.h"
 #include "platform/Log.h"
 #include "platform/PlatformChoice.h"
@@ -47,6 +48,9 @@ bool OrrinvaleApp::forwardToRunningInstance(CommandLine::Command command)
         break;
     case CommandLine::Command::Quit:
         method = QStringLiteral("Quit");
+        break;
+    case CommandLine::Command::Clear:
+        method = QStringLiteral("RemoveAll");
         break;
     default:
         return true; // a plain start with an instance running has nothing to do
@@ -111,6 +115,26 @@ std::optional<int> OrrinvaleApp::forwardCapture(const CaptureRequest &request)
     return 0;
 }
 
+std::optional<int> OrrinvaleApp::forwardExport(const CommandLine &commandLine)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString service = QString::fromLatin1(DBusService::ServiceName);
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(service))
+        return std::nullopt;
+    if (commandLine.command != CommandLine::Command::Copy)
+        return std::nullopt;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        service, QString::fromLatin1(DBusService::ObjectPath),
+        QString::fromLatin1(DBusService::InterfaceName), QStringLiteral("CopyLatest"));
+    // A save encodes and writes a 4K picture first: give it time.
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 60000);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        std::fprintf(stderr, "orrinvale: %s\n", qPrintable(reply.errorMessage()));
+        return 1;
+    }
+    return 0;
+}
+
 int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
 {
     using Command = CommandLine::Command;
@@ -132,15 +156,19 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     if (commandLine.command == Command::Capture) {
         if (const std::optional<int> status = forwardCapture(commandLine.capture))
             return *status;
-    }
-    if (forwardToRunningInstance(commandLine.command))
+    } else if (commandLine.command == Command::Copy || commandLine.command == Command::Save) {
+        if (const std::optional<int> status = forwardExport(commandLine))
+            return *status;
+    } else if (forwardToRunningInstance(commandLine.command)) {
         return 0;
+    }
 
     // Nothing is shown or grabbed before the bus name is ours: of two launches at the same
     // moment, the one that loses the name forwards its command and leaves having taken no
     // key and opened no window, so the winner holds both combinations.
     AppDelegate delegate(createScreenCapture(), DesktopWindowing::create());
     DBusService remote(delegate.screenshotManager());
+    remote.setClipboardCopy(delegate.clipboardCopy());
     QObject::connect(&remote, &DBusService::quitRequested, &app, &QCoreApplication::quit);
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit);
     if (commandLine.command == Command::Capture) {
@@ -178,6 +206,10 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
 #endif
 
     delegate.applicationDidFinishLaunching();
+
+    // A fresh instance has an empty stack: the command says so in its line.
+    if (commandLine.command == Command::Copy)
+        delegate.clipboardCopy()->copyLatest();
 
     if (commandLine.command == Command::TakeScreenshot)
         delegate.takeScreenshotFromMenu();

@@ -19,4 +19,7 @@ private:
     /// Sends a capture request to the running instance; its exit status (2 when the instance
     /// refused a value), or nothing when there is no instance to reach.
     static std::optional<int> forwardCapture(const CaptureRequest &request);
+    /// The same for the commands that hand a capture out (--copy, --save), which report
+    /// the instance's answer; the exit status, or nothing when there is no instance.
+    static std::optional<int> forwardExport(const CommandLine &commandLine);
 };

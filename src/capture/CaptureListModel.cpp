@@ -85,3 +85,26 @@ void CaptureListModel::setThumbnail(quint64 captureId, int revision, const QImag
     const QModelIndex changed = index(row);
     Q_EMIT dataChanged(changed, changed, {ThumbnailRole});
 }
+
+bool CaptureListModel::remove(quint64 captureId)
+{
+    const int row = indexOf(captureId);
+    if (row < 0)
+        return false;
+    beginRemoveRows(QModelIndex(), row, row);
+    m_rows.removeAt(row);
+    endRemoveRows();
+    Q_EMIT countChanged();
+    return true;
+}
+
+void CaptureListModel::clear()
+{
+    if (m_rows.isEmpty())
+        return;
+    // A removal, not a reset: views let the rows go as they do for one capture.
+    beginRemoveRows(QModelIndex(), 0, count() - 1);
+    m_rows.clear();
+    endRemoveRows();
+    Q_EMIT countChanged();
+}

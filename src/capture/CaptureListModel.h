@@ -44,6 +44,10 @@ public:
     void replace(int row, const QImage &image);
     /// Sets the thumbnail made for the row's `revision`; a stale one is dropped.
     void setThumbnail(quint64 captureId, int revision, const QImage &thumbnail);
+    /// Takes the row of `captureId` out; false if there is none.
+    bool remove(quint64 captureId);
+    /// Takes every row out.
+    void clear();
 
 Q_SIGNALS:
     void countChanged();

@@ -114,6 +114,15 @@ void CaptureStore::finishCompression(quint64 id, quint64 generation,
     Q_EMIT compressed(id);
 }
 
+void CaptureStore::remove(quint64 id)
+{
+    if (m_entries.remove(id) == 0)
+        return;
+    m_cache.removeIf([id](const Decoded &decoded) { return decoded.id == id; });
+    // A screen-sized hole again: give it back, off this thread.
+    m_compressWorker.start([] { MemoryPolicy::releaseFreedMemory(); });
+}
+
 bool CaptureStore::isCompressed(quint64 id) const
 {
     const auto it = m_entries.constFind(id);

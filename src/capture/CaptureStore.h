@@ -59,6 +59,10 @@ public:
     /// Starts compressing the raw pixels of `id` on the worker; nothing when they are already
     /// compressed or being compressed, or failed to compress before.
     void compress(quint64 id);
+    /// Lets go of every copy of the pixels of `id` (raw, compressed, decoded); results of
+    /// work still running for it are dropped when they arrive. Copies already handed out
+    /// (a drag, the clipboard) live on with their holders.
+    void remove(quint64 id);
 
     bool contains(quint64 id) const { return m_entries.contains(id); }
     bool isCompressed(quint64 id) const;

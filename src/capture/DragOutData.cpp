@@ -18,11 +18,6 @@ namespace {
 const QString UriList = QStringLiteral("text/uri-list");
 const QString Png = QStringLiteral("image/png");
 
-void logFailure(const QString &cause)
-{
-    Log::line(QStringLiteral("Drag-out failed: ") + cause);
-}
-
 } // namespace
 
 /// The state the UI thread and the background jobs share; it outlives whichever ends last.
@@ -30,6 +25,10 @@ struct DragOutData::Work
 {
     std::shared_ptr<const TemporaryFiles> files;
     QString fileName;
+    QString failurePrefix;
+    Pixels pixels; // until the encoding starts
+
+    void logFailure(const QString &cause) const { Log::line(failurePrefix + cause); }
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -53,7 +52,7 @@ struct DragOutData::Work
                 return;
             }
             if (!written.ok())
-                logFailure(written.error());
+                work->logFailure(written.error());
             work->file = std::move(written);
         }
         work->changed.notify_all();
@@ -69,24 +68,35 @@ struct DragOutData::Work
         if (changed.wait_for(lock, limit, ready))
             return true;
         abandoned = true;
-        Log::line(QStringLiteral("Drag-out failed: the PNG was not ready within %1 seconds; "
-                                 "the receiver gets no data.")
-                      .arg(double(limit.count()) / 1000));
+        logFailure(QStringLiteral("the PNG was not ready within %1 seconds; the receiver gets "
+                                  "no data.")
+                       .arg(double(limit.count()) / 1000));
         return false;
     }
 };
 
 DragOutData::DragOutData(Pixels pixels, std::shared_ptr<const TemporaryFiles> files,
-                         QThreadPool *pool, std::chrono::milliseconds waitLimit)
+                         QThreadPool *pool, std::chrono::milliseconds waitLimit, Purpose purpose)
     : m_work(std::make_shared<Work>()), m_pool(pool), m_waitLimit(waitLimit)
 {
     m_work->files = std::move(files);
     m_work->fileName = newFileName();
+    m_work->failurePrefix = purpose == Purpose::Drag ? QStringLiteral("Drag-out failed: ")
+                                                     : QStringLiteral("Copy failed: ");
+    m_work->pixels = std::move(pixels);
+    if (purpose == Purpose::Drag) {
+        std::lock_guard lock(m_work->mutex);
+        startEncoding();
+    }
+}
 
-    // Encoding starts now, so the PNG is usually ready by the time the pointer reaches a
-    // receiver; the UI thread only hands over a shared copy of the image or of its
-    // compressed pixels. The job holds the shared state: it may end after this object.
-    m_pool->start([work = m_work, pixels = std::move(pixels)] {
+void DragOutData::startEncoding() const
+{
+    if (!m_work->pixels)
+        return; // started before
+    // The UI thread only hands over a shared copy of the image or of its compressed pixels.
+    // The job holds the shared state: it may end after this object.
+    m_pool->start([work = m_work, pixels = std::exchange(m_work->pixels, Pixels())] {
         const Result<QImage> image = pixels();
         Result<QByteArray> encoded = image.ok() ? PngEncoder::encode(image.value())
                                                 : Result<QByteArray>::failure(image.error());
@@ -96,9 +106,10 @@ DragOutData::DragOutData(Pixels pixels, std::shared_ptr<const TemporaryFiles> fi
             if (work->abandoned)
                 return;
             if (!image.ok())
-                logFailure(image.error());
+                work->logFailure(image.error());
             else if (!encoded.ok())
-                logFailure(QStringLiteral("cannot encode the capture as PNG: ") + encoded.error());
+                work->logFailure(QStringLiteral("cannot encode the capture as PNG: ") +
+                                 encoded.error());
             if (work->fileWanted && !encoded.ok())
                 work->file = Result<QString>::failure(encoded.error());
             write = work->fileWanted && encoded.ok();
@@ -111,9 +122,16 @@ DragOutData::DragOutData(Pixels pixels, std::shared_ptr<const TemporaryFiles> fi
     });
 }
 
+bool DragOutData::encodingStarted() const
+{
+    std::lock_guard lock(m_work->mutex);
+    return !m_work->pixels;
+}
+
 DragOutData::DragOutData(const QImage &image, std::shared_ptr<const TemporaryFiles> files,
-                         QThreadPool *pool, std::chrono::milliseconds waitLimit)
-    : DragOutData([image] { return Result<QImage>(image); }, std::move(files), pool, waitLimit)
+                         QThreadPool *pool, std::chrono::milliseconds waitLimit, Purpose purpose)
+    : DragOutData([image] { return Result<QImage>(image); }, std::move(files), pool, waitLimit,
+                  purpose)
 {}
 
 DragOutData::~DragOutData() = default;
@@ -144,6 +162,8 @@ QVariant DragOutData::retrieveData(const QString &mimeType, QMetaType) const
 {
     Work &work = *m_work;
     std::unique_lock lock(work.mutex);
+    if (mimeType == Png || mimeType == UriList)
+        startEncoding();
     if (mimeType == Png) {
         if (!work.waitFor(lock, m_waitLimit, [&] { return work.png.has_value(); }))
             return {};

@@ -94,6 +94,11 @@ Item {
                     TapHandler {
                         onTapped: root.manager.requestPreview(thumb.index)
                     }
+                    // The capture's menu; the panel's empty parts take no clicks at all.
+                    TapHandler {
+                        acceptedButtons: Qt.RightButton
+                        onTapped: root.manager.requestContextMenu(thumb.index)
+                    }
                     DragHandler {
                         id: dragHandler
                         target: null

@@ -389,3 +389,42 @@ void ScreenshotManager::requestPreview(int index)
         return;
     Q_EMIT previewRequested(index);
 }
+
+void ScreenshotManager::requestContextMenu(int index)
+{
+    if (index < 0 || index >= count())
+        return;
+    Q_EMIT contextMenuRequested(captureIdAt(index));
+}
+
+void ScreenshotManager::remove(int index)
+{
+    if (index >= 0 && index < count())
+        removeCapture(captureIdAt(index));
+}
+
+bool ScreenshotManager::removeCapture(quint64 captureId)
+{
+    if (!m_screenshots.remove(captureId))
+        return false;
+    m_store.remove(captureId);
+    Q_EMIT captureRemoved(captureId);
+    // Its pixels may have been what held the next capture back.
+    startWaitingCaptures();
+    return true;
+}
+
+void ScreenshotManager::removeAll()
+{
+    QList<quint64> ids;
+    for (int i = 0; i < count(); ++i)
+        ids.append(captureIdAt(i));
+    if (ids.isEmpty())
+        return;
+    m_screenshots.clear();
+    for (const quint64 id : ids) {
+        m_store.remove(id);
+        Q_EMIT captureRemoved(id);
+    }
+    startWaitingCaptures();
+}

@@ -72,6 +72,12 @@ public:
     /// The same for the capture with this id, wherever it now is; false if there is none.
     bool replaceCapture(quint64 captureId, const QImage &image);
 
+    /// Takes the capture with this id off the stack and lets go of its pixels; false if
+    /// there is none. The ones below move up.
+    bool removeCapture(quint64 captureId);
+    /// Empties the stack.
+    void removeAll();
+
     void setBacklogLimit(qint64 bytes) { m_backlogLimit = bytes; }
     /// Requests waiting for the backlog to shrink.
     int waitingRequests() const { return int(m_waiting.size()); }
@@ -101,6 +107,11 @@ public Q_SLOTS:
     void toggleVisibility();
     /// Asks for the editor on the capture at `index`; ignored when the index is not in the list.
     void requestPreview(int index);
+    /// Asks for the capture's menu (a right click on its thumbnail); ignored when the index
+    /// is not in the list.
+    void requestContextMenu(int index);
+    /// Removes the capture at `index`; ignored when the index is not in the list.
+    void remove(int index);
 
 Q_SIGNALS:
     void isVisibleChanged();
@@ -110,6 +121,9 @@ Q_SIGNALS:
     /// top-level windows' rectangles in logical pixels, the topmost first (none where the
     /// desktop hides them). acceptRegion() or cancelRegion() ends the request.
     void regionSelectionReady(const DesktopPicture &picture, const QList<QRect> &windows);
+    void contextMenuRequested(quint64 captureId);
+    /// The capture left the stack (it was removed, or the stack emptied).
+    void captureRemoved(quint64 captureId);
     /// Every capture request ends with exactly one of these two.
     void captureFinished(quint64 captureId);
     void captureFailed(const QString &message);

@@ -93,6 +93,11 @@ bool EditorEventFilter::keyPressed(QKeyEvent *event)
         m_editor->pasteImage();
         return true;
     }
+    // Likewise Ctrl+C copies a text field's selection while one is edited, else the picture.
+    if (event->matches(QKeySequence::Copy) && !focusIsTextField(m_window)) {
+        m_editor->copyRenderedImage();
+        return true;
+    }
     if (const Preferences *preferences = m_editor->preferences()) {
         const ShortcutValues keys = ShortcutMatcher::valuesOf(*preferences);
         if (const auto tool =

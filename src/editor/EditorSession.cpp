@@ -7,7 +7,13 @@ EditorSession::EditorSession(ScreenshotManager *manager, int index, QObject *par
 {
     CaptureListModel *list = m_manager->screenshots();
     connect(list, &QAbstractItemModel::rowsInserted, this, &EditorSession::captureIndexChanged);
+    connect(list, &QAbstractItemModel::rowsRemoved, this, &EditorSession::captureIndexChanged);
     connect(list, &QAbstractItemModel::dataChanged, this, &EditorSession::refresh);
+    // An editor of a capture taken off the stack has nothing left to edit.
+    connect(m_manager, &ScreenshotManager::captureRemoved, this, [this](quint64 captureId) {
+        if (captureId == m_captureId)
+            close();
+    });
     if (m_captureId)
         m_manager->store()->keepDecoded(m_captureId, this);
     refresh();

@@ -9,6 +9,7 @@
 #include <functional>
 
 class Clipboard;
+class ClipboardCopy;
 class FileChooser;
 class ScreenshotManager;
 
@@ -45,6 +46,10 @@ public:
     void setWindow(QWindow *window) { m_window = window; }
     QWindow *window() const { return m_window; }
     FileChooser *fileChooser() const { return m_fileChooser; }
+    /// Where "Copy" puts the rendered picture; absent, copying does nothing. Outlives the
+    /// session.
+    void setClipboardCopy(ClipboardCopy *copy) { m_clipboardCopy = copy; }
+    ClipboardCopy *clipboardCopy() const { return m_clipboardCopy; }
 
     quint64 captureId() const { return m_captureId; }
     /// Where the capture is in the stack now; -1 if it is not there.
@@ -73,5 +78,6 @@ private:
     std::function<void()> m_onClose;
     Clipboard *m_clipboard = nullptr;
     FileChooser *m_fileChooser = nullptr;
+    ClipboardCopy *m_clipboardCopy = nullptr;
     QPointer<QWindow> m_window;
 };

@@ -1,6 +1,7 @@
 #include "EditorState.h"
 
 #include "EditorSession.h"
+#include "capture/ClipboardCopy.h"
 #include "editor/render/ExportRenderer.h"
 #include "editor/render/ShapePaths.h"
 #include "platform/Clipboard.h"
@@ -205,6 +206,19 @@ bool EditorState::saveRenderedImage()
     m_pointer.end();
     m_session->finish();
     return true;
+}
+
+bool EditorState::copyRenderedImage()
+{
+    if (m_finished || !m_session || !m_session->clipboardCopy())
+        return false;
+    const Result<QImage> picture =
+        ExportRenderer::render(m_session->image(), m_viewport.viewSize(), m_document.list());
+    if (!picture.ok()) {
+        Log::line(picture.error());
+        return false;
+    }
+    return m_session->clipboardCopy()->copyImage(picture.value());
 }
 
 void EditorState::openImagePicker()

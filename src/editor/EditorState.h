@@ -87,6 +87,10 @@ public:
     /// the capture and closes the editor. On failure one line is logged and everything
     /// stays as it was. After a save the editor takes no further edits.
     Q_INVOKABLE bool saveRenderedImage();
+    /// "Copy" and Ctrl+C: puts the capture with every annotation, rendered as "Save Edits"
+    /// would, on the clipboard; the editor stays open and the stack unchanged. On failure one
+    /// line is logged.
+    Q_INVOKABLE bool copyRenderedImage();
 
     // Images. "Insert", paste and drops decode off the UI thread and insert when done.
     /// "Insert": one image file from the session's file chooser, at the canvas centre.

@@ -4,7 +4,7 @@ import QtQuick.Layouts
 import Orrinvale
 
 // The editor's toolbar, 85 points high. First row: the tools, Undo, Clear, the zoom,
-// Cancel and "Save Edits"; a divider; second row: the colour swatches with the colour well,
+// Copy, Cancel and "Save Edits"; a divider; second row: the colour swatches with the colour well,
 // and the place of the text style controls, shown only with the Text and Select tools.
 // Every control forwards to the editor state; nothing here holds state of its own.
 // Each control is as wide as its label and padding. When the window is too narrow for the
@@ -167,6 +167,13 @@ Rectangle {
                     text: root.editor.viewport.zoomReadout
                     color: SystemColors.secondaryText
                     font.pixelSize: 11
+                }
+
+                // The picture as "Save Edits" would make it, to the clipboard; the editor stays.
+                ToolbarButton {
+                    objectName: "copyButton"
+                    text: "Copy"
+                    onClicked: root.editor.copyRenderedImage()
                 }
 
                 ToolbarButton {

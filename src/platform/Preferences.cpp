@@ -24,6 +24,10 @@ constexpr EntryInfo entryInfo[] = {
     {"shortcutLine", "l"},
     {"shortcutArrow", "a"},
     {"permissionsResetBuild_v3", nullptr},
+    {"copyEachCapture", "false"},
+    {"saveEachCapture", "false"},
+    {"saveFolder", nullptr}, // the Pictures folder is the system's to say
+    {"namePattern", "Screenshot from %Y-%m-%d %H-%M-%S"},
 };
 
 /// Whether QSettings may open the path: nothing there yet, or a regular file. It would wait
@@ -96,6 +100,75 @@ void Preferences::setValue(Entry entry, const QString &value)
     store();
     if (value != before && entry < shortcutToolCount)
         Q_EMIT shortcutChanged(ShortcutTool(entry));
+    if (value != before)
+        announce(entry);
+}
+
+void Preferences::announce(Entry entry)
+{
+    switch (entry) {
+    case CopyEachCapture:
+        Q_EMIT copyEachCaptureChanged();
+        break;
+    case SaveEachCapture:
+        Q_EMIT saveEachCaptureChanged();
+        break;
+    case SaveFolder:
+        Q_EMIT saveFolderChanged();
+        break;
+    case NamePattern:
+        Q_EMIT namePatternChanged();
+        break;
+    default:
+        break;
+    }
+}
+
+bool Preferences::copyEachCapture() const
+{
+    return value(CopyEachCapture) == QLatin1String("true");
+}
+
+void Preferences::setCopyEachCapture(bool on)
+{
+    setValue(CopyEachCapture, on ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+bool Preferences::saveEachCapture() const
+{
+    return value(SaveEachCapture) == QLatin1String("true");
+}
+
+void Preferences::setSaveEachCapture(bool on)
+{
+    setValue(SaveEachCapture, on ? QStringLiteral("true") : QStringLiteral("false"));
+}
+
+QString Preferences::saveFolder() const
+{
+    const QString stored = value(SaveFolder);
+    return stored.isEmpty() ? defaultSaveFolder() : stored;
+}
+
+void Preferences::setSaveFolder(const QString &folder)
+{
+    setValue(SaveFolder, folder);
+}
+
+QString Preferences::defaultSaveFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) +
+           QStringLiteral("/Screenshots");
+}
+
+QString Preferences::namePattern() const
+{
+    return value(NamePattern);
+}
+
+void Preferences::setNamePattern(const QString &pattern)
+{
+    setValue(NamePattern, pattern);
 }
 
 QString Preferences::shortcut(ShortcutTool tool) const

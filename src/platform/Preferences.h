@@ -23,6 +23,12 @@ class Preferences : public QObject
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Owned by AppDelegate")
+    Q_PROPERTY(bool copyEachCapture READ copyEachCapture WRITE setCopyEachCapture NOTIFY
+                   copyEachCaptureChanged)
+    Q_PROPERTY(bool saveEachCapture READ saveEachCapture WRITE setSaveEachCapture NOTIFY
+                   saveEachCaptureChanged)
+    Q_PROPERTY(QString saveFolder READ saveFolder WRITE setSaveFolder NOTIFY saveFolderChanged)
+    Q_PROPERTY(QString namePattern READ namePattern WRITE setNamePattern NOTIFY namePatternChanged)
 
 public:
     /// The tools a single key selects in the editor, in the order their keys are tried.
@@ -46,12 +52,37 @@ public:
     std::optional<QString> permissionsResetBuild() const;
     void setPermissionsResetBuild(const QString &buildId);
 
+    /// Whether each new capture goes to the clipboard as it lands on the stack; off by default.
+    bool copyEachCapture() const;
+    void setCopyEachCapture(bool on);
+    /// Whether each new capture is saved to the save folder as it lands; off by default.
+    bool saveEachCapture() const;
+    void setSaveEachCapture(bool on);
+    /// Where "Save" writes: by default the user's Pictures folder's "Screenshots".
+    QString saveFolder() const;
+    void setSaveFolder(const QString &folder);
+    static QString defaultSaveFolder();
+    /// The saved files' names, without the extension: strftime fields and %n (see SaveName).
+    QString namePattern() const;
+    void setNamePattern(const QString &pattern);
+
 Q_SIGNALS:
     void shortcutChanged(Preferences::ShortcutTool tool);
+    void copyEachCaptureChanged();
+    void saveEachCaptureChanged();
+    void saveFolderChanged();
+    void namePatternChanged();
 
 private:
     // The six shortcuts first, in ShortcutTool's order.
-    enum Entry { PermissionsResetBuild = shortcutToolCount, EntryCount };
+    enum Entry {
+        PermissionsResetBuild = shortcutToolCount,
+        CopyEachCapture,
+        SaveEachCapture,
+        SaveFolder,
+        NamePattern,
+        EntryCount
+    };
 
     struct Slot
     {
@@ -62,6 +93,7 @@ private:
     void load();
     QString value(Entry entry) const;
     void setValue(Entry entry, const QString &value);
+    void announce(Entry entry);
     void store();
 
     QString m_filePath;

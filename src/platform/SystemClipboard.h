@@ -7,4 +7,5 @@ class SystemClipboard final : public Clipboard
 {
 public:
     const QMimeData *mimeData() const override;
+    void setMimeData(QMimeData *data) override;
 };

@@ -317,6 +317,61 @@ private Q_SLOTS:
         QCOMPARE(f.capture->lastPixelSize(), asked);
     }
 
+    // Removal by id: the rest keep their order and move up, the pixels go, and only the
+    // editor of the removed capture closes while the other follows its capture up.
+    void removeTakesOneCaptureOutAndItsEditorCloses_data()
+    {
+        QTest::addColumn<int>("removed");     // index among four; -1: all of them
+        QTest::addColumn<QList<int>>("left"); // former indices, in their new order
+
+        QTest::newRow("newest") << 0 << QList<int>{1, 2, 3};
+        QTest::newRow("middle") << 2 << QList<int>{0, 1, 3};
+        QTest::newRow("oldest") << 3 << QList<int>{0, 1, 2};
+        QTest::newRow("all") << -1 << QList<int>{};
+    }
+
+    void removeTakesOneCaptureOutAndItsEditorCloses()
+    {
+        QFETCH(int, removed);
+        QFETCH(QList<int>, left);
+        Fixture f;
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(f.take());
+        QList<quint64> ids;
+        for (int i = 0; i < 4; ++i)
+            ids.append(f.manager.captureIdAt(i));
+        const int edited = removed == 1 ? 2 : 1; // an editor on a capture that stays
+        EditorSession removedEditor(&f.manager, removed < 0 ? 0 : removed);
+        EditorSession otherEditor(&f.manager, edited);
+        int removedCloses = 0;
+        int otherCloses = 0;
+        removedEditor.setOnClose([&] { ++removedCloses; });
+        otherEditor.setOnClose([&] { ++otherCloses; });
+        QSignalSpy counts(&f.manager, &ScreenshotManager::countChanged);
+
+        if (removed < 0)
+            f.manager.removeAll();
+        else
+            QVERIFY(f.manager.removeCapture(ids.at(removed)));
+
+        QCOMPARE(f.manager.count(), left.size());
+        QCOMPARE(counts.size(), 1);
+        for (int i = 0; i < left.size(); ++i)
+            QCOMPARE(f.manager.captureIdAt(i), ids.at(left.at(i)));
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(f.manager.store()->contains(ids.at(i)), left.contains(i));
+        QCOMPARE(removedCloses, 1);
+        QCOMPARE(otherCloses, removed < 0 ? 1 : 0);
+        QCOMPARE(otherEditor.captureIndex(), left.indexOf(edited));
+        // Unknown ids and indices change nothing.
+        QVERIFY(!f.manager.removeCapture(ids.at(0) + 100));
+        f.manager.remove(left.size());
+        QCOMPARE(f.manager.count(), left.size());
+        QCOMPARE(f.manager.store()->usage().rawCount + f.manager.store()->usage().compressedCount,
+                 left.size());
+        QCOMPARE(counts.size(), 1);
+    }
+
     void previewRequestsOnlyForIndicesInTheList()
     {
         Fixture f;

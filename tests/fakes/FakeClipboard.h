@@ -16,6 +16,8 @@ public:
     void hold(const QList<std::pair<QString, QByteArray>> &formats);
 
     const QMimeData *mimeData() const override { return m_held.get(); }
+    /// Like the desktop's: the data is deleted when something else takes its place.
+    void setMimeData(QMimeData *data) override { m_held.reset(data); }
 
 private:
     std::unique_ptr<QMimeData> m_held;

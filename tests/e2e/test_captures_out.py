@@ -1,0 +1,232 @@
+"""End to end: getting captures out of the stack. The thumbnail's menu; removing a capture
+(the others move up, its editor closes) and emptying the stack from the command line;
+copying from the menu, the editor and the command line, read by another program (xclip)
+after the editor has closed."""
+
+import json
+import subprocess
+import unittest
+from pathlib import Path
+from urllib.parse import unquote, urlparse
+
+from desktop import (BUS_NAME, TIME_SCALE, DesktopTestCase, Image, _die_with_parent,
+                     colour_close, wait_until)
+from test_editor import CAPTURE_COLOUR, RED, EditorTestCase
+from test_stack import RECEIVER, DropReceiver, png_size
+
+PROBE_PATH = "/org/orrinvale/Orrinvale/Testing"
+PROBE = "org.orrinvale.Orrinvale.Testing"
+
+
+def read_clipboard(desktop, target):
+    """What another program gets from the clipboard as `target`, as bytes."""
+    return subprocess.run(["xclip", "-selection", "clipboard", "-t", target, "-o"],
+                          env=desktop.env, stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=60 * TIME_SCALE, preexec_fn=_die_with_parent,
+                          check=True).stdout
+
+
+def decode_png(data):
+    ppm = subprocess.run(["convert", "png:-", "-depth", "8", "ppm:-"], input=data,
+                         capture_output=True, check=True, timeout=60).stdout
+    return Image.from_ppm(ppm)
+
+
+def clipboard_picture(test, size):
+    """The clipboard's PNG as another program reads it, checked to be `size`, decoded; the
+    file-manager form (a file of the same bytes) is checked on the way."""
+    desktop = test.desktop
+    targets = read_clipboard(desktop, "TARGETS").decode().split()
+    test.assertIn("image/png", targets)
+    test.assertIn("text/uri-list", targets)
+    data = read_clipboard(desktop, "image/png")
+    test.assertEqual(png_size(data), size)
+    uris = read_clipboard(desktop, "text/uri-list").decode().split()
+    test.assertEqual(len(uris), 1, uris)
+    test.assertEqual(Path(unquote(urlparse(uris[0]).path)).read_bytes(), data)
+    return decode_png(data)
+
+EDITOR_TITLE = "Screenshot Editor"
+
+
+class StackOfThree(DesktopTestCase):
+    """Three captures of three plain screens, then the screen turned grey: the thumbnails
+    show blue (newest, on top), green, red on a grey desktop."""
+
+    RED, GREEN, BLUE = (210, 40, 40), (40, 170, 70), (40, 70, 210)
+    GREY = (128, 128, 128)
+    WIDTH = 230
+    TOP_INSET = 40
+    SPACING = 15
+
+    def setUp(self):
+        super().setUp()
+        desktop = self.desktop
+        self.left = desktop.width - 270 + 10
+        self.height = round(self.WIDTH * desktop.height / desktop.width)
+        for count, colour in enumerate((self.RED, self.GREEN, self.BLUE), start=1):
+            self.set_screen(colour)
+            desktop.call("TakeScreenshot")
+            desktop.wait_for_property("CaptureCount", count)
+        self.set_screen(self.GREY)
+        self.wait_for_thumbnails([self.BLUE, self.GREEN, self.RED])
+
+    def set_screen(self, colour):
+        desktop = self.desktop
+        desktop.set_root_background(Image.filled(desktop.width, desktop.height, colour),
+                                    [(200, 200), (600, 300)])
+
+    def thumbnail_centre(self, index):
+        top = self.TOP_INSET + index * (self.height + self.SPACING)
+        return self.left + self.WIDTH // 2, top + self.height // 2
+
+    def wait_for_thumbnails(self, colours):
+        """Waits until the stack shows thumbnails of `colours`, top down, and grey below."""
+        def shown():
+            shot = self.desktop.screenshot()
+            expected = list(colours) + [self.GREY]
+            return all(colour_close(shot.pixel(*self.thumbnail_centre(i)), colour)
+                       for i, colour in enumerate(expected))
+
+        wait_until(shown, 30, "the stack to show %r" % (colours,), interval=0.2)
+
+    def open_menu(self, index):
+        """Right-clicks thumbnail `index`; returns the menu window that opens."""
+        x, y = self.thumbnail_centre(index)
+        self.desktop.tool("xdotool", "mousemove", str(x), str(y), "click", "3")
+        menus = wait_until(self.desktop.open_popup_menus, 30, "the thumbnail's menu",
+                           interval=0.1)
+        return menus[0]
+
+    def choose_last_item(self):
+        # Up from no selection wraps to the last item, whatever the menu holds above it.
+        self.desktop.key("Up", "Return")
+        wait_until(lambda: not self.desktop.open_popup_menus(), 30, "the menu to close")
+
+
+class RemoveTest(DropReceiver, StackOfThree):
+
+    def test_remove_from_the_menu_moves_the_others_up_and_closes_its_editor(self):
+        desktop = self.desktop
+        x, y = self.thumbnail_centre(1)
+        desktop.tool("xdotool", "mousemove", str(x), str(y), "click", "1")
+        editor = desktop.wait_for_window(EDITOR_TITLE)
+
+        self.open_menu(1)
+        self.choose_last_item()
+
+        desktop.wait_for_property("CaptureCount", 2)
+        self.wait_for_thumbnails([self.BLUE, self.RED])
+        wait_until(lambda: not desktop.is_viewable(editor.id), 30,
+                   "the editor of the removed capture to close")
+
+    @unittest.skipUnless(RECEIVER, "set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
+    def test_right_click_beside_the_thumbnails_reaches_the_window_below(self):
+        desktop = self.desktop
+        _, below_top = self.thumbnail_centre(3)
+        window, output = self.open_receiver(self.left - 30, below_top - 50, 290, 200)
+        x, y = self.left + self.WIDTH // 2, below_top
+        desktop.tool("xdotool", "mousemove", str(x), str(y), "click", "3")
+
+        wait_until(lambda: output.exists() and "press" in output.read_text(), 20,
+                   "the window below the panel to get the right click")
+        self.assertEqual(desktop.open_popup_menus(), [])
+
+    def test_clear_empties_the_stack(self):
+        result = self.desktop.run("--clear")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.desktop.wait_for_property("CaptureCount", 0)
+        self.wait_for_thumbnails([])
+        self.desktop.call("TakeScreenshot")
+        self.desktop.wait_for_property("CaptureCount", 1)
+
+
+class CopyFromTheStackTest(StackOfThree):
+
+    def test_copy_from_the_menu_gives_that_capture(self):
+        desktop = self.desktop
+        self.open_menu(1)
+        desktop.key("Down", "Down", "Return")  # Edit, Copy
+
+        picture = wait_until(lambda: clipboard_picture(self, (desktop.width, desktop.height)),
+                             30, "the clipboard to hold the capture")
+        for point in [(5, 5), (640, 400), (1270, 790)]:
+            self.assertTrue(colour_close(picture.pixel(*point), self.GREEN), point)
+
+    def test_copy_from_the_command_line_gives_the_newest(self):
+        desktop = self.desktop
+        result = desktop.run("--copy")
+
+        self.assertEqual(result.returncode, 0, result.stderr)
+        picture = clipboard_picture(self, (desktop.width, desktop.height))
+        self.assertTrue(colour_close(picture.pixel(640, 400), self.BLUE))
+        desktop.run("--clear")
+        desktop.wait_for_property("CaptureCount", 0)
+        empty = desktop.run("--copy")
+        self.assertEqual(empty.returncode, 1)
+        self.assertIn("Nothing to copy: the stack is empty.", empty.stderr)
+        # The earlier copy stays.
+        self.assertTrue(colour_close(
+            clipboard_picture(self, (desktop.width, desktop.height)).pixel(640, 400),
+            self.BLUE))
+
+
+class CopyFromTheEditorTest(EditorTestCase):
+    """Ctrl+C and the "Copy" button copy the picture as "Save Edits" would render it, and the
+    editor stays open; the copy outlives the editor."""
+
+    def draw_stroke(self):
+        d = self.desktop
+        d.key("d")  # the pen
+        (x0, y0), (x1, y1) = self.at(200, 150), self.at(600, 150)
+        args = ["xdotool", "mousemove", str(x0), str(y0), "mousedown", "1"]
+        for i in range(1, 21):
+            args += ["mousemove", str(x0 + (x1 - x0) * i // 20), str(y0)]
+        d.tool(*args, "mouseup", "1")
+        wait_until(lambda: colour_close(d.screenshot().pixel(*self.at(400, 150)), RED), 20,
+                   "the stroke to show")
+
+    def copy_button(self):
+        reply = self.desktop.tool("dbus-send", "--session", "--print-reply=literal",
+                                  "--dest=" + BUS_NAME, PROBE_PATH, PROBE + ".DescribeWindow",
+                                  "string:Screenshot Editor")
+        item = next(i for i in json.loads(reply)["items"] if i["path"] == "toolbar/copyButton")
+        return (self.content[0] + round(item["x"] + item["width"] / 2),
+                self.content[1] + round(item["y"] + item["height"] / 2))
+
+    def assert_copied_with_stroke(self):
+        d = self.desktop
+        picture = wait_until(lambda: clipboard_picture(self, (d.width, d.height)), 30,
+                             "the clipboard to hold the rendered picture")
+        row = [picture.pixel(x, y) for y in range(picture.height // 8, picture.height // 3, 2)
+               for x in range(0, picture.width, 8)]
+        self.assertGreater(sum(colour_close(p, RED, 40) for p in row), 20, "the stroke")
+        # Away from the stroke (and from the tray at the screen's edge) the capture shows.
+        self.assertTrue(colour_close(picture.pixel(100, picture.height * 3 // 4), CAPTURE_COLOUR))
+
+    def test_ctrl_c_copies_the_rendered_picture_which_outlives_the_editor(self):
+        d = self.desktop
+        self.draw_stroke()
+
+        d.key("ctrl+c")
+        self.assert_copied_with_stroke()
+        self.assertTrue(d.is_viewable(self.editor.id), "the editor stays open")
+        d.key("Escape")
+        wait_until(lambda: not d.is_viewable(self.editor.id), 20, "the editor to close")
+
+        self.assert_copied_with_stroke()
+        self.assertEqual(d.get_property("CaptureCount"), 1)
+
+    def test_the_copy_button_copies_and_the_editor_stays(self):
+        d = self.desktop
+        self.draw_stroke()
+        x, y = self.copy_button()
+
+        d.tool("xdotool", "mousemove", str(x), str(y), "click", "1")
+
+        self.assert_copied_with_stroke()
+        self.assertTrue(d.is_viewable(self.editor.id), "the editor stays open")
+
+
+if __name__ == "__main__":
+    unittest.main()
