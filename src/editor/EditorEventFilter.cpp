@@ -54,6 +54,23 @@ bool focusIsTextField(QWindow *window)
     return ShortcutKeyPress::isTextField(quickWindow ? quickWindow->activeFocusItem() : nullptr);
 }
 
+enum class EditKey { None, Undo, Redo, Delete };
+
+// Ctrl+Z undoes; Ctrl+Shift+Z and Ctrl+Y redo; Delete and Backspace remove the selection.
+EditKey editKeyOf(const QKeyEvent &event)
+{
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    if (event.key() == Qt::Key_Z && modifiers == Qt::ControlModifier)
+        return EditKey::Undo;
+    if ((event.key() == Qt::Key_Z && modifiers == (Qt::ControlModifier | Qt::ShiftModifier)) ||
+        (event.key() == Qt::Key_Y && modifiers == Qt::ControlModifier))
+        return EditKey::Redo;
+    if ((event.key() == Qt::Key_Delete || event.key() == Qt::Key_Backspace) &&
+        modifiers == Qt::NoModifier)
+        return EditKey::Delete;
+    return EditKey::None;
+}
+
 } // namespace
 
 EditorEventFilter::EditorEventFilter(EditorState *editor, QWindow *window, QObject *parent)
@@ -91,6 +108,17 @@ bool EditorEventFilter::keyPressed(QKeyEvent *event)
     // Ctrl+V pastes into a text field that is being edited, else it pastes an image.
     if (event->matches(QKeySequence::Paste) && !focusIsTextField(m_window)) {
         m_editor->pasteImage();
+        return true;
+    }
+    // A text field being typed into keeps its own undo and its own Backspace.
+    if (const EditKey key = editKeyOf(*event);
+        key != EditKey::None && !focusIsTextField(m_window)) {
+        if (key == EditKey::Undo)
+            m_editor->undo();
+        else if (key == EditKey::Redo)
+            m_editor->redo();
+        else
+            m_editor->deleteSelected();
         return true;
     }
     if (const Preferences *preferences = m_editor->preferences()) {

@@ -161,6 +161,7 @@ void EditorState::deselectAnnotation(const QString &id)
         return;
     if (m_document.isSelected(*uuid))
         m_document.select(std::nullopt);
+    m_document.endTextSession();
     const QUuid target = *uuid;
     QMetaObject::invokeMethod(
         this, [this, target] { m_document.removeIfBlankText(target); }, Qt::QueuedConnection);
@@ -170,6 +171,21 @@ void EditorState::undo()
 {
     if (!m_finished)
         m_document.undo();
+}
+
+void EditorState::redo()
+{
+    if (!m_finished)
+        m_document.redo();
+}
+
+void EditorState::deleteSelected()
+{
+    const Annotation *selected = m_document.selectedRecord();
+    if (m_finished || !selected)
+        return;
+    m_document.remove(selected->id);
+    m_document.select(std::nullopt);
 }
 
 void EditorState::clear()

@@ -77,9 +77,13 @@ public:
     Q_INVOKABLE void deselectAnnotation(const QString &id);
 
     // The toolbar's actions.
-    /// Removes the last record, whatever it is; nothing when there is none.
+    /// Takes back the newest edit of any kind; nothing when there is none.
     Q_INVOKABLE void undo();
-    /// Removes every record; the selection is left to name nothing.
+    /// Makes the newest undone edit again; nothing when there is none.
+    Q_INVOKABLE void redo();
+    /// Delete or Backspace: removes the selected record; nothing when none is selected.
+    Q_INVOKABLE void deleteSelected();
+    /// Removes every record (one step of the history); the selection is left to name nothing.
     Q_INVOKABLE void clear();
     /// Closes the editor; the annotations are discarded.
     Q_INVOKABLE void cancel();

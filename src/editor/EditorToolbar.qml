@@ -3,7 +3,7 @@ import QtQuick.Controls as QQC
 import QtQuick.Layouts
 import Orrinvale
 
-// The editor's toolbar, 85 points high. First row: the tools, Undo, Clear, the zoom,
+// The editor's toolbar, 85 points high. First row: the tools, Undo, Redo, Clear, the zoom,
 // Cancel and "Save Edits"; a divider; second row: the colour swatches with the colour well,
 // and the place of the text style controls, shown only with the Text and Select tools.
 // Every control forwards to the editor state; nothing here holds state of its own.
@@ -147,6 +147,12 @@ Rectangle {
                     objectName: "undoButton"
                     text: "Undo"
                     onClicked: root.editor.undo()
+                }
+
+                ToolbarButton {
+                    objectName: "redoButton"
+                    text: "Redo"
+                    onClicked: root.editor.redo()
                 }
 
                 ToolbarButton {

@@ -361,6 +361,61 @@ private Q_SLOTS:
         QCOMPARE(f.closeRequests, 1);
     }
 
+    // The history's keys and Delete act on the canvas, and leave a text field's own keys
+    // alone. Before each: two boxes added, the second undone, the first selected.
+    void historyAndDeleteKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("inTextField");
+        QTest::addColumn<int>("recordsAfter");
+        QTest::newRow("ctrl+z undoes")
+            << int(Qt::Key_Z) << Qt::KeyboardModifiers(Qt::ControlModifier) << false << 0;
+        QTest::newRow("ctrl+shift+z redoes")
+            << int(Qt::Key_Z) << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier)
+            << false << 2;
+        QTest::newRow("ctrl+y redoes")
+            << int(Qt::Key_Y) << Qt::KeyboardModifiers(Qt::ControlModifier) << false << 2;
+        QTest::newRow("delete removes")
+            << int(Qt::Key_Delete) << Qt::KeyboardModifiers() << false << 0;
+        QTest::newRow("backspace removes")
+            << int(Qt::Key_Backspace) << Qt::KeyboardModifiers() << false << 0;
+        QTest::newRow("a text field keeps ctrl+z")
+            << int(Qt::Key_Z) << Qt::KeyboardModifiers(Qt::ControlModifier) << true << 1;
+        QTest::newRow("a text field keeps backspace")
+            << int(Qt::Key_Backspace) << Qt::KeyboardModifiers() << true << 1;
+    }
+
+    void historyAndDeleteKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, inTextField);
+        QFETCH(int, recordsAfter);
+        EditorFixture f;
+        QVERIFY(f.ready);
+        FocusWindow focus;
+        QVERIFY2(focus.window, qPrintable(focus.component.errorString()));
+        focus.window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(focus.window));
+        EditorState &s = *f.state;
+        EditorEventFilter filter(&s, focus.window);
+        Annotation first = Annotation::create(DrawingTool::Rectangle, {10, 10}, Qt::red);
+        first.points.append({50, 50});
+        Annotation second = first;
+        second.id = QUuid::createUuid();
+        s.document()->add(first);
+        s.document()->add(second);
+        s.document()->undo();
+        s.document()->select(first.id);
+        if (inTextField)
+            focus.field()->forceActiveFocus();
+
+        QTest::keyClick(focus.window, Qt::Key(key), modifiers);
+
+        QCOMPARE(s.document()->records()->count(), recordsAfter);
+    }
+
     void selectingTakesTheRecordsColourIntoTheActiveSwatch()
     {
         EditorFixture f;
