@@ -63,6 +63,7 @@ void AnnotationDocument::push(EditStep step)
 {
     m_textSession.reset();
     m_history.push(std::move(step));
+    renumberSteps();
     Q_EMIT historyChanged();
 }
 
@@ -169,6 +170,19 @@ void AnnotationDocument::removeBlankTexts()
     m_records.removeIf(isBlankText);
 }
 
+void AnnotationDocument::renumberSteps()
+{
+    int next = 1;
+    for (int row = 0; row < m_records.count(); ++row) {
+        const Annotation &record = m_records.at(row);
+        if (record.type != DrawingTool::Step)
+            continue;
+        const int number = next++;
+        if (record.stepNumber != number)
+            m_records.update(record.id, [number](Annotation &held) { held.stepNumber = number; });
+    }
+}
+
 void AnnotationDocument::removeIfBlankText(const QUuid &id)
 {
     m_records.removeIf(
@@ -195,6 +209,7 @@ bool AnnotationDocument::undo()
     while (m_history.canUndo()) {
         const EditStep &step = m_history.stepBack();
         if (apply(step, false)) {
+            renumberSteps();
             Q_EMIT historyChanged();
             return true;
         }
@@ -210,6 +225,7 @@ bool AnnotationDocument::redo()
     while (m_history.canRedo()) {
         const EditStep &step = m_history.stepForward();
         if (apply(step, true)) {
+            renumberSteps();
             Q_EMIT historyChanged();
             return true;
         }

@@ -17,7 +17,8 @@
  * The annotations of one editor: the committed records in drawing order (a list model the
  * text and image views follow), the record being drawn, the selection by id and the edit
  * history. Every change goes through here and is announced; nothing here knows of windows,
- * views or tools. Owned by EditorState.
+ * views or tools. Steps are numbered by their order in the list, so removing one renumbers
+ * the later ones and taking the removal back restores them. Owned by EditorState.
  */
 class AnnotationDocument : public QObject
 {
@@ -98,6 +99,8 @@ private:
     void insertRows(const QList<EditStep::Row> &rows);
     void removeRows(const QList<EditStep::Row> &rows);
     void replace(const Annotation &record);
+    /// Numbers the steps 1, 2, 3 ... in list order, after any change of the list.
+    void renumberSteps();
 
     AnnotationListModel m_records;
     std::optional<Annotation> m_drawing;
