@@ -202,6 +202,39 @@ private Q_SLOTS:
         QCOMPARE(document.list(), records);
     }
 
+    // Steps are numbered in list order: deleting one renumbers the later ones, and taking
+    // the deletion back restores every number.
+    void stepsAreNumberedInOrder()
+    {
+        AnnotationDocument document;
+        QList<QUuid> steps;
+        for (int i = 0; i < 3; ++i) {
+            const Annotation step = Annotation::create(DrawingTool::Step, {10.0 * i, 10}, Qt::red);
+            steps.append(step.id);
+            document.add(step);
+            document.add(box()); // other kinds take no number
+        }
+        const auto numbers = [&document, &steps] {
+            QList<int> found;
+            for (const QUuid &id : steps)
+                found.append(document.find(id) ? document.find(id)->stepNumber : 0);
+            return found;
+        };
+        QCOMPARE(numbers(), (QList<int>{1, 2, 3}));
+
+        document.remove(steps.at(0));
+        QCOMPARE(numbers(), (QList<int>{0, 1, 2}));
+        document.undo();
+        QCOMPARE(numbers(), (QList<int>{1, 2, 3}));
+        document.clear();
+        document.undo();
+        QCOMPARE(numbers(), (QList<int>{1, 2, 3}));
+        document.redo();
+        document.undo();
+        document.remove(steps.at(1));
+        QCOMPARE(numbers(), (QList<int>{1, 0, 2}));
+    }
+
     // A selection may outlive its record; it then selects nothing.
     void theSelectedRecordMustStillBeThere()
     {

@@ -416,6 +416,70 @@ private Q_SLOTS:
         QCOMPARE(s.document()->records()->count(), recordsAfter);
     }
 
+    // With Select a press on a shape selects it and a drag moves it, the whole drag one
+    // step; a press on one of its handles reshapes it; a press on nothing deselects.
+    void selectMovesAndReshapesShapes()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        Annotation line = Annotation::create(DrawingTool::Line, {100, 100}, Qt::blue);
+        line.points.append({200, 100});
+        line.lineWidth = 8;
+        s.document()->add(line);
+        s.tools()->setCurrentTool(DrawingTool::Pointer);
+        const auto at = [&s](QPointF canvasPoint) {
+            return s.viewport()->canvasToView(canvasPoint);
+        };
+
+        s.pressCanvas(at({150, 102}));
+        for (int step = 1; step <= 5; ++step)
+            s.moveCanvas(at({150, 102.0 + 10 * step}));
+        s.releaseCanvas(at({150, 152}));
+
+        QCOMPARE(s.document()->selection(), std::optional<QUuid>(line.id));
+        QCOMPARE(s.document()->find(line.id)->points, (QList<QPointF>{{100, 150}, {200, 150}}));
+        QCOMPARE(s.tools()->color(), QColor(Qt::blue));
+        QCOMPARE(s.tools()->lineWidth(), 8.0);
+        QCOMPARE(s.selectionHandles().size(), 2);
+        QVERIFY(near(s.selectionHandles().at(1).toPointF(), at({200, 150})));
+
+        s.pressCanvas(at({201, 151}));
+        s.moveCanvas(at({250, 200}));
+        s.releaseCanvas(at({250, 200}));
+        QCOMPARE(s.document()->find(line.id)->points, (QList<QPointF>{{100, 150}, {250, 200}}));
+
+        s.undo();
+        QCOMPARE(s.document()->find(line.id)->points, (QList<QPointF>{{100, 150}, {200, 150}}));
+        s.undo();
+        QCOMPARE(s.document()->find(line.id)->points, line.points);
+
+        s.pressCanvas(at({400, 400}));
+        s.releaseCanvas(at({400, 400}));
+        QVERIFY(!s.document()->selectedRecord());
+        QVERIFY(s.selectionHandles().isEmpty());
+    }
+
+    // A constrained ellipse is a circle whose side is the longer span.
+    void shiftMakesACircle()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.tools()->setCurrentTool(DrawingTool::Ellipse);
+        const auto at = [&s](QPointF canvasPoint) {
+            return s.viewport()->canvasToView(canvasPoint);
+        };
+
+        s.pressCanvas(at({100, 100}));
+        s.moveCanvas(at({160, 80}), true);
+        s.releaseCanvas(at({160, 80}));
+
+        QCOMPARE(s.document()->records()->count(), 1);
+        const Annotation circle = s.document()->list().first();
+        QVERIFY(near(circle.points.last(), {160, 40}));
+    }
+
     void selectingTakesTheRecordsColourIntoTheActiveSwatch()
     {
         EditorFixture f;
