@@ -31,6 +31,12 @@ DrawingTool toolOf(ShortcutTool tool)
         return DrawingTool::Line;
     case Preferences::Arrow:
         return DrawingTool::Arrow;
+    case Preferences::Ellipse:
+        return DrawingTool::Ellipse;
+    case Preferences::Highlighter:
+        return DrawingTool::Highlighter;
+    case Preferences::Step:
+        return DrawingTool::Step;
     }
     return DrawingTool::Pen;
 }

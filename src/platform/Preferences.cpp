@@ -17,13 +17,11 @@ struct EntryInfo
 
 // In the order of Preferences::Entry.
 constexpr EntryInfo entryInfo[] = {
-    {"shortcutPointer", "v"},
-    {"shortcutText", "t"},
-    {"shortcutPen", "d"},
-    {"shortcutRectangle", "r"},
-    {"shortcutLine", "l"},
-    {"shortcutArrow", "a"},
-    {"permissionsResetBuild_v3", nullptr},
+    {"shortcutPointer", "v"}, {"shortcutText", "t"},
+    {"shortcutPen", "d"},     {"shortcutRectangle", "r"},
+    {"shortcutLine", "l"},    {"shortcutArrow", "a"},
+    {"shortcutEllipse", "e"}, {"shortcutHighlighter", "h"},
+    {"shortcutStep", "n"},    {"permissionsResetBuild_v3", nullptr},
 };
 
 /// Whether QSettings may open the path: nothing there yet, or a regular file. It would wait
