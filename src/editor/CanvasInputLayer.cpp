@@ -66,7 +66,7 @@ void CanvasInputLayer::mousePressEvent(QMouseEvent *event)
 void CanvasInputLayer::mouseMoveEvent(QMouseEvent *event)
 {
     if (m_pressed && editor())
-        editor()->moveCanvas(event->position());
+        editor()->moveCanvas(event->position(), event->modifiers() & Qt::ShiftModifier);
 }
 
 void CanvasInputLayer::mouseReleaseEvent(QMouseEvent *event)

@@ -31,6 +31,12 @@ DrawingTool toolOf(ShortcutTool tool)
         return DrawingTool::Line;
     case Preferences::Arrow:
         return DrawingTool::Arrow;
+    case Preferences::Ellipse:
+        return DrawingTool::Ellipse;
+    case Preferences::Highlighter:
+        return DrawingTool::Highlighter;
+    case Preferences::Step:
+        return DrawingTool::Step;
     }
     return DrawingTool::Pen;
 }
@@ -52,6 +58,23 @@ bool focusIsTextField(QWindow *window)
 {
     const auto *quickWindow = qobject_cast<QQuickWindow *>(window);
     return ShortcutKeyPress::isTextField(quickWindow ? quickWindow->activeFocusItem() : nullptr);
+}
+
+enum class EditKey { None, Undo, Redo, Delete };
+
+// Ctrl+Z undoes; Ctrl+Shift+Z and Ctrl+Y redo; Delete and Backspace remove the selection.
+EditKey editKeyOf(const QKeyEvent &event)
+{
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    if (event.key() == Qt::Key_Z && modifiers == Qt::ControlModifier)
+        return EditKey::Undo;
+    if ((event.key() == Qt::Key_Z && modifiers == (Qt::ControlModifier | Qt::ShiftModifier)) ||
+        (event.key() == Qt::Key_Y && modifiers == Qt::ControlModifier))
+        return EditKey::Redo;
+    if ((event.key() == Qt::Key_Delete || event.key() == Qt::Key_Backspace) &&
+        modifiers == Qt::NoModifier)
+        return EditKey::Delete;
+    return EditKey::None;
 }
 
 } // namespace
@@ -96,6 +119,17 @@ bool EditorEventFilter::keyPressed(QKeyEvent *event)
     // Likewise Ctrl+C copies a text field's selection while one is edited, else the picture.
     if (event->matches(QKeySequence::Copy) && !focusIsTextField(m_window)) {
         m_editor->copyRenderedImage();
+        return true;
+    }
+    // A text field being typed into keeps its own undo and its own Backspace.
+    if (const EditKey key = editKeyOf(*event);
+        key != EditKey::None && !focusIsTextField(m_window)) {
+        if (key == EditKey::Undo)
+            m_editor->undo();
+        else if (key == EditKey::Redo)
+            m_editor->redo();
+        else
+            m_editor->deleteSelected();
         return true;
     }
     if (const Preferences *preferences = m_editor->preferences()) {

@@ -14,8 +14,9 @@ class QWindow;
  * key (matched by ShortcutMatcher against the preferences' keys) selects its tool and is
  * swallowed; Escape runs the editor's handleEscape; a plain wheel turn pans and
  * goes on; Ctrl+wheel zooms like a pinch; Ctrl+V pastes an image and Ctrl+C copies the rendered
- * picture unless a text field has the keyboard. Each event is seen where it enters the window,
- * never again as it is handed to the items inside. Installed while the canvas is shown, by
+ * picture unless a text field has the keyboard, and so do Ctrl+Z (undo), Ctrl+Shift+Z and Ctrl+Y
+ * (redo), Delete and Backspace (remove the selected record). Each event is seen where it enters the
+ * window, never again as it is handed to the items inside. Installed while the canvas is shown, by
  * CanvasInputLayer; removing it (destroying it) ends the watch.
  */
 class EditorEventFilter : public QObject

@@ -4,6 +4,7 @@
 #include "capture/ClipboardCopy.h"
 #include "editor/render/ExportRenderer.h"
 #include "editor/render/ShapePaths.h"
+#include "editor/tools/ShapeEditing.h"
 #include "platform/Clipboard.h"
 #include "platform/FileChooser.h"
 #include "platform/Log.h"
@@ -30,6 +31,26 @@ EditorState::EditorState(QObject *parent)
 {
     connect(&m_tools, &ToolSettings::currentToolChanged, this, &EditorState::toolChanged);
     connect(&m_tools, &ToolSettings::colorChanged, this, &EditorState::colorChanged);
+    connect(&m_tools, &ToolSettings::lineWidthChanged, this, &EditorState::lineWidthChanged);
+    const auto handlesMoved = [this] { Q_EMIT selectionHandlesChanged(); };
+    connect(&m_document, &AnnotationDocument::selectionChanged, this, handlesMoved);
+    connect(m_document.records(), &QAbstractItemModel::dataChanged, this, handlesMoved);
+    connect(m_document.records(), &QAbstractItemModel::rowsInserted, this, handlesMoved);
+    connect(m_document.records(), &QAbstractItemModel::rowsRemoved, this, handlesMoved);
+    connect(&m_viewport, &CanvasViewport::placementChanged, this, handlesMoved);
+    const auto widthsShown = [this] { Q_EMIT showsLineWidthsChanged(); };
+    connect(&m_tools, &ToolSettings::currentToolChanged, this, widthsShown);
+    connect(&m_document, &AnnotationDocument::selectionChanged, this, widthsShown);
+    connect(m_document.records(), &QAbstractItemModel::rowsRemoved, this, widthsShown);
+    connect(m_document.records(), &QAbstractItemModel::rowsInserted, this, widthsShown);
+}
+
+bool EditorState::showsLineWidths() const
+{
+    if (isStrokedTool(m_tools.currentTool()))
+        return true;
+    const Annotation *selected = m_document.selectedRecord();
+    return m_tools.isPointerMode() && selected && isStrokedTool(selected->type);
 }
 
 EditorState::~EditorState() = default;
@@ -88,6 +109,36 @@ void EditorState::colorChanged()
     m_document.update(selected->id, [&color](Annotation &record) { record.color = color; });
 }
 
+void EditorState::lineWidthChanged()
+{
+    const Annotation *selected = m_document.selectedRecord();
+    const double width = m_tools.lineWidth();
+    if (m_finished || !selected || !isStrokedTool(selected->type) || selected->lineWidth == width)
+        return;
+    m_document.update(selected->id, [width](Annotation &record) { record.lineWidth = width; });
+}
+
+QVariantList EditorState::selectionHandles() const
+{
+    const Annotation *selected = m_document.selectedRecord();
+    QVariantList list;
+    if (!selected || !ShapePaths::isShape(selected->type))
+        return list;
+    for (const QPointF &handle : ShapeEditing::handles(*selected))
+        list.append(m_viewport.canvasToView(handle));
+    return list;
+}
+
+QRectF EditorState::selectionFrame() const
+{
+    const Annotation *selected = m_document.selectedRecord();
+    const QRectF frame = selected ? ShapeEditing::strokeFrame(*selected) : QRectF();
+    if (frame.isNull())
+        return {};
+    return QRectF(m_viewport.canvasToView(frame.topLeft()),
+                  m_viewport.canvasToView(frame.bottomRight()));
+}
+
 void EditorState::releaseKeyFocusLater()
 {
     QMetaObject::invokeMethod(
@@ -103,9 +154,9 @@ void EditorState::pressCanvas(QPointF v)
     m_pointer.press(v);
 }
 
-void EditorState::moveCanvas(QPointF v)
+void EditorState::moveCanvas(QPointF v, bool constrained)
 {
-    m_pointer.move(v);
+    m_pointer.move(v, constrained);
 }
 
 void EditorState::releaseCanvas(QPointF v)
@@ -162,6 +213,7 @@ void EditorState::deselectAnnotation(const QString &id)
         return;
     if (m_document.isSelected(*uuid))
         m_document.select(std::nullopt);
+    m_document.endTextSession();
     const QUuid target = *uuid;
     QMetaObject::invokeMethod(
         this, [this, target] { m_document.removeIfBlankText(target); }, Qt::QueuedConnection);
@@ -171,6 +223,21 @@ void EditorState::undo()
 {
     if (!m_finished)
         m_document.undo();
+}
+
+void EditorState::redo()
+{
+    if (!m_finished)
+        m_document.redo();
+}
+
+void EditorState::deleteSelected()
+{
+    const Annotation *selected = m_document.selectedRecord();
+    if (m_finished || !selected)
+        return;
+    m_document.remove(selected->id);
+    m_document.select(std::nullopt);
 }
 
 void EditorState::clear()

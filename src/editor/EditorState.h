@@ -10,7 +10,9 @@
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
+#include <QRectF>
 #include <QString>
+#include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
 class EditorSession;
@@ -19,8 +21,8 @@ class Preferences;
 /**
  * One editor window's model, as QML sees it: the document, the viewport and the tool
  * settings it owns, the session it edits and the preferences it reads its tool keys from.
- * It ties them together (a tool change ends the drag and the selection; a colour chosen
- * while a record is selected recolours it), takes the canvas's pointer, Escape and the
+ * It ties them together (a tool change ends the drag and the selection; a colour or a width
+ * chosen while a record is selected restyles it), takes the canvas's pointer, Escape and the
  * toolbar's actions, and brings images in. What it wants of the window (letting go of the
  * keyboard, hiding, closing) it asks for by signal or through the session. Made by
  * EditorView.qml, one per window.
@@ -37,6 +39,12 @@ class EditorState : public QObject
     Q_PROPERTY(AnnotationDocument *document READ document CONSTANT)
     Q_PROPERTY(CanvasViewport *viewport READ viewport CONSTANT)
     Q_PROPERTY(ToolSettings *tools READ tools CONSTANT)
+    // The handles of the selected shape and the frame of a selected stroke, in canvas-area
+    // positions; none when no shape is selected.
+    Q_PROPERTY(QVariantList selectionHandles READ selectionHandles NOTIFY selectionHandlesChanged)
+    Q_PROPERTY(QRectF selectionFrame READ selectionFrame NOTIFY selectionHandlesChanged)
+    // The width buttons apply: a stroked tool is chosen, or Select with a stroked shape.
+    Q_PROPERTY(bool showsLineWidths READ showsLineWidths NOTIFY showsLineWidthsChanged)
     // Saved: the editor takes no more edits and is on its way out.
     Q_PROPERTY(bool finished READ isFinished NOTIFY finishedChanged)
 
@@ -56,11 +64,15 @@ public:
     ToolSettings *tools() { return &m_tools; }
     const ToolSettings *tools() const { return &m_tools; }
     bool isFinished() const { return m_finished; }
+    bool showsLineWidths() const;
+    QVariantList selectionHandles() const;
+    QRectF selectionFrame() const;
 
     // The canvas input layer's left button, at area positions: the current tool's drag,
     // and a click when the press did not travel.
     void pressCanvas(QPointF v);
-    void moveCanvas(QPointF v);
+    /// `constrained`: Shift is held.
+    void moveCanvas(QPointF v, bool constrained = false);
     void releaseCanvas(QPointF v);
     /// The press ended without a release (the pointer was taken away).
     void cancelCanvasPress();
@@ -77,9 +89,13 @@ public:
     Q_INVOKABLE void deselectAnnotation(const QString &id);
 
     // The toolbar's actions.
-    /// Removes the last record, whatever it is; nothing when there is none.
+    /// Takes back the newest edit of any kind; nothing when there is none.
     Q_INVOKABLE void undo();
-    /// Removes every record; the selection is left to name nothing.
+    /// Makes the newest undone edit again; nothing when there is none.
+    Q_INVOKABLE void redo();
+    /// Delete or Backspace: removes the selected record; nothing when none is selected.
+    Q_INVOKABLE void deleteSelected();
+    /// Removes every record (one step of the history); the selection is left to name nothing.
     Q_INVOKABLE void clear();
     /// Closes the editor; the annotations are discarded.
     Q_INVOKABLE void cancel();
@@ -108,6 +124,8 @@ Q_SIGNALS:
     void sessionChanged();
     void preferencesChanged();
     void finishedChanged();
+    void selectionHandlesChanged();
+    void showsLineWidthsChanged();
     /// Escape was pressed while a text field had the keyboard: the text box holding it
     /// ends its editing.
     void textEditingCancelled();
@@ -117,6 +135,7 @@ Q_SIGNALS:
 private:
     void toolChanged();
     void colorChanged();
+    void lineWidthChanged();
     void captureChanged();
     void releaseKeyFocusLater();
     void insertImage(const ImageIntake::Decoded &picture, QPointF centre, const QColor &color);

@@ -3,9 +3,11 @@ import QtQuick.Controls as QQC
 import QtQuick.Layouts
 import Orrinvale
 
-// The editor's toolbar, 85 points high. First row: the tools, Undo, Clear, the zoom,
+// The editor's toolbar, 85 points high. First row: the tools, Undo, Redo, Clear, the zoom,
 // Copy, Cancel and "Save Edits"; a divider; second row: the colour swatches with the colour well,
-// and the place of the text style controls, shown only with the Text and Select tools.
+// the highlighter, ellipse and step tools, and one place shared by the line widths (with the
+// stroked tools, and Select when a shape is selected) and the text style controls (with
+// the Text and Select tools).
 // Every control forwards to the editor state; nothing here holds state of its own.
 // Each control is as wide as its label and padding. When the window is too narrow for the
 // first row, the flexible space gives its room first, then the zoom read-out down to its
@@ -47,17 +49,27 @@ Rectangle {
                 anchors.bottomMargin: 5
                 spacing: 12
 
-                Repeater {
-                    model: [DrawingTool.Pan, DrawingTool.Pointer]
-                    delegate: toolButton
+                // Each group of tools sits closer together than the other controls, which
+                // leaves the row room for Redo.
+                RowLayout {
+                    spacing: 4
+
+                    Repeater {
+                        model: [DrawingTool.Pan, DrawingTool.Pointer]
+                        delegate: toolButton
+                    }
                 }
 
                 Divider {}
 
-                Repeater {
-                    model: [DrawingTool.Text, DrawingTool.Pen, DrawingTool.Rectangle, DrawingTool.Line,
-                            DrawingTool.Arrow]
-                    delegate: toolButton
+                RowLayout {
+                    spacing: 4
+
+                    Repeater {
+                        model: [DrawingTool.Text, DrawingTool.Pen, DrawingTool.Rectangle,
+                                DrawingTool.Line, DrawingTool.Arrow]
+                        delegate: toolButton
+                    }
                 }
 
                 Divider {}
@@ -147,6 +159,12 @@ Rectangle {
                     objectName: "undoButton"
                     text: "Undo"
                     onClicked: root.editor.undo()
+                }
+
+                ToolbarButton {
+                    objectName: "redoButton"
+                    text: "Redo"
+                    onClicked: root.editor.redo()
                 }
 
                 ToolbarButton {
@@ -248,12 +266,71 @@ Rectangle {
                     }
                 }
 
+                // The tools the first row has no room for, as pictures.
+                Row {
+                    objectName: "moreTools"
+                    spacing: 2
+
+                    Repeater {
+                        model: [DrawingTool.Highlighter, DrawingTool.Ellipse, DrawingTool.Step]
+                        delegate: ToolButton {
+                            required property int modelData
+                            objectName: "tool" + title
+                            title: root.editor.tools.label(modelData)
+                            glyph: modelData === DrawingTool.Highlighter ? "highlighter"
+                                 : modelData === DrawingTool.Ellipse ? "ellipse" : "step"
+                            isSelected: root.editor.tools.currentTool === modelData
+                            onClicked: root.editor.tools.currentTool = modelData
+                        }
+                    }
+                }
+
+                // The line widths (for the stroked tools, and Select with a shape
+                // selected) share their place with the text style controls.
+                Row {
+                    objectName: "lineWidthGroup"
+                    spacing: 4
+                    enabled: root.editor.showsLineWidths
+                    visible: enabled
+
+                    Repeater {
+                        model: root.editor.tools.lineWidths
+                        delegate: QQC.AbstractButton {
+                            id: widthButton
+                            required property double modelData
+                            readonly property bool chosen: root.editor.tools.lineWidth === modelData
+                            objectName: "lineWidth" + modelData
+                            focusPolicy: Qt.NoFocus
+                            implicitWidth: 28
+                            implicitHeight: 22
+                            Accessible.name: "Line width " + modelData
+                            onClicked: root.editor.tools.lineWidth = modelData
+
+                            background: Rectangle {
+                                radius: 4
+                                color: widthButton.chosen ? Qt.rgba(0.5, 0.5, 0.5, 0.35)
+                                                          : Qt.rgba(0.5, 0.5, 0.5, 0.12)
+                            }
+                            contentItem: Item {
+                                Rectangle {
+                                    anchors.centerIn: parent
+                                    width: 18
+                                    height: Math.min(widthButton.modelData, 12)
+                                    radius: height / 2
+                                    color: SystemColors.primaryText
+                                }
+                            }
+                        }
+                    }
+                }
+
                 // The text style controls' place.
                 Row {
                     objectName: "textStyleGroup"
                     spacing: 15
-                    enabled: root.editor.tools.textStyleEnabled
+                    enabled: root.editor.tools.textStyleEnabled && !root.editor.showsLineWidths
                     opacity: enabled ? 1 : 0
+                    visible: !root.editor.showsLineWidths
 
                     TextStyleControls {
                         editor: root.editor

@@ -138,6 +138,35 @@ Rectangle {
                 anchors.fill: parent
                 editor: editorState
             }
+
+            // The selected shape's handles, and the frame of a selected stroke; the
+            // input layer below takes the presses on them.
+            Rectangle {
+                objectName: "selectionFrame"
+                visible: editorState.selectionFrame.width > 0 || editorState.selectionFrame.height > 0
+                x: editorState.selectionFrame.x
+                y: editorState.selectionFrame.y
+                width: editorState.selectionFrame.width
+                height: editorState.selectionFrame.height
+                color: "transparent"
+                border.width: 1
+                border.color: SystemColors.systemBlue
+            }
+            Repeater {
+                model: editorState.selectionHandles
+                delegate: Rectangle {
+                    required property point modelData
+                    objectName: "selectionHandle"
+                    x: modelData.x - 5
+                    y: modelData.y - 5
+                    width: 10
+                    height: 10
+                    radius: 2
+                    color: "white"
+                    border.width: 1.5
+                    border.color: SystemColors.systemBlue
+                }
+            }
         }
     }
 }

@@ -33,6 +33,13 @@ void RecordViewController::writeBack(const std::function<void(Annotation &)> &ch
         m_editor->document()->update(id, change);
 }
 
+void RecordViewController::writeTextBack(const QString &text)
+{
+    const QUuid id = QUuid::fromString(m_annotationId);
+    if (m_editor && !m_editor->isFinished() && !id.isNull())
+        m_editor->document()->editText(id, text);
+}
+
 void RecordViewController::selectRecord()
 {
     if (m_editor)

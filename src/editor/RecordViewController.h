@@ -51,6 +51,8 @@ protected:
     const Annotation *record() const;
     /// Changes the record in place; nothing once the editor has saved.
     void writeBack(const std::function<void(Annotation &)> &change);
+    /// Writes typed text into the record: one undo step per editing session.
+    void writeTextBack(const QString &text);
     /// Asks the editor to select the record (only the select tool selects).
     void selectRecord();
     /// Announces where the drag shows the record now.

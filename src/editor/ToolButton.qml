@@ -9,9 +9,13 @@ QQC.AbstractButton {
     id: control
     required property string title
     property bool isSelected: false
+    // A small picture in place of the title ("ellipse", "highlighter", "step"), for the
+    // tools of the second row; the title stays the name for the tooltip and accessibility.
+    property string glyph: ""
+    readonly property color contentColor: isSelected ? "white" : SystemColors.primaryText
 
     // The padding each side of the title; a narrow window takes up to half of it.
-    readonly property real fullPadding: 12
+    readonly property real fullPadding: glyph === "" ? 12 : 6
 
     text: title
     // Keys stay with the canvas: a clicked tool never takes the keyboard.
@@ -29,11 +33,76 @@ QQC.AbstractButton {
     topPadding: 6
     bottomPadding: 6
 
-    contentItem: Text {
-        text: control.title
-        font: control.font
-        color: control.isSelected ? "white" : SystemColors.primaryText
-        verticalAlignment: Text.AlignVCenter
+    Accessible.name: title
+    QQC.ToolTip.visible: glyph !== "" && hovered
+    QQC.ToolTip.text: title
+    QQC.ToolTip.delay: 600
+
+    contentItem: Loader {
+        sourceComponent: control.glyph === "ellipse" ? ellipseGlyph
+                       : control.glyph === "highlighter" ? highlighterGlyph
+                       : control.glyph === "step" ? stepGlyph
+                       : titleText
+    }
+
+    Component {
+        id: titleText
+        Text {
+            text: control.title
+            font: control.font
+            color: control.contentColor
+            verticalAlignment: Text.AlignVCenter
+        }
+    }
+    Component {
+        id: ellipseGlyph
+        Item {
+            implicitWidth: 18
+            implicitHeight: 14
+            Rectangle {
+                anchors.centerIn: parent
+                width: 18
+                height: 12
+                radius: 6
+                color: "transparent"
+                border.width: 1.5
+                border.color: control.contentColor
+            }
+        }
+    }
+    Component {
+        id: highlighterGlyph
+        Item {
+            implicitWidth: 18
+            implicitHeight: 14
+            Rectangle {
+                anchors.centerIn: parent
+                width: 18
+                height: 7
+                radius: 3.5
+                color: control.contentColor
+                opacity: 0.45
+            }
+        }
+    }
+    Component {
+        id: stepGlyph
+        Item {
+            implicitWidth: 16
+            implicitHeight: 16
+            Rectangle {
+                anchors.fill: parent
+                radius: 8
+                color: control.contentColor
+            }
+            Text {
+                anchors.centerIn: parent
+                text: "1"
+                font.bold: true
+                font.pixelSize: 11
+                color: control.isSelected ? SystemColors.systemBlue : SystemColors.windowBackground
+            }
+        }
     }
 
     background: Rectangle {

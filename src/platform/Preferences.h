@@ -8,7 +8,7 @@
 #include <optional>
 
 /**
- * The user's preferences: the six tool shortcut keys (one keyed accessor, one signal) and the build
+ * The user's preferences: the tool shortcut keys (one keyed accessor, one signal) and the build
  * marker of the permission bootstrap, kept in an INI file (by default
  * ~/.config/Orrinvale/Orrinvale.conf).
  *
@@ -32,9 +32,9 @@ class Preferences : public QObject
 
 public:
     /// The tools a single key selects in the editor, in the order their keys are tried.
-    enum ShortcutTool { Pointer, Text, Pen, Rectangle, Line, Arrow };
+    enum ShortcutTool { Pointer, Text, Pen, Rectangle, Line, Arrow, Ellipse, Highlighter, Step };
     Q_ENUM(ShortcutTool)
-    static constexpr int shortcutToolCount = 6;
+    static constexpr int shortcutToolCount = 9;
 
     /// The per-user file: $XDG_CONFIG_HOME/Orrinvale/Orrinvale.conf.
     explicit Preferences(QObject *parent = nullptr);
@@ -74,7 +74,7 @@ Q_SIGNALS:
     void namePatternChanged();
 
 private:
-    // The six shortcuts first, in ShortcutTool's order.
+    // The tool shortcuts first, in ShortcutTool's order.
     enum Entry {
         PermissionsResetBuild = shortcutToolCount,
         CopyEachCapture,

@@ -14,7 +14,7 @@ class QWindow;
 
 using ShortcutTool = Preferences::ShortcutTool;
 
-/// The six tool keys, indexed by ShortcutTool.
+/// The tool keys, indexed by ShortcutTool.
 using ShortcutValues = std::array<QString, Preferences::shortcutToolCount>;
 
 /** What the matcher needs to know of one key press. */
@@ -46,7 +46,7 @@ namespace ShortcutMatcher {
 /// The tool selected by `press`, or none: the press then goes on to its window.
 std::optional<ShortcutTool> match(const ShortcutKeyPress &press, const ShortcutValues &values);
 
-/// The six values as they stand now.
+/// The values as they stand now.
 ShortcutValues valuesOf(const Preferences &preferences);
 
 } // namespace ShortcutMatcher

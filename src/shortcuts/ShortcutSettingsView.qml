@@ -3,7 +3,8 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Orrinvale
 
-// The settings pane of the tool shortcuts: one row per tool, every edit stored at once.
+// The settings pane of the tool shortcuts: one row per tool, in two columns, every edit
+// stored at once.
 Item {
     id: root
 
@@ -22,9 +23,12 @@ Item {
         return root.preferences ? root.preferences.shortcut(tool) : "";
     }
 
-    width: 300
+    // Two columns of equal width between the margins.
+    readonly property real columnWidth: (width - 2 * 16 - 24) / 2
+
+    width: 380
     height: 240
-    implicitWidth: 300
+    implicitWidth: 380
     implicitHeight: 240
 
     ColumnLayout {
@@ -39,41 +43,68 @@ Item {
             font.weight: Font.Bold
         }
 
-        ShortcutRow {
+        // Six rows a column, the first column the tools of the toolbar's first row.
+        GridLayout {
             Layout.fillWidth: true
-            label: "Select/Resize"
-            key: root.keyOf(Preferences.Pointer)
-            onKeyEdited: key => root.preferences.setShortcut(Preferences.Pointer, key)
-        }
-        ShortcutRow {
-            Layout.fillWidth: true
-            label: "Text"
-            key: root.keyOf(Preferences.Text)
-            onKeyEdited: key => root.preferences.setShortcut(Preferences.Text, key)
-        }
-        ShortcutRow {
-            Layout.fillWidth: true
-            label: "Pen"
-            key: root.keyOf(Preferences.Pen)
-            onKeyEdited: key => root.preferences.setShortcut(Preferences.Pen, key)
-        }
-        ShortcutRow {
-            Layout.fillWidth: true
-            label: "Box"
-            key: root.keyOf(Preferences.Rectangle)
-            onKeyEdited: key => root.preferences.setShortcut(Preferences.Rectangle, key)
-        }
-        ShortcutRow {
-            Layout.fillWidth: true
-            label: "Line"
-            key: root.keyOf(Preferences.Line)
-            onKeyEdited: key => root.preferences.setShortcut(Preferences.Line, key)
-        }
-        ShortcutRow {
-            Layout.fillWidth: true
-            label: "Arrow"
-            key: root.keyOf(Preferences.Arrow)
-            onKeyEdited: key => root.preferences.setShortcut(Preferences.Arrow, key)
+            flow: GridLayout.TopToBottom
+            rows: 6
+            columnSpacing: 24
+            rowSpacing: 4
+
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Select/Resize"
+                key: root.keyOf(Preferences.Pointer)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Pointer, key)
+            }
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Text"
+                key: root.keyOf(Preferences.Text)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Text, key)
+            }
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Pen"
+                key: root.keyOf(Preferences.Pen)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Pen, key)
+            }
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Box"
+                key: root.keyOf(Preferences.Rectangle)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Rectangle, key)
+            }
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Line"
+                key: root.keyOf(Preferences.Line)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Line, key)
+            }
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Arrow"
+                key: root.keyOf(Preferences.Arrow)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Arrow, key)
+            }
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Ellipse"
+                key: root.keyOf(Preferences.Ellipse)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Ellipse, key)
+            }
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Highlighter"
+                key: root.keyOf(Preferences.Highlighter)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Highlighter, key)
+            }
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Step"
+                key: root.keyOf(Preferences.Step)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Step, key)
+            }
         }
 
         Item {

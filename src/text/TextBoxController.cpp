@@ -292,5 +292,5 @@ void TextBoxController::cancelEditing()
 void TextBoxController::textEdited(const QString &text)
 {
     setText(text);
-    writeBack([&text](Annotation &record) { record.textPayload = text; });
+    writeTextBack(text);
 }

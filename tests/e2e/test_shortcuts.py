@@ -12,9 +12,10 @@ SHORTCUT_KEYS = ("shortcutPointer", "shortcutText", "shortcutPen", "shortcutRect
 PEN, BOX = 2, 3
 WHITE = (255, 255, 255)
 
-# The 300-wide pane sits centred in the 400-wide window; its 40-wide fields end at its
-# 16-point margin.
-FIELD_CENTRE_X = (400 - 300) // 2 + 300 - 16 - 20
+# The 380-wide pane sits centred in the 400-wide window; the fields of its first column (the
+# first six tools) end where that column does, 16 points in and (380 - 32 - 24) / 2 wide;
+# they are 40 wide.
+FIELD_CENTRE_X = (400 - 380) // 2 + 16 + (380 - 32 - 24) // 2 - 20
 
 
 class ShortcutSettingsTest(DesktopTestCase):

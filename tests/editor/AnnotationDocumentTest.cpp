@@ -3,6 +3,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
 Annotation box()
@@ -19,7 +21,12 @@ Annotation text(const QString &content)
     return record;
 }
 
+using Edit =
+    std::function<void(AnnotationDocument &, const Annotation &shape, const Annotation &note)>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(Edit)
 
 class AnnotationDocumentTest : public QObject
 {
@@ -41,9 +48,12 @@ private Q_SLOTS:
         QVERIFY(document.list().isEmpty());
         QVERIFY(!document.undo());
 
-        document.add(box());
+        const Annotation cleared = box();
+        document.add(cleared);
         document.clear();
-        QVERIFY(!document.undo());
+        QVERIFY(document.undo()); // Clear is a step of its own
+        QCOMPARE(document.list(), QList<Annotation>{cleared});
+        QVERIFY(document.undo());
 
         const Annotation kept = text(QStringLiteral("note"));
         const Annotation drawn = box();
@@ -52,6 +62,177 @@ private Q_SLOTS:
         document.commitDrawing(); // a committed drawing is an addition like any other
         QVERIFY(document.undo());
         QCOMPARE(document.list(), QList<Annotation>{kept});
+    }
+
+    // Every kind of edit is one step: undone, the list is as before; redone, as after;
+    // and it goes back and forth as often as asked.
+    void everyEditIsUndoneAndRedone_data()
+    {
+        QTest::addColumn<Edit>("edit");
+        QTest::newRow("add") << Edit(
+            [](AnnotationDocument &d, const Annotation &, const Annotation &) { d.add(box()); });
+        QTest::newRow("draw") << Edit(
+            [](AnnotationDocument &d, const Annotation &, const Annotation &) {
+                d.beginDrawing(box());
+                d.extendDrawing({80, 90});
+                d.commitDrawing();
+            });
+        QTest::newRow("move") << Edit(
+            [](AnnotationDocument &d, const Annotation &shape, const Annotation &) {
+                d.update(shape.id, [](Annotation &r) { r.points = {{20, 20}, {60, 60}}; });
+            });
+        QTest::newRow("restyle") << Edit(
+            [](AnnotationDocument &d, const Annotation &shape, const Annotation &) {
+                d.update(shape.id, [](Annotation &r) {
+                    r.color = Qt::green;
+                    r.lineWidth = 12;
+                });
+            });
+        QTest::newRow("text style")
+            << Edit([](AnnotationDocument &d, const Annotation &, const Annotation &note) {
+                   d.update(note.id, [](Annotation &r) { r.fontSize = 40; });
+               });
+        QTest::newRow("typing") << Edit(
+            [](AnnotationDocument &d, const Annotation &, const Annotation &note) {
+                d.editText(note.id, QStringLiteral("note!"));
+                d.editText(note.id, QStringLiteral("note!!"));
+            });
+        QTest::newRow("drag") << Edit(
+            [](AnnotationDocument &d, const Annotation &shape, const Annotation &) {
+                Annotation moved = shape;
+                for (int step = 1; step <= 3; ++step) {
+                    moved.points = {{10.0 + step, 10}, {50.0 + step, 50}};
+                    d.show(moved);
+                }
+                d.finishShowing(shape);
+            });
+        QTest::newRow("delete") << Edit([](AnnotationDocument &d, const Annotation &shape,
+                                           const Annotation &) { d.remove(shape.id); });
+        QTest::newRow("clear") << Edit(
+            [](AnnotationDocument &d, const Annotation &, const Annotation &) { d.clear(); });
+    }
+
+    void everyEditIsUndoneAndRedone()
+    {
+        QFETCH(Edit, edit);
+        AnnotationDocument document;
+        const Annotation shape = box();
+        const Annotation note = text(QStringLiteral("note"));
+        document.add(shape);
+        document.add(note);
+        document.endTextSession();
+        const QList<Annotation> before = document.list();
+
+        edit(document, shape, note);
+        const QList<Annotation> after = document.list();
+
+        QVERIFY(after != before);
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(document.undo());
+            QCOMPARE(document.list(), before);
+            QVERIFY(document.redo());
+            QCOMPARE(document.list(), after);
+        }
+        QVERIFY(!document.redo());
+        QVERIFY(document.undo());
+        QVERIFY(document.undo());
+        QVERIFY(document.undo());
+        QVERIFY(document.list().isEmpty());
+        QVERIFY(!document.undo());
+    }
+
+    // A new edit after an undo drops what could have been redone.
+    void aNewEditDropsTheRedoSteps()
+    {
+        AnnotationDocument document;
+        const Annotation first = box();
+        const Annotation second = box();
+        const Annotation third = box();
+        document.add(first);
+        document.add(second);
+        QVERIFY(document.undo());
+        QVERIFY(document.canRedo());
+
+        document.add(third);
+
+        QVERIFY(!document.canRedo());
+        QVERIFY(!document.redo());
+        QCOMPARE(document.list(), (QList<Annotation>{first, third}));
+    }
+
+    // Typing into a box that was just added belongs to its addition; a later session of the
+    // same box is a step of its own, whatever number of keys it took.
+    void typingIsOneStepPerEditingSession()
+    {
+        AnnotationDocument document;
+        const Annotation note = text(QString());
+        document.add(note);
+        document.editText(note.id, QStringLiteral("h"));
+        document.editText(note.id, QStringLiteral("hi"));
+        document.endTextSession();
+        document.editText(note.id, QStringLiteral("hi "));
+        document.editText(note.id, QStringLiteral("hi there"));
+
+        QVERIFY(document.undo());
+        QCOMPARE(document.find(note.id)->textPayload, std::optional<QString>(QStringLiteral("hi")));
+        QVERIFY(document.undo());
+        QVERIFY(document.list().isEmpty());
+        QVERIFY(document.redo());
+        QCOMPARE(document.find(note.id)->textPayload, std::optional<QString>(QStringLiteral("hi")));
+        QVERIFY(document.redo());
+        QCOMPARE(document.find(note.id)->textPayload,
+                 std::optional<QString>(QStringLiteral("hi there")));
+    }
+
+    // Deleting and Clear put each record back at its own row, with the others around it.
+    void removalsComeBackAtTheirRows()
+    {
+        AnnotationDocument document;
+        const QList<Annotation> records{box(), text(QStringLiteral("a")), box(), box()};
+        for (const Annotation &record : records)
+            document.add(record);
+
+        document.remove(records.at(1).id);
+        document.remove(records.at(2).id);
+        document.clear();
+        QVERIFY(document.undo());
+        QVERIFY(document.undo());
+        QVERIFY(document.undo());
+
+        QCOMPARE(document.list(), records);
+    }
+
+    // Steps are numbered in list order: deleting one renumbers the later ones, and taking
+    // the deletion back restores every number.
+    void stepsAreNumberedInOrder()
+    {
+        AnnotationDocument document;
+        QList<QUuid> steps;
+        for (int i = 0; i < 3; ++i) {
+            const Annotation step = Annotation::create(DrawingTool::Step, {10.0 * i, 10}, Qt::red);
+            steps.append(step.id);
+            document.add(step);
+            document.add(box()); // other kinds take no number
+        }
+        const auto numbers = [&document, &steps] {
+            QList<int> found;
+            for (const QUuid &id : steps)
+                found.append(document.find(id) ? document.find(id)->stepNumber : 0);
+            return found;
+        };
+        QCOMPARE(numbers(), (QList<int>{1, 2, 3}));
+
+        document.remove(steps.at(0));
+        QCOMPARE(numbers(), (QList<int>{0, 1, 2}));
+        document.undo();
+        QCOMPARE(numbers(), (QList<int>{1, 2, 3}));
+        document.clear();
+        document.undo();
+        QCOMPARE(numbers(), (QList<int>{1, 2, 3}));
+        document.redo();
+        document.undo();
+        document.remove(steps.at(1));
+        QCOMPARE(numbers(), (QList<int>{1, 0, 2}));
     }
 
     // A selection may outlive its record; it then selects nothing.

@@ -361,6 +361,125 @@ private Q_SLOTS:
         QCOMPARE(f.closeRequests, 1);
     }
 
+    // The history's keys and Delete act on the canvas, and leave a text field's own keys
+    // alone. Before each: two boxes added, the second undone, the first selected.
+    void historyAndDeleteKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("inTextField");
+        QTest::addColumn<int>("recordsAfter");
+        QTest::newRow("ctrl+z undoes")
+            << int(Qt::Key_Z) << Qt::KeyboardModifiers(Qt::ControlModifier) << false << 0;
+        QTest::newRow("ctrl+shift+z redoes")
+            << int(Qt::Key_Z) << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier)
+            << false << 2;
+        QTest::newRow("ctrl+y redoes")
+            << int(Qt::Key_Y) << Qt::KeyboardModifiers(Qt::ControlModifier) << false << 2;
+        QTest::newRow("delete removes")
+            << int(Qt::Key_Delete) << Qt::KeyboardModifiers() << false << 0;
+        QTest::newRow("backspace removes")
+            << int(Qt::Key_Backspace) << Qt::KeyboardModifiers() << false << 0;
+        QTest::newRow("a text field keeps ctrl+z")
+            << int(Qt::Key_Z) << Qt::KeyboardModifiers(Qt::ControlModifier) << true << 1;
+        QTest::newRow("a text field keeps backspace")
+            << int(Qt::Key_Backspace) << Qt::KeyboardModifiers() << true << 1;
+    }
+
+    void historyAndDeleteKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, inTextField);
+        QFETCH(int, recordsAfter);
+        EditorFixture f;
+        QVERIFY(f.ready);
+        FocusWindow focus;
+        QVERIFY2(focus.window, qPrintable(focus.component.errorString()));
+        focus.window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(focus.window));
+        EditorState &s = *f.state;
+        EditorEventFilter filter(&s, focus.window);
+        Annotation first = Annotation::create(DrawingTool::Rectangle, {10, 10}, Qt::red);
+        first.points.append({50, 50});
+        Annotation second = first;
+        second.id = QUuid::createUuid();
+        s.document()->add(first);
+        s.document()->add(second);
+        s.document()->undo();
+        s.document()->select(first.id);
+        if (inTextField)
+            focus.field()->forceActiveFocus();
+
+        QTest::keyClick(focus.window, Qt::Key(key), modifiers);
+
+        QCOMPARE(s.document()->records()->count(), recordsAfter);
+    }
+
+    // With Select a press on a shape selects it and a drag moves it, the whole drag one
+    // step; a press on one of its handles reshapes it; a press on nothing deselects.
+    void selectMovesAndReshapesShapes()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        Annotation line = Annotation::create(DrawingTool::Line, {100, 100}, Qt::blue);
+        line.points.append({200, 100});
+        line.lineWidth = 8;
+        s.document()->add(line);
+        s.tools()->setCurrentTool(DrawingTool::Pointer);
+        const auto at = [&s](QPointF canvasPoint) {
+            return s.viewport()->canvasToView(canvasPoint);
+        };
+
+        s.pressCanvas(at({150, 102}));
+        for (int step = 1; step <= 5; ++step)
+            s.moveCanvas(at({150, 102.0 + 10 * step}));
+        s.releaseCanvas(at({150, 152}));
+
+        QCOMPARE(s.document()->selection(), std::optional<QUuid>(line.id));
+        QCOMPARE(s.document()->find(line.id)->points, (QList<QPointF>{{100, 150}, {200, 150}}));
+        QCOMPARE(s.tools()->color(), QColor(Qt::blue));
+        QCOMPARE(s.tools()->lineWidth(), 8.0);
+        QCOMPARE(s.selectionHandles().size(), 2);
+        QVERIFY(near(s.selectionHandles().at(1).toPointF(), at({200, 150})));
+
+        s.pressCanvas(at({201, 151}));
+        s.moveCanvas(at({250, 200}));
+        s.releaseCanvas(at({250, 200}));
+        QCOMPARE(s.document()->find(line.id)->points, (QList<QPointF>{{100, 150}, {250, 200}}));
+
+        s.undo();
+        QCOMPARE(s.document()->find(line.id)->points, (QList<QPointF>{{100, 150}, {200, 150}}));
+        s.undo();
+        QCOMPARE(s.document()->find(line.id)->points, line.points);
+
+        s.pressCanvas(at({400, 400}));
+        s.releaseCanvas(at({400, 400}));
+        QVERIFY(!s.document()->selectedRecord());
+        QVERIFY(s.selectionHandles().isEmpty());
+    }
+
+    // A constrained ellipse is a circle whose side is the longer span.
+    void shiftMakesACircle()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.tools()->setCurrentTool(DrawingTool::Ellipse);
+        const auto at = [&s](QPointF canvasPoint) {
+            return s.viewport()->canvasToView(canvasPoint);
+        };
+
+        s.pressCanvas(at({100, 100}));
+        s.moveCanvas(at({160, 80}), true);
+        s.releaseCanvas(at({160, 80}));
+
+        QCOMPARE(s.document()->records()->count(), 1);
+        const Annotation circle = s.document()->list().first();
+        QVERIFY(near(circle.points.last(), {160, 40}));
+    }
+
     void selectingTakesTheRecordsColourIntoTheActiveSwatch()
     {
         EditorFixture f;

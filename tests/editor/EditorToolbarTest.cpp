@@ -18,8 +18,8 @@ bool click(const OpenEditor &e, const char *name, std::optional<QPointF> at = st
     return true;
 }
 
-const char *toolNames[] = {"toolPan", "toolSelect", "toolText", "toolPen",
-                           "toolBox", "toolLine",   "toolArrow"};
+const char *toolNames[] = {"toolPan", "toolSelect",  "toolText", "toolPen",   "toolHighlighter",
+                           "toolBox", "toolEllipse", "toolLine", "toolArrow", "toolStep"};
 
 } // namespace
 
@@ -70,7 +70,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("tool");
-        for (const char *tool : {"Pan", "Select", "Text", "Box", "Line", "Arrow"})
+        for (const char *tool :
+             {"Pan", "Select", "Text", "Box", "Line", "Arrow", "Ellipse", "Highlighter", "Step"})
             QTest::newRow(tool) << QStringLiteral("tool%1").arg(tool) << QString(tool);
     }
 
@@ -148,6 +149,76 @@ private Q_SLOTS:
         QCOMPARE(s.tools()->activeColorIndex(), 4);
     }
 
+    // In the narrowest window every control of the first row is whole and inside the band.
+    void theFirstRowFitsTheNarrowestWindow()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        e.window->resize(850, 600);
+        QQuickItem *toolbar = e.item("toolbar");
+        QTRY_COMPARE(toolbar->width(), 850.0);
+
+        double right = 0;
+        for (const char *name : {"toolPan", "toolArrow", "insertButton", "undoButton", "redoButton",
+                                 "clearButton", "cancelButton", "saveButton"}) {
+            QQuickItem *control = e.item(name);
+            QVERIFY2(control, name);
+            const QRectF box = control->mapRectToItem(toolbar, control->boundingRect());
+            QVERIFY2(box.left() >= right, name); // in order, no overlap
+            QVERIFY2(control->width() >= control->implicitWidth() / 2, name);
+            right = box.right();
+        }
+        QVERIFY(right <= toolbar->width() - 15);
+        // The second row, with its widest shared place showing (Select, no shape chosen).
+        QVERIFY(click(e, "toolSelect"));
+        right = 0;
+        for (const char *name : {"colorWell", "toolHighlighter", "toolStep", "textStyleGroup"}) {
+            QQuickItem *control = e.item(name);
+            QVERIFY2(control, name);
+            const QRectF box = control->mapRectToItem(toolbar, control->boundingRect());
+            QVERIFY2(box.left() >= right, name);
+            right = box.right();
+        }
+        QVERIFY(right <= toolbar->width() - 15);
+    }
+
+    // The width buttons show with the stroked tools and Select, set the width of new records
+    // and restyle the selected shape.
+    void lineWidths()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        EditorState &s = *e.state;
+        QQuickItem *group = e.item("lineWidthGroup");
+        QVERIFY(group);
+        QVERIFY(group->isVisible());                     // the pen is the first tool
+        QVERIFY(!e.item("textStyleGroup")->isVisible()); // they share a place
+        QCOMPARE(s.tools()->lineWidth(), 4.0);
+        QVERIFY(click(e, "toolText"));
+        QVERIFY(!group->isVisible());
+        QVERIFY(e.item("textStyleGroup")->isVisible());
+        QVERIFY(click(e, "toolEllipse"));
+        QVERIFY(click(e, "lineWidth12"));
+        QCOMPARE(s.tools()->lineWidth(), 12.0);
+
+        QTest::mousePress(e.window, Qt::LeftButton, {}, e.onCanvas({100, 100}));
+        QTest::mouseMove(e.window, e.onCanvas({150, 130}));
+        QTest::mouseRelease(e.window, Qt::LeftButton, {}, e.onCanvas({200, 160}));
+        QCOMPARE(s.document()->records()->count(), 1);
+        const Annotation drawn = s.document()->list().first();
+        QCOMPARE(drawn.type, DrawingTool::Ellipse);
+        QCOMPARE(drawn.lineWidth, 12.0);
+
+        QVERIFY(click(e, "toolSelect"));
+        QVERIFY(!group->isVisible());
+        s.document()->select(drawn.id);
+        QVERIFY(group->isVisible());
+        QVERIFY(click(e, "lineWidth2"));
+        QCOMPARE(s.document()->list().first().lineWidth, 2.0);
+        QVERIFY(click(e, "undoButton"));
+        QCOMPARE(s.document()->list().first().lineWidth, 12.0);
+    }
+
     void undoAndClear()
     {
         OpenEditor e;
@@ -164,6 +235,9 @@ private Q_SLOTS:
         s.document()->add(text);
         QVERIFY(click(e, "undoButton"));
         QCOMPARE(s.document()->list(), QList<Annotation>{box});
+        QVERIFY(click(e, "redoButton"));
+        QCOMPARE(s.document()->list(), (QList<Annotation>{box, text}));
+        QVERIFY(click(e, "undoButton"));
 
         // Clear leaves the selection naming a record that is gone: a swatch then recolours
         // nothing.

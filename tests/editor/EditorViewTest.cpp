@@ -58,6 +58,12 @@ private Q_SLOTS:
         QTest::newRow("a's key types q on French") << 38u << "q"
                                                    << "Arrow";
         QTest::newRow("l on a Cyrillic layout") << 46u << QString(QChar(0x0434)) << "Line";
+        QTest::newRow("e for the ellipse") << 26u << "e"
+                                           << "Ellipse";
+        QTest::newRow("h for the highlighter") << 43u << "h"
+                                               << "Highlighter";
+        QTest::newRow("n for a step") << 57u << "n"
+                                      << "Step";
     }
 
     void toolKeysOnAnyLayout()

@@ -13,9 +13,10 @@
 
 namespace {
 
-const QStringList defaults = {"v", "t", "d", "r", "l", "a"};
-const char *const properties[] = {"shortcutPointer",   "shortcutText", "shortcutPen",
-                                  "shortcutRectangle", "shortcutLine", "shortcutArrow"};
+const QStringList defaults = {"v", "t", "d", "r", "l", "a", "e", "h", "n"};
+const char *const properties[] = {"shortcutPointer",   "shortcutText",        "shortcutPen",
+                                  "shortcutRectangle", "shortcutLine",        "shortcutArrow",
+                                  "shortcutEllipse",   "shortcutHighlighter", "shortcutStep"};
 
 QStringList shortcuts(const Preferences &preferences)
 {
@@ -143,7 +144,8 @@ private Q_SLOTS:
         preferences.setShortcut(Preferences::Pen, QStringLiteral("x"));
         preferences.setShortcut(Preferences::Text, QStringLiteral("y"));
 
-        QCOMPARE(shortcuts(preferences), (QStringList{"v", "y", "x", "r", "l", "a"}));
+        QCOMPARE(shortcuts(preferences),
+                 (QStringList{"v", "y", "x", "r", "l", "a", "e", "h", "n"}));
         QCOMPARE(log.takeLines(),
                  QStringList{QStringLiteral("Could not store the preferences in %1; changes "
                                             "apply until Orrinvale quits.")
@@ -154,7 +156,8 @@ private Q_SLOTS:
         preferences.setShortcut(Preferences::Line, QStringLiteral("z"));
 
         QCOMPARE(log.takeLines(), QStringList());
-        QCOMPARE(shortcuts(Preferences(path)), (QStringList{"v", "y", "x", "r", "z", "a"}));
+        QCOMPARE(shortcuts(Preferences(path)),
+                 (QStringList{"v", "y", "x", "r", "z", "a", "e", "h", "n"}));
     }
 
     void unreadableFileIsSaidOnce_data()

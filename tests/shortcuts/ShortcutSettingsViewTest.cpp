@@ -12,9 +12,11 @@
 namespace {
 
 const QString qmlRoot = QStringLiteral("qrc:/qt/qml/Orrinvale/");
-const QStringList labels = {"Select/Resize", "Text", "Pen", "Box", "Line", "Arrow"};
-const QStringList keys = {"shortcutPointer",   "shortcutText", "shortcutPen",
-                          "shortcutRectangle", "shortcutLine", "shortcutArrow"};
+const QStringList labels = {"Select/Resize", "Text",    "Pen",         "Box", "Line",
+                            "Arrow",         "Ellipse", "Highlighter", "Step"};
+const QStringList keys = {"shortcutPointer",   "shortcutText",        "shortcutPen",
+                          "shortcutRectangle", "shortcutLine",        "shortcutArrow",
+                          "shortcutEllipse",   "shortcutHighlighter", "shortcutStep"};
 
 std::unique_ptr<QQuickView> makeView(const QString &file, Preferences *preferences,
                                      Autostart *autostart = nullptr)
@@ -29,7 +31,7 @@ std::unique_ptr<QQuickView> makeView(const QString &file, Preferences *preferenc
     return view;
 }
 
-// The rows of a pane, top to bottom.
+// The rows of a pane, column by column, each top to bottom.
 QList<QQuickItem *> rowsOf(QQuickItem *pane)
 {
     QList<QQuickItem *> rows;
@@ -38,7 +40,9 @@ QList<QQuickItem *> rowsOf(QQuickItem *pane)
             rows << item;
     }
     std::sort(rows.begin(), rows.end(), [pane](QQuickItem *a, QQuickItem *b) {
-        return a->mapToItem(pane, {0, 0}).y() < b->mapToItem(pane, {0, 0}).y();
+        const QPointF pa = a->mapToItem(pane, {0, 0});
+        const QPointF pb = b->mapToItem(pane, {0, 0});
+        return pa.x() != pb.x() ? pa.x() < pb.x() : pa.y() < pb.y();
     });
     return rows;
 }
@@ -93,7 +97,7 @@ private Q_SLOTS:
         m_view->requestActivate();
         QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
         m_rows = rowsOf(m_view->rootObject());
-        QCOMPARE(m_rows.size(), 6);
+        QCOMPARE(m_rows.size(), 9);
     }
 
     void cleanup()
@@ -110,7 +114,7 @@ private Q_SLOTS:
             shownKeys << fieldText(row);
         }
         QCOMPARE(shownLabels, labels);
-        QCOMPARE(shownKeys, (QStringList{"v", "t", "d", "r", "l", "a"}));
+        QCOMPARE(shownKeys, (QStringList{"v", "t", "d", "r", "l", "a", "e", "h", "n"}));
         QVERIFY(!QFile::exists(m_path));
     }
 

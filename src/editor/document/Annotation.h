@@ -39,6 +39,8 @@ struct Annotation
     bool textHasBackground = false;
     QString fontName = TextDefaults::fontName();
     double fontSize = TextDefaults::fontSize;
+    // A step's number: its place among the document's steps, kept by the document.
+    int stepNumber = 0;
 
     bool operator==(const Annotation &other) const = default;
 

@@ -17,7 +17,8 @@
  * The annotations of one editor: the committed records in drawing order (a list model the
  * text and image views follow), the record being drawn, the selection by id and the edit
  * history. Every change goes through here and is announced; nothing here knows of windows,
- * views or tools. Owned by EditorState.
+ * views or tools. Steps are numbered by their order in the list, so removing one renumbers
+ * the later ones and taking the removal back restores them. Owned by EditorState.
  */
 class AnnotationDocument : public QObject
 {
@@ -26,6 +27,8 @@ class AnnotationDocument : public QObject
     QML_UNCREATABLE("Owned by EditorState")
     Q_PROPERTY(AnnotationListModel *records READ records CONSTANT)
     Q_PROPERTY(QString selectedId READ selectedIdString NOTIFY selectionChanged)
+    Q_PROPERTY(bool canUndo READ canUndo NOTIFY historyChanged)
+    Q_PROPERTY(bool canRedo READ canRedo NOTIFY historyChanged)
 
 public:
     explicit AnnotationDocument(QObject *parent = nullptr);
@@ -51,27 +54,57 @@ public:
     /// (undone, cleared), and then it selects nothing.
     const Annotation *selectedRecord() const;
 
+    // Edits: each is one step of the history, and a new one drops the redo steps.
     void add(const Annotation &record);
     /// Adds an image record with the smaller copy of its image that the canvas shows.
     void addImage(const Annotation &record, const QImage &display);
-    /// Changes the record with `id` in place; false when there is none.
+    /// Changes the record with `id` in place; false when there is none. A change that
+    /// leaves the record as it was is no step.
     bool update(const QUuid &id, const std::function<void(Annotation &)> &change);
+    /// Typing in the text box `id`: the text of one editing session (from the first key to
+    /// endTextSession) is one step, folded into the box's addition when it was just added.
+    bool editText(const QUuid &id, const QString &text);
+    /// The editing session of a text box is over: the next key starts a step of its own.
+    void endTextSession() { m_textSession.reset(); }
+    /// Shows the record `shown.id` as `shown` while a drag goes on, with no step; false when
+    /// there is no such record. finishShowing makes the whole drag one step.
+    bool show(const Annotation &shown);
+    /// The drag that started from `before` is over: one step from it to the record as shown.
+    void finishShowing(const Annotation &before);
+    /// Removes the record `id` (Delete); false when there is none.
+    bool remove(const QUuid &id);
     /// Removes the text records with no text but whitespace.
     void removeBlankTexts();
     /// Removes the record `id` if it is a blank text.
     void removeIfBlankText(const QUuid &id);
-    /// Removes every record; the selection is left as it is, naming nothing.
+    /// Removes every record, as one step; the selection is left as it is, naming nothing.
     void clear();
     /// Takes back the newest edit; false when there is none.
     bool undo();
+    /// Makes the newest undone edit again; false when there is none.
+    bool redo();
+    bool canUndo() const { return m_history.canUndo(); }
+    bool canRedo() const { return m_history.canRedo(); }
 
 Q_SIGNALS:
     void drawingChanged();
     void selectionChanged();
+    void historyChanged();
 
 private:
+    void push(EditStep step);
+    /// Applies `step` forwards or backwards; false, changing nothing, when it no longer
+    /// applies to the list as it is.
+    bool apply(const EditStep &step, bool forwards);
+    void insertRows(const QList<EditStep::Row> &rows);
+    void removeRows(const QList<EditStep::Row> &rows);
+    void replace(const Annotation &record);
+    /// Numbers the steps 1, 2, 3 ... in list order, after any change of the list.
+    void renumberSteps();
+
     AnnotationListModel m_records;
     std::optional<Annotation> m_drawing;
     std::optional<QUuid> m_selection;
     EditHistory m_history;
+    std::optional<QUuid> m_textSession; // the text box whose typing the newest step holds
 };

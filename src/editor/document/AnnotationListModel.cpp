@@ -1,5 +1,7 @@
 #include "AnnotationListModel.h"
 
+#include <algorithm>
+
 AnnotationListModel::AnnotationListModel(QObject *parent) : QAbstractListModel(parent)
 {
     // Every removal passes through here while its rows still exist.
@@ -111,6 +113,28 @@ QImage AnnotationListModel::displayImage(const QUuid &id) const
     if (row < 0)
         return {};
     return m_displayImages.value(id, m_records.at(row).imagePayload.value_or(QImage()));
+}
+
+void AnnotationListModel::insertAt(int row, const Annotation &annotation, const QImage &display)
+{
+    row = std::clamp(row, 0, count());
+    if (!display.isNull())
+        m_displayImages.insert(annotation.id, display);
+    beginInsertRows({}, row, row);
+    m_records.insert(row, annotation);
+    endInsertRows();
+    Q_EMIT countChanged();
+}
+
+bool AnnotationListModel::removeAt(int row)
+{
+    if (row < 0 || row >= count())
+        return false;
+    beginRemoveRows({}, row, row);
+    m_records.removeAt(row);
+    endRemoveRows();
+    Q_EMIT countChanged();
+    return true;
 }
 
 bool AnnotationListModel::removeLast()

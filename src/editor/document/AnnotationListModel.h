@@ -63,6 +63,11 @@ public:
     QImage displayImage(const QUuid &id) const;
     /// Removes the last record; false when there is none.
     bool removeLast();
+    /// Puts `annotation` at `row` (clamped to the list), with the display copy of its image
+    /// when it has one.
+    void insertAt(int row, const Annotation &annotation, const QImage &display = {});
+    /// Removes the record at `row`; false when there is no such row.
+    bool removeAt(int row);
     /// Removes every record, one row range at a time.
     void clear();
     /// Removes exactly the records `matches` holds for, keeping the others in order; returns

@@ -147,7 +147,7 @@ Result<Prepared> prepare(QSize capturePixels, double density, QSizeF viewSize,
             b.add(imageRect(a, c.sx, c.sy));
             continue;
         }
-        const double r = c.sx * a.lineWidth * 0.5;
+        const double r = c.sx * ShapePaths::outerReach(a);
         for (const QPointF &q : a.points)
             b.add(imagePoint(q, c.sx, c.sy), r);
         // The wings of an arrowhead reach beside and behind the tip.
@@ -255,17 +255,17 @@ Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annota
         } else if (hasImage(a)) {
             painter.drawImage(imageRect(a, c.sx, c.sy), *a.imagePayload,
                               QRectF(a.imagePayload->rect()));
-        } else if (ShapePaths::isShape(a.type) && a.points.size() >= 2) {
-            const QPen pen = ShapePaths::shapePen(a, ShapePaths::ShapeTarget::image, c.sx);
+        } else if (ShapePaths::isShape(a.type) &&
+                   a.points.size() >= (ShapePaths::isPlacedByClick(a.type) ? 1 : 2)) {
             if (a.type == DrawingTool::Pen && a.color.alpha() == 255) {
                 // Opaque: round-capped segments cover exactly the round-joined stroke, and
                 // rasterise in half the time of its outline. (Translucent ones would darken
                 // where segments overlap.)
-                painter.setPen(pen);
+                painter.setPen(ShapePaths::shapePen(a, ShapePaths::ShapeTarget::image, c.sx));
                 for (qsizetype i = 1; i < a.points.size(); ++i)
                     painter.drawLine(pointMap.map(QLineF(a.points.at(i - 1), a.points.at(i))));
             } else {
-                painter.strokePath(ShapePaths::shapePath(a, pointMap, c.sx), pen);
+                ShapePaths::drawShape(painter, a, ShapePaths::ShapeTarget::image, pointMap, c.sx);
             }
         }
     }

@@ -1,7 +1,11 @@
 #include "ShapePaths.h"
 
+#include "text/ContrastingTextColor.h"
+
+#include <QFont>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ShapePaths {
@@ -14,7 +18,35 @@ constexpr double thirtyDegrees = 0.5235987755982988;
 
 bool isShape(DrawingTool type)
 {
-    return isDrawingTool(type);
+    return isDrawingTool(type) || type == DrawingTool::Step;
+}
+
+bool isPlacedByClick(DrawingTool type)
+{
+    return type == DrawingTool::Step;
+}
+
+double stepRadius(double lineWidth)
+{
+    return 12 + 2 * lineWidth;
+}
+
+double outerReach(const Annotation &annotation)
+{
+    switch (annotation.type) {
+    case DrawingTool::Step:
+        return stepRadius(annotation.lineWidth);
+    case DrawingTool::Highlighter:
+        return annotation.lineWidth * highlighterWidth / 2;
+    default:
+        return annotation.lineWidth / 2;
+    }
+}
+
+double drawnOpacity(const Annotation &annotation)
+{
+    const double alpha = annotation.color.alphaF();
+    return annotation.type == DrawingTool::Highlighter ? alpha * highlighterOpacity : alpha;
 }
 
 double arrowHeadLength(double lineWidth)
@@ -47,6 +79,7 @@ QPainterPath shapePath(const Annotation &annotation, const QTransform &pointMap,
     const QPointF last = pointMap.map(annotation.points.last());
     switch (annotation.type) {
     case DrawingTool::Pen:
+    case DrawingTool::Highlighter:
         path.reserve(int(annotation.points.size()));
         path.moveTo(first);
         for (qsizetype i = 1; i < annotation.points.size(); ++i)
@@ -59,6 +92,14 @@ QPainterPath shapePath(const Annotation &annotation, const QTransform &pointMap,
         path.moveTo(first);
         path.lineTo(last);
         break;
+    case DrawingTool::Ellipse:
+        path.addEllipse(rectangleFrom(first, last));
+        break;
+    case DrawingTool::Step: {
+        const double r = lengthScale * stepRadius(annotation.lineWidth);
+        path.addEllipse(first, r, r);
+        break;
+    }
     case DrawingTool::Arrow: {
         path.moveTo(first);
         path.lineTo(last);
@@ -77,7 +118,13 @@ QPainterPath shapePath(const Annotation &annotation, const QTransform &pointMap,
 
 QPen shapePen(const Annotation &annotation, ShapeTarget target, double widthScale)
 {
-    QPen pen(annotation.color, annotation.lineWidth * widthScale);
+    QColor color = annotation.color;
+    double width = annotation.lineWidth * widthScale;
+    if (annotation.type == DrawingTool::Highlighter) {
+        color.setAlphaF(float(drawnOpacity(annotation)));
+        width *= highlighterWidth;
+    }
+    QPen pen(color, width);
     pen.setStyle(Qt::SolidLine);
     pen.setMiterLimit(10);
     pen.setCapStyle(Qt::RoundCap);
@@ -100,9 +147,40 @@ QPen shapePen(const Annotation &annotation, ShapeTarget target, double widthScal
 
 void paintShape(QPainter &painter, const Annotation &annotation)
 {
+    drawShape(painter, annotation, ShapeTarget::screen);
+}
+
+void drawShape(QPainter &painter, const Annotation &annotation, ShapeTarget target,
+               const QTransform &pointMap, double lengthScale)
+{
     if (!isShape(annotation.type) || annotation.points.isEmpty())
         return;
-    painter.strokePath(shapePath(annotation), shapePen(annotation, ShapeTarget::screen));
+    const QPainterPath path = shapePath(annotation, pointMap, lengthScale);
+    if (annotation.type != DrawingTool::Step) {
+        painter.strokePath(path, shapePen(annotation, target, lengthScale));
+        return;
+    }
+    painter.fillPath(path, annotation.color);
+    // The number as an outline, so it has the same shape at any scale on screen and in
+    // the picture: about 1.1 radii high, centred in the circle.
+    const QString number = QString::number(annotation.stepNumber);
+    QFont font;
+    font.setBold(true);
+    font.setPixelSize(100);
+    QPainterPath glyphs;
+    glyphs.addText(0, 0, font, number);
+    const QRectF glyphBox = glyphs.boundingRect();
+    const QRectF circle = path.boundingRect();
+    if (glyphBox.isEmpty() || circle.isEmpty())
+        return;
+    const double height = circle.height() * (number.size() > 2 ? 0.4 : 0.55);
+    const double scale =
+        std::min(height / glyphBox.height(), circle.width() * 0.7 / glyphBox.width());
+    QTransform place;
+    place.translate(circle.center().x(), circle.center().y());
+    place.scale(scale, scale);
+    place.translate(-glyphBox.center().x(), -glyphBox.center().y());
+    painter.fillPath(place.map(glyphs), contrastingTextColor(annotation.color));
 }
 
 } // namespace ShapePaths

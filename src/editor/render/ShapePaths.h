@@ -11,9 +11,10 @@
 class QPainter;
 
 /**
- * The outlines of shape annotations (pen, box, line, arrow) and how they are stroked. One
- * set of path builders for the screen and for the saved image: they differ only in caps
- * and joins, chosen by `ShapeTarget`. Used by the drawing layer and the export.
+ * The outlines of shape annotations (pen, box, line, arrow, ellipse, highlighter, step) and
+ * how they are stroked or filled. One set of path builders for the screen and for the saved
+ * image: they differ only in caps and joins, chosen by `ShapeTarget`. Used by the drawing
+ * layer, the export and the hit testing of Select.
  */
 namespace ShapePaths {
 
@@ -48,5 +49,29 @@ QPen shapePen(const Annotation &annotation, ShapeTarget target, double widthScal
 /// Strokes `annotation` with the painter's current transform (screen look); nothing for
 /// records that are not shapes.
 void paintShape(QPainter &painter, const Annotation &annotation);
+
+/// Draws `annotation` (stroked, or filled for a step with its number) with its points
+/// mapped by `pointMap` and its lengths times `lengthScale`, for `target`. The one drawing
+/// entry of the screen and the export.
+void drawShape(QPainter &painter, const Annotation &annotation, ShapeTarget target,
+               const QTransform &pointMap = {}, double lengthScale = 1);
+
+/// How far the drawn shape reaches beyond its points, in canvas units: half its stroke's
+/// width, or a step's radius.
+double outerReach(const Annotation &annotation);
+
+/// The radius of a step's circle for `lineWidth`: 12 plus two widths (20 at width 4).
+double stepRadius(double lineWidth);
+
+/// The highlighter's look: its colour at this share of its opacity, at `highlighterWidth`
+/// times the width.
+inline constexpr double highlighterOpacity = 0.4;
+inline constexpr double highlighterWidth = 3;
+
+/// The opacity the shape is drawn at (its colour's, times the highlighter's share).
+double drawnOpacity(const Annotation &annotation);
+
+/// Whether records of `type` are drawn from one point (a step) rather than two or more.
+bool isPlacedByClick(DrawingTool type);
 
 } // namespace ShapePaths

@@ -40,22 +40,25 @@ QRect ShapeRaster::paint(QPainter &painter, const Annotation &annotation, qsizet
     Annotation part = annotation;
     if (fromPoint > 0)
         part.points = annotation.points.mid(fromPoint);
-    const QPainterPath path = ShapePaths::shapePath(part);
-    QPen pen = ShapePaths::shapePen(annotation, ShapePaths::ShapeTarget::screen);
     if (opaque) {
-        QColor color = pen.color();
-        color.setAlphaF(1);
-        pen.setColor(color);
+        // Painted opaque and shown at the stroke's opacity: the highlighter's share too.
+        part.color.setAlphaF(1);
+        if (part.type == DrawingTool::Highlighter) {
+            part.type = DrawingTool::Pen;
+            part.lineWidth *= ShapePaths::highlighterWidth;
+        }
     }
-    // Everything the stroke can reach: half the width, and the corners of a box's miter.
-    const double reach = annotation.lineWidth * target.view.scale() * target.ratio + 2;
+    const QPainterPath path = ShapePaths::shapePath(part);
+    // Everything the shape can reach: its outer reach, and the corners of a box's miter.
+    const double reach =
+        2 * ShapePaths::outerReach(annotation) * target.view.scale() * target.ratio + 2;
     const QRectF bounds = painter.transform()
                               .mapRect(path.controlPointRect())
                               .adjusted(-reach, -reach, reach, reach)
                               .intersected(QRectF(QPointF(0, 0), QSizeF(target.pixels)));
     if (bounds.isEmpty())
         return {};
-    painter.strokePath(path, pen);
+    ShapePaths::drawShape(painter, part, ShapePaths::ShapeTarget::screen);
     return bounds.toAlignedRect();
 }
 
@@ -74,9 +77,10 @@ void LiveStroke::retarget(const RasterTarget &target)
 
 bool LiveStroke::update(const std::optional<Annotation> &drawing)
 {
-    const bool extends = drawing && !m_invalid && drawing->id == m_id &&
-                         drawing->type == DrawingTool::Pen && drawing->points.size() >= m_painted &&
-                         m_painted > 0;
+    const bool extends =
+        drawing && !m_invalid && drawing->id == m_id &&
+        (drawing->type == DrawingTool::Pen || drawing->type == DrawingTool::Highlighter) &&
+        drawing->points.size() >= m_painted && m_painted > 0;
     if (extends && drawing->points.size() == m_painted)
         return false;
     if (!drawing && m_id.isNull() && !m_invalid)
@@ -101,7 +105,7 @@ bool LiveStroke::update(const std::optional<Annotation> &drawing)
     m_bounds |= ShapeRaster::paint(painter, *drawing, from, true, m_target);
     m_id = drawing->id;
     m_painted = drawing->points.size();
-    m_opacity = drawing->color.alphaF();
+    m_opacity = ShapePaths::drawnOpacity(*drawing);
     return true;
 }
 

@@ -25,10 +25,11 @@ void CanvasPointer::press(QPointF position)
     m_gesture->press(position);
 }
 
-void CanvasPointer::move(QPointF position)
+void CanvasPointer::move(QPointF position, bool constrained)
 {
     if (!m_dragging)
         return;
+    m_gesture->setConstrained(constrained);
     const QPointF travel = position - m_pressPosition;
     if (travel.manhattanLength() >= QGuiApplication::styleHints()->startDragDistance())
         m_moved = true;

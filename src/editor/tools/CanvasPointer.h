@@ -21,7 +21,8 @@ public:
     /// Ends the drag of the old tool; later presses go to `tool`'s gesture.
     void setTool(DrawingTool tool);
     void press(QPointF position);
-    void move(QPointF position);
+    /// `constrained`: Shift is held (an ellipse becomes a circle).
+    void move(QPointF position, bool constrained = false);
     /// Ends the drag; true when the press was a click.
     bool release(QPointF position);
     /// Ends the drag, if any, as if it were released; no click.

@@ -19,12 +19,24 @@ QString toolLabel(DrawingTool tool)
         return QStringLiteral("Arrow");
     case DrawingTool::DroppedImage:
         return QStringLiteral("Dropped Image");
+    case DrawingTool::Ellipse:
+        return QStringLiteral("Ellipse");
+    case DrawingTool::Highlighter:
+        return QStringLiteral("Highlighter");
+    case DrawingTool::Step:
+        return QStringLiteral("Step");
     }
     return {};
 }
 
 bool isDrawingTool(DrawingTool tool)
 {
+    return isStrokedTool(tool);
+}
+
+bool isStrokedTool(DrawingTool tool)
+{
     return tool == DrawingTool::Pen || tool == DrawingTool::Rectangle ||
-           tool == DrawingTool::Line || tool == DrawingTool::Arrow;
+           tool == DrawingTool::Line || tool == DrawingTool::Arrow ||
+           tool == DrawingTool::Ellipse || tool == DrawingTool::Highlighter;
 }

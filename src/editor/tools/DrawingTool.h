@@ -16,7 +16,20 @@ class DrawingTools : public QObject
     QML_UNCREATABLE("Only its values are used")
 
 public:
-    enum class DrawingTool { Pan, Pointer, Text, Pen, Rectangle, Line, Arrow, DroppedImage };
+    // Values only ever join at the end: records and tests know them by number.
+    enum class DrawingTool {
+        Pan,
+        Pointer,
+        Text,
+        Pen,
+        Rectangle,
+        Line,
+        Arrow,
+        DroppedImage,
+        Ellipse,
+        Highlighter,
+        Step,
+    };
     Q_ENUM(DrawingTool)
 };
 
@@ -24,11 +37,15 @@ using DrawingTool = DrawingTools::DrawingTool;
 
 /// Every tool, in order.
 inline constexpr DrawingTool allDrawingTools[] = {
-    DrawingTool::Pan,       DrawingTool::Pointer, DrawingTool::Text,  DrawingTool::Pen,
-    DrawingTool::Rectangle, DrawingTool::Line,    DrawingTool::Arrow, DrawingTool::DroppedImage};
+    DrawingTool::Pan,       DrawingTool::Pointer,     DrawingTool::Text,  DrawingTool::Pen,
+    DrawingTool::Rectangle, DrawingTool::Line,        DrawingTool::Arrow, DrawingTool::DroppedImage,
+    DrawingTool::Ellipse,   DrawingTool::Highlighter, DrawingTool::Step};
 
 /// The tool's name as shown to the user ("Box" for `Rectangle`).
 QString toolLabel(DrawingTool tool);
 
-/// Pen, box, line and arrow: the tools that draw by dragging.
+/// Pen, box, line, arrow, ellipse and highlighter: the tools that draw by dragging.
 bool isDrawingTool(DrawingTool tool);
+
+/// The tools whose records are stroked with a line width (the width buttons apply to them).
+bool isStrokedTool(DrawingTool tool);

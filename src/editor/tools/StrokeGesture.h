@@ -3,8 +3,9 @@
 #include "ToolGesture.h"
 
 /**
- * Pen, box, line and arrow: a drag draws a record of the tool in the selected colour, one
- * point per sample (the shape tools use the first and the last), committed when it ends.
+ * Pen, box, line, arrow, ellipse and highlighter: a drag draws a record of the tool in the
+ * selected colour and width, one point per sample (the shape tools use the first and the
+ * last), committed when it ends. A constrained ellipse is a circle.
  */
 class StrokeGesture : public ToolGesture
 {

@@ -1,6 +1,8 @@
 #include "ToolGesture.h"
 
 #include "PanGesture.h"
+#include "SelectGesture.h"
+#include "StepGesture.h"
 #include "StrokeGesture.h"
 #include "TextGesture.h"
 #include "editor/document/AnnotationDocument.h"
@@ -22,7 +24,11 @@ std::unique_ptr<ToolGesture> ToolGesture::make(DrawingTool tool, GestureContext 
     case DrawingTool::Rectangle:
     case DrawingTool::Line:
     case DrawingTool::Arrow:
+    case DrawingTool::Ellipse:
+    case DrawingTool::Highlighter:
         return std::make_unique<StrokeGesture>(context, tool);
+    case DrawingTool::Step:
+        return std::make_unique<StepGesture>(context);
     case DrawingTool::Pointer:
     case DrawingTool::DroppedImage:
         break;

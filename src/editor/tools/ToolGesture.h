@@ -38,16 +38,13 @@ public:
     /// A press released where it began. By default it deselects and drops blank texts.
     virtual void click(QPointF position);
 
+    /// Whether the shape being drawn is held to its regular form (Shift: a circle).
+    void setConstrained(bool on) { m_constrained = on; }
+
     /// The gesture of `tool`.
     static std::unique_ptr<ToolGesture> make(DrawingTool tool, GestureContext context);
 
 protected:
     GestureContext m_context;
-};
-
-/** Select: a click on the empty canvas deselects; the views of records do the rest. */
-class SelectGesture : public ToolGesture
-{
-public:
-    using ToolGesture::ToolGesture;
+    bool m_constrained = false;
 };

@@ -2,7 +2,9 @@
 
 #include "editor/document/Annotation.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 ToolSettings::ToolSettings(QObject *parent)
     : QObject(parent),
@@ -55,6 +57,23 @@ void ToolSettings::setColor(const QColor &color)
         Q_EMIT colorPresetsChanged();
     }
     Q_EMIT colorChanged();
+}
+
+void ToolSettings::setLineWidth(double width)
+{
+    if (width == m_lineWidth || std::find(std::begin(lineWidthChoices), std::end(lineWidthChoices),
+                                          width) == std::end(lineWidthChoices))
+        return;
+    m_lineWidth = width;
+    Q_EMIT lineWidthChanged();
+}
+
+QVariantList ToolSettings::lineWidthList() const
+{
+    QVariantList list;
+    for (double width : lineWidthChoices)
+        list.append(width);
+    return list;
 }
 
 void ToolSettings::setTextHasBackground(bool on)

@@ -11,9 +11,9 @@
 
 /**
  * What the next record is made with: the current tool, the six colour swatches and the
- * active one, the selected colour, and the style of new text boxes. The selected colour and
- * the active swatch move together: whatever sets the colour sets the swatch. Holds no
- * records; EditorState carries a colour or style change over to the selected record.
+ * active one, the selected colour, the line width, and the style of new text boxes. The selected
+ * colour and the active swatch move together: whatever sets the colour sets the swatch. Holds no
+ * records; EditorState carries a colour, width or style change over to the selected record.
  */
 class ToolSettings : public QObject
 {
@@ -28,6 +28,9 @@ class ToolSettings : public QObject
     Q_PROPERTY(QVariantList colorPresets READ colorPresetList NOTIFY colorPresetsChanged)
     Q_PROPERTY(int activeColorIndex READ activeColorIndex NOTIFY activeColorIndexChanged)
     Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged)
+    // The line width of new stroked records, one of `lineWidths`.
+    Q_PROPERTY(double lineWidth READ lineWidth WRITE setLineWidth NOTIFY lineWidthChanged)
+    Q_PROPERTY(QVariantList lineWidths READ lineWidthList CONSTANT)
 
 public:
     explicit ToolSettings(QObject *parent = nullptr);
@@ -49,6 +52,14 @@ public:
     /// Also puts the colour in the active swatch.
     void setColor(const QColor &color);
 
+    /// The four widths of the width buttons, in points.
+    static constexpr double lineWidthChoices[] = {2, 4, 8, 12};
+    static constexpr double defaultLineWidth = 4;
+    double lineWidth() const { return m_lineWidth; }
+    /// A width that is not one of the choices is ignored.
+    void setLineWidth(double width);
+    QVariantList lineWidthList() const;
+
     // The style of new text boxes; the toolbar's TextStyle shows and sets it.
     bool textHasBackground() const { return m_textHasBackground; }
     void setTextHasBackground(bool on);
@@ -64,12 +75,14 @@ Q_SIGNALS:
     void activeColorIndexChanged();
     void colorChanged();
     void textStyleChanged();
+    void lineWidthChanged();
 
 private:
     DrawingTool m_currentTool = DrawingTool::Pen;
     QList<QColor> m_colorPresets;
     int m_activeColorIndex = 0;
     QColor m_color;
+    double m_lineWidth = defaultLineWidth;
     bool m_textHasBackground = false;
     QString m_fontName;
     double m_fontSize;
