@@ -4,6 +4,7 @@
 #include "app/HideOnClose.h"
 #include "app/PermissionBootstrap.h"
 #include "capture/ClipboardCopy.h"
+#include "app/RegionOverlayWindows.h"
 #include "capture/DragOut.h"
 #include "capture/PanelShape.h"
 #include "editor/EditorSession.h"
@@ -17,6 +18,7 @@
 #include "platform/ScreenCapture.h"
 #include "platform/SystemClipboard.h"
 #include "platform/TemporaryFiles.h"
+#include "region/RegionSelection.h"
 
 #include <QAction>
 #include <QCursor>
@@ -61,10 +63,13 @@ AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
     m_permissionBootstrap = std::make_unique<PermissionBootstrap>(
         m_permissions.get(), &m_preferences, m_clock.get(), QGuiApplication::desktopFileName(),
         PermissionBootstrap::compiledBuildId(), [this] { setupGlobalShortcut(); });
+    connect(&m_screenshotManager, &ScreenshotManager::regionSelectionReady, this,
+            &AppDelegate::openRegionOverlay);
 }
 
 AppDelegate::~AppDelegate()
 {
+    m_regionOverlay.reset();
     delete m_editorWindow.data();
 }
 
@@ -193,6 +198,41 @@ void AppDelegate::requestCapture(const CaptureRequest &request)
     QMetaObject::invokeMethod(
         &m_screenshotManager, [this, request] { m_screenshotManager.request(request); },
         Qt::QueuedConnection);
+}
+
+void AppDelegate::openRegionOverlay(const DesktopPicture &picture, const QList<QRect> &windows)
+{
+    // A second request while one overlay is up replaces it: the first one ends unaccepted.
+    if (m_regionOverlay) {
+        closeRegionOverlay();
+        m_screenshotManager.cancelRegion();
+    }
+    auto selection =
+        std::make_unique<RegionSelection>(DesktopGeometry::fromApplication(), picture, windows);
+    RegionSelection *state = selection.get();
+    connect(state, &RegionSelection::accepted, this, [this, state](const QRect &region) {
+        const DesktopPicture frozen = state->picture();
+        closeRegionOverlay();
+        m_screenshotManager.acceptRegion(frozen, region);
+    });
+    connect(state, &RegionSelection::cancelled, this, [this] {
+        closeRegionOverlay();
+        m_screenshotManager.cancelRegion();
+    });
+    m_regionOverlay = std::make_unique<RegionOverlayWindows>(
+        std::move(selection), [this](const QVariantMap &properties) {
+            return makeView(QStringLiteral("region/RegionOverlay.qml"), properties);
+        });
+}
+
+void AppDelegate::closeRegionOverlay()
+{
+    // Called from the selection's own signals: it goes once they have returned.
+    if (RegionOverlayWindows *overlay = m_regionOverlay.release()) {
+        for (QQuickView *view : overlay->windows())
+            view->hide();
+        overlay->deleteLater();
+    }
 }
 
 void AppDelegate::openSettingsFromMenu()

@@ -25,6 +25,7 @@ class PanelShape;
 class PermissionBootstrap;
 class QMenu;
 class QSystemTrayIcon;
+class RegionOverlayWindows;
 class ScreenCapture;
 
 /**
@@ -53,6 +54,7 @@ public:
     QQuickView *overlayWindow() const { return m_overlayWindow.get(); }
     QQuickView *editorWindow() const { return m_editorWindow; }
     QQuickView *settingsWindow() const { return m_settingsWindow.get(); }
+    RegionOverlayWindows *regionOverlay() const { return m_regionOverlay.get(); }
     QSystemTrayIcon *statusItem() const { return m_statusItem.get(); }
     QMenu *menu() const { return m_menu.get(); }
     ClipboardCopy *clipboardCopy() const { return m_clipboardCopy.get(); }
@@ -78,6 +80,8 @@ private:
     void setupGlobalShortcut();
     void setupMenuBar();
     QQuickView *makeView(const QString &qmlFile, const QVariantMap &properties);
+    void openRegionOverlay(const DesktopPicture &picture, const QList<QRect> &windows);
+    void closeRegionOverlay();
 
     std::unique_ptr<DesktopWindowing> m_windowing;
     ScreenshotManager m_screenshotManager;
@@ -102,4 +106,5 @@ private:
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     std::unique_ptr<QQuickView> m_settingsWindow;
+    std::unique_ptr<RegionOverlayWindows> m_regionOverlay;
 };

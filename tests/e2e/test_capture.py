@@ -7,7 +7,7 @@ import subprocess
 import unittest
 
 from desktop import DesktopTestCase, Image, colour_close, wait_until
-from test_stack import RECEIVER, DropReceiver, png_size
+from test_stack import RECEIVER, DropReceiver, drag_argv, png_size
 
 
 class CaptureChecks(DropReceiver):
@@ -137,3 +137,114 @@ class TwoMonitorsTest(CaptureChecks, DesktopTestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+OVERLAY_TITLE = "Orrinvale Region"
+
+
+@unittest.skipUnless(RECEIVER, "set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
+class RegionOverlayTest(CaptureChecks, DesktopTestCase):
+    """The overlay over a frozen picture of the desktop, driven as a user does."""
+
+    desktop_options = {"width": 1280, "height": 800}
+
+    def setUp(self):
+        super().setUp()
+        desktop = self.desktop
+        self.background = quadrants(desktop.width, desktop.height)
+        desktop.set_root_background(self.background, [(50, 50), (1200, 50), (50, 750)])
+
+    def open_overlay(self):
+        self.desktop.call("SelectRegion")
+        return self.desktop.wait_for_window(OVERLAY_TITLE)
+
+    def overlay_gone(self):
+        wait_until(lambda: not [w for w in self.desktop.find_windows(name=OVERLAY_TITLE)
+                                if self.desktop.is_viewable(w.id)], 30, "the overlay to close")
+
+    def drag(self, start, end):
+        self.desktop.tool(*drag_argv(start, end, steps=20), timeout=60)
+
+    def test_a_dragged_region_accepted_with_enter_lands_at_its_size(self):
+        self.open_overlay()
+        # From pixel (540, 300) to pixel (739, 459), both included: 200x160.
+        self.drag((540, 300), (739, 459))
+        self.desktop.key("Return")
+        self.overlay_gone()
+        self.desktop.wait_for_property("CaptureCount", 1)
+
+        data = self.newest_png(self.desktop.width)
+        self.assertEqual(png_size(data), (200, 160))
+        shot = self.decoded(data)
+        for (x, y) in ((10, 10), (190, 10), (10, 150), (190, 150)):
+            expected = self.background.pixel(540 + x, 300 + y)
+            self.assertTrue(colour_close(shot.pixel(x, y), expected, 8),
+                            "%r: %r, wanted %r" % ((x, y), shot.pixel(x, y), expected))
+        # The accepted region is the one to repeat.
+        self.capture("--last-region", count=2)
+        self.assertEqual(png_size(self.newest_png(self.desktop.width)), (200, 160))
+
+    def test_escape_and_a_right_click_add_nothing(self):
+        before = self.app.stdout()
+        self.open_overlay()
+        self.drag((100, 100), (300, 300))
+        self.desktop.key("Escape")
+        self.overlay_gone()
+        self.open_overlay()
+        self.desktop.tool("xdotool", "mousemove", "400", "400", "click", "3")
+        self.overlay_gone()
+        self.assertEqual(self.desktop.get_property("CaptureCount"), 0)
+        self.assertEqual(self.app.stdout(), before)
+
+    def test_arrow_keys_move_the_selection(self):
+        self.open_overlay()
+        # 40x40 straddling the quadrants' corner at (640, 400), then 10 left and 20 up.
+        self.drag((620, 380), (659, 419))
+        self.desktop.key("shift+Left", "shift+Up", *["Up"] * 12, "Down", "Down")
+        self.desktop.key("Return")
+        self.overlay_gone()
+        self.desktop.wait_for_property("CaptureCount", 1)
+
+        data = self.newest_png(self.desktop.width)
+        self.assertEqual(png_size(data), (40, 40))
+        shot = self.decoded(data)
+        # Moved to (610, 360): the corner is at (30, 40), just below the bottom edge.
+        top_left = self.background.pixel(0, 0)
+        top_right = self.background.pixel(self.desktop.width - 1, 0)
+        self.assertTrue(colour_close(shot.pixel(28, 20), top_left, 8), shot.pixel(28, 20))
+        self.assertTrue(colour_close(shot.pixel(31, 20), top_right, 8), shot.pixel(31, 20))
+        self.assertTrue(colour_close(shot.pixel(31, 39), top_right, 8), shot.pixel(31, 39))
+
+    def test_a_click_on_a_window_selects_it_with_its_frame(self):
+        window = self.desktop.open_plain_window("E2E Plain", 200, 150, 320, 240, (90, 90, 90))
+        x, y, width, height = self.desktop.geometry(window.id)
+        left, right, top, bottom = frame_extents(self.desktop, window.id)
+        self.open_overlay()
+        self.desktop.tool("xdotool", "mousemove", str(x + 50), str(y + 50), "sleep", "0.3",
+                          "click", "1")
+        self.desktop.key("Return")
+        self.overlay_gone()
+        self.desktop.wait_for_property("CaptureCount", 1)
+
+        data = self.newest_png(self.desktop.width)
+        self.assertEqual(png_size(data), (width + left + right, height + top + bottom))
+        shot = self.decoded(data)
+        self.assertTrue(colour_close(shot.pixel(left + 10, top + 10), (90, 90, 90), 8))
+
+    def test_window_capture_takes_the_window_under_the_pointer(self):
+        window = self.desktop.open_plain_window("E2E Plain", 300, 200, 300, 200, (90, 90, 90))
+        x, y, width, height = self.desktop.geometry(window.id)
+        left, right, top, bottom = frame_extents(self.desktop, window.id)
+        self.desktop.tool("xdotool", "mousemove", str(x + 20), str(y + 20))
+
+        self.capture("--window", count=1)
+
+        data = self.newest_png(self.desktop.width)
+        self.assertEqual(png_size(data), (width + left + right, height + top + bottom))
+
+
+def frame_extents(desktop, window_id):
+    """_NET_FRAME_EXTENTS of a client window: left, right, top, bottom."""
+    value = wait_until(lambda: desktop.window_property(window_id, "_NET_FRAME_EXTENTS"), 30,
+                       "the window manager to give the frame's extents")
+    return tuple(int(part) for part in value.split(","))
