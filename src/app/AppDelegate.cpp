@@ -3,6 +3,7 @@
 #include "app/GlobalShortcut.h"
 #include "app/HideOnClose.h"
 #include "app/PermissionBootstrap.h"
+#include "capture/CaptureSaver.h"
 #include "capture/ClipboardCopy.h"
 #include "app/RegionOverlayWindows.h"
 #include "capture/DragOut.h"
@@ -52,6 +53,12 @@ AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
             [this](quint64 captureId) {
                 if (m_preferences.copyEachCapture())
                     m_clipboardCopy->copyCapture(captureId);
+            });
+    m_captureSaver = std::make_unique<CaptureSaver>(&m_screenshotManager, &m_preferences);
+    connect(&m_screenshotManager, &ScreenshotManager::captureFinished, this,
+            [this](quint64 captureId) {
+                if (m_preferences.saveEachCapture())
+                    m_captureSaver->saveCapture(captureId);
             });
     if (!keys)
         keys = GlobalKeys::create();
@@ -279,6 +286,7 @@ void AppDelegate::openEditor(int index)
     auto *session = new EditorSession(&m_screenshotManager, index);
     session->setImageSources(m_clipboard.get(), m_fileChooser.get());
     session->setClipboardCopy(m_clipboardCopy.get());
+    session->setCaptureSaver(m_captureSaver.get());
     QQuickView *window =
         makeView(QStringLiteral("editor/EditorView.qml"),
                  {{QStringLiteral("session"), QVariant::fromValue(session)},
@@ -331,8 +339,20 @@ void AppDelegate::showCaptureMenu(quint64 captureId)
             onCapture([this](int index) { openEditor(index); }));
     connect(menu->addAction(QStringLiteral("Copy")), &QAction::triggered, this,
             [this, captureId] { m_clipboardCopy->copyCapture(captureId); });
+    connect(menu->addAction(QStringLiteral("Save")), &QAction::triggered, this,
+            [this, captureId] { m_captureSaver->saveCapture(captureId); });
+    connect(menu->addAction(QStringLiteral("Save As...")), &QAction::triggered, this,
+            [this, captureId] { saveCaptureAs(captureId); });
     menu->addSeparator();
     connect(menu->addAction(QStringLiteral("Remove")), &QAction::triggered, this,
             [this, captureId] { m_screenshotManager.removeCapture(captureId); });
     menu->popup(QCursor::pos());
+}
+
+void AppDelegate::saveCaptureAs(quint64 captureId)
+{
+    m_fileChooser->chooseSaveFile(nullptr, m_captureSaver.get(), m_captureSaver->suggestedPath(),
+                                  [this, captureId](const QUrl &file) {
+                                      m_captureSaver->saveCapture(captureId, file.toLocalFile());
+                                  });
 }

@@ -16,6 +16,7 @@
 
 #include <memory>
 
+class CaptureSaver;
 class ClipboardCopy;
 class Clock;
 class DesktopWindowing;
@@ -58,6 +59,7 @@ public:
     QSystemTrayIcon *statusItem() const { return m_statusItem.get(); }
     QMenu *menu() const { return m_menu.get(); }
     ClipboardCopy *clipboardCopy() const { return m_clipboardCopy.get(); }
+    CaptureSaver *captureSaver() const { return m_captureSaver.get(); }
 
 public Q_SLOTS:
     void applicationDidFinishLaunching();
@@ -70,6 +72,8 @@ public Q_SLOTS:
     /// The menu of one capture of the stack, at the pointer; its items act on that capture
     /// wherever it is by then.
     void showCaptureMenu(quint64 captureId);
+    /// "Save As...": the file chooser, then the capture saved where the user said.
+    void saveCaptureAs(quint64 captureId);
 
 Q_SIGNALS:
     void quitRequested();
@@ -98,6 +102,7 @@ private:
     std::unique_ptr<FileChooser> m_fileChooser;
     // Its offer on the clipboard outlives every editor and capture.
     std::unique_ptr<ClipboardCopy> m_clipboardCopy;
+    std::unique_ptr<CaptureSaver> m_captureSaver;
     // Both outlive the panel, whose view refers to them.
     std::unique_ptr<DragOut> m_dragOut;
     std::unique_ptr<PanelShape> m_panelShape;

@@ -1,6 +1,7 @@
 #include "DBusService.h"
 
 #include "ApplicationActivation.h"
+#include "capture/CaptureSaver.h"
 #include "capture/ClipboardCopy.h"
 #include "capture/ScreenshotManager.h"
 #include "platform/Log.h"
@@ -150,6 +151,42 @@ void DBusService::CopyLatest()
     if (!m_clipboardCopy || !m_clipboardCopy->copyLatest())
         fail(m_manager->count() == 0 ? QStringLiteral("Nothing to copy: the stack is empty.")
                                      : QStringLiteral("Copy failed."));
+}
+
+QString DBusService::SaveLatest(const QString &path)
+{
+    if (!m_captureSaver) {
+        fail(QStringLiteral("Save failed."));
+        return {};
+    }
+    if (!calledFromDBus()) {
+        m_captureSaver->saveLatest(path);
+        return {};
+    }
+    // The answer waits for the file; the UI goes on meanwhile.
+    setDelayedReply(true);
+    m_captureSaver->saveLatest(
+        path, this, [bus = connection(), call = message()](const Result<QString> &written) {
+            bus.send(written.ok() ? call.createReply(written.value())
+                                  : call.createErrorReply(QString::fromLatin1(FailedError),
+                                                          written.error()));
+        });
+    return {};
+}
+
+QByteArray DBusService::LatestPng()
+{
+    if (!m_captureSaver || !calledFromDBus()) {
+        fail(QStringLiteral("Save failed."));
+        return {};
+    }
+    setDelayedReply(true);
+    m_captureSaver->encodeLatest(this, [bus = connection(),
+                                        call = message()](const Result<QByteArray> &png) {
+        bus.send(png.ok() ? call.createReply(png.value())
+                          : call.createErrorReply(QString::fromLatin1(FailedError), png.error()));
+    });
+    return {};
 }
 
 void DBusService::fail(const QString &message)

@@ -6,6 +6,7 @@
 #include <QDBusContext>
 #include <QObject>
 
+class CaptureSaver;
 class ClipboardCopy;
 class ScreenshotManager;
 
@@ -37,6 +38,8 @@ public:
     void showStack();
     /// What CopyLatest uses; without it, the call fails.
     void setClipboardCopy(ClipboardCopy *copy) { m_clipboardCopy = copy; }
+    /// What SaveLatest and LatestPng use; without it, they fail.
+    void setCaptureSaver(CaptureSaver *saver) { m_captureSaver = saver; }
 
     /// The error a command that cannot be done answers with; its message is the log line.
     static constexpr const char *FailedError = "org.orrinvale.Orrinvale.Error.Failed";
@@ -57,6 +60,11 @@ public Q_SLOTS:
     void RemoveAll();
     /// Puts the newest capture on the clipboard; fails when the stack is empty.
     void CopyLatest();
+    /// Saves the newest capture to `path`, or with "" to the save folder under the name
+    /// pattern; answers with the path written once the file is complete.
+    QString SaveLatest(const QString &path);
+    /// The newest capture as PNG bytes (for orrinvale --save -).
+    QByteArray LatestPng();
 
 Q_SIGNALS:
     void quitRequested();
@@ -75,4 +83,5 @@ private:
     ScreenshotManager *m_manager;
     QDBusConnection m_bus;
     ClipboardCopy *m_clipboardCopy = nullptr;
+    CaptureSaver *m_captureSaver = nullptr;
 };

@@ -1,12 +1,15 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Dialogs
 import QtQuick.Layouts
 import Orrinvale
 
-// The "General" tab: whether Orrinvale starts with the session.
+// The "General" tab: whether Orrinvale starts with the session, and what becomes of each
+// new capture: copied, saved, where and under which name (with an example of the name).
 ColumnLayout {
     id: root
     required property Autostart autostart
+    required property Preferences preferences
 
     spacing: 8
 
@@ -30,5 +33,71 @@ ColumnLayout {
         text: root.autostart.lastError
         wrapMode: Text.Wrap
         color: "#c62828"
+    }
+
+    CheckBox {
+        objectName: "copyEachCapture"
+        text: "Copy each new capture to the clipboard"
+        checked: root.preferences.copyEachCapture
+        onToggled: root.preferences.copyEachCapture = checked
+    }
+
+    CheckBox {
+        objectName: "saveEachCapture"
+        text: "Save each new capture to the folder"
+        checked: root.preferences.saveEachCapture
+        onToggled: root.preferences.saveEachCapture = checked
+    }
+
+    RowLayout {
+        Layout.maximumWidth: 360
+        spacing: 6
+
+        Label {
+            text: "Folder:"
+        }
+        TextField {
+            objectName: "saveFolder"
+            Layout.fillWidth: true
+            text: root.preferences.saveFolder
+            onEditingFinished: root.preferences.saveFolder = text
+        }
+        Button {
+            text: "Choose..."
+            onClicked: folderDialog.open()
+        }
+    }
+
+    RowLayout {
+        Layout.maximumWidth: 360
+        spacing: 6
+
+        Label {
+            text: "Name:"
+        }
+        TextField {
+            id: pattern
+            objectName: "namePattern"
+            Layout.fillWidth: true
+            text: root.preferences.namePattern
+            onEditingFinished: root.preferences.namePattern = text
+        }
+    }
+
+    // What the pattern gives now, while it is typed (%n: the lowest free number).
+    Label {
+        objectName: "nameExample"
+        Layout.maximumWidth: 360
+        elide: Text.ElideMiddle
+        text: SaveName.example(pattern.text)
+        color: "#666666"
+        font.pixelSize: 11
+    }
+
+    FolderDialog {
+        id: folderDialog
+        currentFolder: "file://" + root.preferences.saveFolder
+        onAccepted: root.preferences.saveFolder = decodeURIComponent(
+                        selectedFolder.toString().replace(/^file:\/\//, ""))
     }
 }

@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/DBusService.h"
 #include "app/WindowLayoutProbe.h"
+#include "capture/CaptureSaver.h"
 #include "capture/ClipboardCopy.h"
 #include "platform/DesktopWindowing.h"
 #include "platform/Log.h"
@@ -15,6 +16,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -121,16 +123,33 @@ std::optional<int> OrrinvaleApp::forwardExport(const CommandLine &commandLine)
     const QString service = QString::fromLatin1(DBusService::ServiceName);
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(service))
         return std::nullopt;
-    if (commandLine.command != CommandLine::Command::Copy)
-        return std::nullopt;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        service, QString::fromLatin1(DBusService::ObjectPath),
-        QString::fromLatin1(DBusService::InterfaceName), QStringLiteral("CopyLatest"));
+    const QString &path = commandLine.savePath;
+    const bool toOutput = commandLine.command == CommandLine::Command::Save && path == "-";
+    QString method = QStringLiteral("CopyLatest");
+    if (commandLine.command == CommandLine::Command::Save)
+        method = toOutput ? QStringLiteral("LatestPng") : QStringLiteral("SaveLatest");
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, QString::fromLatin1(DBusService::ObjectPath),
+                                       QString::fromLatin1(DBusService::InterfaceName), method);
+    // The running instance has its own working folder: a relative path is ours.
+    if (method == QLatin1String("SaveLatest"))
+        call << (path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath());
     // A save encodes and writes a 4K picture first: give it time.
     const QDBusMessage reply = bus.call(call, QDBus::Block, 60000);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         std::fprintf(stderr, "orrinvale: %s\n", qPrintable(reply.errorMessage()));
         return 1;
+    }
+    const QVariant answer = reply.arguments().value(0);
+    if (toOutput) {
+        const QByteArray png = answer.toByteArray();
+        if (std::fwrite(png.constData(), 1, size_t(png.size()), stdout) != size_t(png.size()) ||
+            std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "orrinvale: cannot write to standard output\n");
+            return 1;
+        }
+    } else if (method == QLatin1String("SaveLatest")) {
+        std::printf("Saved %s\n", qPrintable(answer.toString()));
     }
     return 0;
 }
@@ -169,6 +188,7 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     AppDelegate delegate(createScreenCapture(), DesktopWindowing::create());
     DBusService remote(delegate.screenshotManager());
     remote.setClipboardCopy(delegate.clipboardCopy());
+    remote.setCaptureSaver(delegate.captureSaver());
     QObject::connect(&remote, &DBusService::quitRequested, &app, &QCoreApplication::quit);
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit);
     if (commandLine.command == Command::Capture) {
@@ -210,6 +230,8 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     // A fresh instance has an empty stack: the command says so in its line.
     if (commandLine.command == Command::Copy)
         delegate.clipboardCopy()->copyLatest();
+    if (commandLine.command == Command::Save)
+        delegate.captureSaver()->saveLatest();
 
     if (commandLine.command == Command::TakeScreenshot)
         delegate.takeScreenshotFromMenu();

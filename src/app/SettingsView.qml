@@ -39,6 +39,7 @@ Page {
             GeneralSettingsView {
                 anchors.centerIn: parent
                 autostart: root.autostart
+                preferences: root.preferences
             }
         }
     }

@@ -132,6 +132,17 @@ bool EditorEventFilter::keyPressed(QKeyEvent *event)
             m_editor->deleteSelected();
         return true;
     }
+    // Saving to a file leaves the editor open (unlike "Save Edits"). Spelled out: not every
+    // desktop's key scheme binds Save As.
+    const Qt::KeyboardModifiers held = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_S && held == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        m_editor->saveRenderedImageAs();
+        return true;
+    }
+    if (event->key() == Qt::Key_S && held == Qt::ControlModifier) {
+        m_editor->saveRenderedImageToFile();
+        return true;
+    }
     if (const Preferences *preferences = m_editor->preferences()) {
         const ShortcutValues keys = ShortcutMatcher::valuesOf(*preferences);
         if (const auto tool =

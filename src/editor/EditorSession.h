@@ -9,6 +9,7 @@
 #include <functional>
 
 class Clipboard;
+class CaptureSaver;
 class ClipboardCopy;
 class FileChooser;
 class ScreenshotManager;
@@ -50,6 +51,10 @@ public:
     /// session.
     void setClipboardCopy(ClipboardCopy *copy) { m_clipboardCopy = copy; }
     ClipboardCopy *clipboardCopy() const { return m_clipboardCopy; }
+    /// Where Ctrl+S and Ctrl+Shift+S save the rendered picture; absent, they do nothing.
+    /// Outlives the session.
+    void setCaptureSaver(CaptureSaver *saver) { m_captureSaver = saver; }
+    CaptureSaver *captureSaver() const { return m_captureSaver; }
 
     quint64 captureId() const { return m_captureId; }
     /// Where the capture is in the stack now; -1 if it is not there.
@@ -79,5 +84,6 @@ private:
     Clipboard *m_clipboard = nullptr;
     FileChooser *m_fileChooser = nullptr;
     ClipboardCopy *m_clipboardCopy = nullptr;
+    CaptureSaver *m_captureSaver = nullptr;
     QPointer<QWindow> m_window;
 };

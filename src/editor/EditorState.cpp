@@ -1,6 +1,7 @@
 #include "EditorState.h"
 
 #include "EditorSession.h"
+#include "capture/CaptureSaver.h"
 #include "capture/ClipboardCopy.h"
 #include "editor/render/ExportRenderer.h"
 #include "editor/render/ShapePaths.h"
@@ -275,17 +276,49 @@ bool EditorState::saveRenderedImage()
     return true;
 }
 
-bool EditorState::copyRenderedImage()
+std::optional<QImage> EditorState::renderedImage() const
 {
-    if (m_finished || !m_session || !m_session->clipboardCopy())
-        return false;
     const Result<QImage> picture =
         ExportRenderer::render(m_session->image(), m_viewport.viewSize(), m_document.list());
     if (!picture.ok()) {
         Log::line(picture.error());
-        return false;
+        return std::nullopt;
     }
-    return m_session->clipboardCopy()->copyImage(picture.value());
+    return picture.value();
+}
+
+bool EditorState::copyRenderedImage()
+{
+    if (m_finished || !m_session || !m_session->clipboardCopy())
+        return false;
+    const std::optional<QImage> picture = renderedImage();
+    return picture && m_session->clipboardCopy()->copyImage(*picture);
+}
+
+bool EditorState::saveRenderedImageToFile()
+{
+    if (m_finished || !m_session || !m_session->captureSaver())
+        return false;
+    const std::optional<QImage> picture = renderedImage();
+    if (!picture)
+        return false;
+    m_session->captureSaver()->saveImage(*picture);
+    return true;
+}
+
+void EditorState::saveRenderedImageAs()
+{
+    if (m_finished || !m_session || !m_session->captureSaver() || !m_session->fileChooser())
+        return;
+    CaptureSaver *saver = m_session->captureSaver();
+    // The picture is rendered once the path is known, with the edits of that moment.
+    m_session->fileChooser()->chooseSaveFile(
+        m_session->window(), this, saver->suggestedPath(), [this, saver](const QUrl &file) {
+            if (m_finished)
+                return;
+            if (const std::optional<QImage> picture = renderedImage())
+                saver->saveImage(*picture, file.toLocalFile());
+        });
 }
 
 void EditorState::openImagePicker()

@@ -13,7 +13,9 @@
 #include <QRectF>
 #include <QString>
 #include <QVariantList>
+
 #include <QtQml/qqmlregistration.h>
+#include <optional>
 
 class EditorSession;
 class Preferences;
@@ -107,6 +109,11 @@ public:
     /// would, on the clipboard; the editor stays open and the stack unchanged. On failure one
     /// line is logged.
     Q_INVOKABLE bool copyRenderedImage();
+    /// Ctrl+S: saves the rendered picture to the save folder under the name pattern; the
+    /// editor stays open. The save logs its own line.
+    Q_INVOKABLE bool saveRenderedImageToFile();
+    /// Ctrl+Shift+S: the same, to a file the user picks in the file chooser.
+    Q_INVOKABLE void saveRenderedImageAs();
 
     // Images. "Insert", paste and drops decode off the UI thread and insert when done.
     /// "Insert": one image file from the session's file chooser, at the canvas centre.
@@ -139,6 +146,8 @@ private:
     void captureChanged();
     void releaseKeyFocusLater();
     void insertImage(const ImageIntake::Decoded &picture, QPointF centre, const QColor &color);
+    /// The capture with every annotation, as "Save Edits" makes it; one line on failure.
+    std::optional<QImage> renderedImage() const;
 
     QPointer<EditorSession> m_session;
     QPointer<Preferences> m_preferences;

@@ -187,17 +187,58 @@ Rectangle {
                     font.pixelSize: 11
                 }
 
-                // The picture as "Save Edits" would make it, to the clipboard; the editor stays.
-                ToolbarButton {
-                    objectName: "copyButton"
-                    text: "Copy"
-                    onClicked: root.editor.copyRenderedImage()
-                }
+                // Copy: the picture as "Save Edits" would make it, to the clipboard; the editor
+                // stays. A glyph (two sheets), not a label, grouped with Cancel without a gap:
+                // at the 850-point minimum the row has no room for another word or spacing.
+                Row {
+                    QQC.AbstractButton {
+                        id: copyButton
+                        objectName: "copyButton"
+                        text: "Copy"
+                        focusPolicy: Qt.NoFocus
+                        anchors.verticalCenter: parent.verticalCenter
+                        implicitWidth: 18
+                        implicitHeight: 24
+                        Accessible.name: text
+                        QQC.ToolTip.visible: hovered
+                        QQC.ToolTip.text: "Copy (Ctrl+C)"
+                        onClicked: root.editor.copyRenderedImage()
 
-                ToolbarButton {
-                    objectName: "cancelButton"
-                    text: "Cancel"
-                    onClicked: root.editor.cancel()
+                        contentItem: Item {
+                            Rectangle {
+                                x: 1
+                                y: 4
+                                width: 10
+                                height: 12
+                                radius: 2
+                                color: "transparent"
+                                border.width: 1.5
+                                border.color: SystemColors.primaryText
+                            }
+                            Rectangle {
+                                x: 5
+                                y: 8
+                                width: 10
+                                height: 12
+                                radius: 2
+                                color: SystemColors.windowBackground
+                                border.width: 1.5
+                                border.color: SystemColors.primaryText
+                            }
+                        }
+                        background: Rectangle {
+                            radius: 4
+                            color: copyButton.down ? Qt.rgba(0.5, 0.5, 0.5, 0.3)
+                                 : copyButton.hovered ? Qt.rgba(0.5, 0.5, 0.5, 0.15) : "transparent"
+                        }
+                    }
+
+                    ToolbarButton {
+                        objectName: "cancelButton"
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: "Cancel"
+                        onClicked: root.editor.cancel()
+                    }
                 }
 
                 ToolbarButton {

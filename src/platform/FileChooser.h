@@ -8,7 +8,8 @@ class QObject;
 class QWindow;
 
 /**
- * The desktop's file chooser, as "Insert" uses it: one image file, no folders. The answer
+ * The desktop's file chooser, as "Insert" uses it (one image file, no folders) and as
+ * "Save As..." does (a new file's path). The answer
  * comes later; it goes to `context` and is dropped if `context` is gone by then.
  * QuickFileChooser is the real one; tests give their own.
  */
@@ -21,4 +22,8 @@ public:
     /// when the user cancels.
     virtual void chooseImage(QWindow *parent, QObject *context,
                              std::function<void(const QUrl &)> chosen) = 0;
+    /// Shows a chooser for a file to write over `parent` (null: none), starting at the path
+    /// `suggested`; calls `chosen` with the path picked, or not at all when the user cancels.
+    virtual void chooseSaveFile(QWindow *parent, QObject *context, const QString &suggested,
+                                std::function<void(const QUrl &)> chosen) = 0;
 };

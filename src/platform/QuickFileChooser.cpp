@@ -2,6 +2,7 @@
 
 #include "Log.h"
 
+#include <QFileInfo>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QWindow>
@@ -47,17 +48,37 @@ QuickFileChooser::~QuickFileChooser()
 void QuickFileChooser::chooseImage(QWindow *parent, QObject *context,
                                    std::function<void(const QUrl &)> chosen)
 {
+    open("import QtQuick.Dialogs\n"
+         "FileDialog {\n"
+         "    fileMode: FileDialog.OpenFile\n"
+         "    nameFilters: [\"Images (*.png *.jpg *.jpeg *.gif *.bmp *.webp *.tif "
+         "*.tiff *.ppm *.pgm *.pbm *.ico)\"]\n"
+         "}\n",
+         {}, parent, context, std::move(chosen));
+}
+
+void QuickFileChooser::chooseSaveFile(QWindow *parent, QObject *context, const QString &suggested,
+                                      std::function<void(const QUrl &)> chosen)
+{
+    const QFileInfo file(suggested);
+    open("import QtQuick.Dialogs\n"
+         "FileDialog {\n"
+         "    fileMode: FileDialog.SaveFile\n"
+         "    nameFilters: [\"PNG (*.png)\", \"JPEG (*.jpg *.jpeg)\", \"WebP (*.webp)\"]\n"
+         "}\n",
+         {{QStringLiteral("currentFolder"), QUrl::fromLocalFile(file.absolutePath())},
+          {QStringLiteral("selectedFile"), QUrl::fromLocalFile(file.absoluteFilePath())}},
+         parent, context, std::move(chosen));
+}
+
+void QuickFileChooser::open(const QByteArray &qml, const QVariantMap &properties, QWindow *parent,
+                            QObject *context, std::function<void(const QUrl &)> chosen)
+{
     // A second request while a chooser is open would stack a second one on it.
     if (m_dialog)
         return;
     QQmlComponent component(m_engine);
-    component.setData("import QtQuick.Dialogs\n"
-                      "FileDialog {\n"
-                      "    fileMode: FileDialog.OpenFile\n"
-                      "    nameFilters: [\"Images (*.png *.jpg *.jpeg *.gif *.bmp *.webp *.tif "
-                      "*.tiff *.ppm *.pgm *.pbm *.ico)\"]\n"
-                      "}\n",
-                      QUrl());
+    component.setData(qml, QUrl());
     QObject *dialog = component.create();
     if (!dialog) {
         Log::line(QStringLiteral("The file chooser could not be opened: ") +
@@ -66,6 +87,8 @@ void QuickFileChooser::chooseImage(QWindow *parent, QObject *context,
     }
     m_dialog = dialog;
     dialog->setProperty("parentWindow", QVariant::fromValue(parent));
+    for (auto it = properties.cbegin(); it != properties.cend(); ++it)
+        dialog->setProperty(it.key().toUtf8().constData(), it.value());
     auto *reply = new ChooserReply(dialog, context, std::move(chosen));
     QObject::connect(dialog, SIGNAL(accepted()), reply, SLOT(accept()));
     QObject::connect(dialog, SIGNAL(rejected()), reply, SLOT(reject()));

@@ -3,6 +3,7 @@
 #include "FileChooser.h"
 
 #include <QPointer>
+#include <QVariantMap>
 
 class QQmlEngine;
 
@@ -19,8 +20,13 @@ public:
 
     void chooseImage(QWindow *parent, QObject *context,
                      std::function<void(const QUrl &)> chosen) override;
+    void chooseSaveFile(QWindow *parent, QObject *context, const QString &suggested,
+                        std::function<void(const QUrl &)> chosen) override;
 
 private:
+    void open(const QByteArray &qml, const QVariantMap &properties, QWindow *parent,
+              QObject *context, std::function<void(const QUrl &)> chosen);
+
     QQmlEngine *m_engine;
     QPointer<QObject> m_dialog;
 };

@@ -4,6 +4,7 @@ copying from the menu, the editor and the command line, read by another program 
 after the editor has closed."""
 
 import json
+import os
 import subprocess
 import unittest
 from pathlib import Path
@@ -226,6 +227,91 @@ class CopyFromTheEditorTest(EditorTestCase):
 
         self.assert_copied_with_stroke()
         self.assertTrue(d.is_viewable(self.editor.id), "the editor stays open")
+
+
+class SaveTest(StackOfThree):
+    """--save to a path, to standard output and to the save folder (by default
+    ~/Pictures/Screenshots, made on the first save) under the name pattern; saves into a full
+    and a read-only folder fail in one line and leave nothing."""
+
+    # No time fields: two saves always compete for one name (the fields have unit tests).
+    PATTERN = "Shot"
+
+    def setUp(self):
+        config = self.desktop.config_home / "Orrinvale" / "Orrinvale.conf"
+        config.parent.mkdir(parents=True, exist_ok=True)
+        config.write_text("[General]\nnamePattern=%s\n" % self.PATTERN)
+        super().setUp()
+
+    def decoded_file(self, path):
+        data = Path(path).read_bytes()
+        self.assertEqual(png_size(data), (self.desktop.width, self.desktop.height))
+        return decode_png(data)
+
+    def test_save_to_a_path_and_to_standard_output(self):
+        desktop = self.desktop
+        path = desktop.root / "out" / "newest.png"
+        path.parent.mkdir()
+
+        result = desktop.run("--save", str(path))
+
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stdout, "Saved %s\n" % path)
+        self.assertTrue(colour_close(self.decoded_file(path).pixel(640, 400), self.BLUE))
+        output = subprocess.run([desktop.binary, "--save", "-"], env=desktop.env,
+                                stdin=subprocess.DEVNULL, capture_output=True,
+                                timeout=60 * TIME_SCALE, preexec_fn=_die_with_parent)
+        self.assertEqual(output.returncode, 0, output.stderr)
+        self.assertEqual(png_size(output.stdout), (desktop.width, desktop.height))
+        self.assertTrue(colour_close(decode_png(output.stdout).pixel(640, 400), self.BLUE))
+        self.assertIn("Saved %s" % path, self.app.stdout())
+
+    def test_save_to_the_folder_under_the_pattern_never_replaces(self):
+        desktop = self.desktop
+        folder = desktop.home / "Pictures" / "Screenshots"
+        self.assertFalse(folder.exists())
+
+        first = desktop.run("--save")
+        second = desktop.run("--save")
+
+        self.assertEqual(first.returncode, 0, first.stderr)
+        self.assertEqual(second.returncode, 0, second.stderr)
+        self.assertEqual(first.stdout, "Saved %s\n" % (folder / "Shot.png"))
+        self.assertEqual(second.stdout, "Saved %s\n" % (folder / "Shot (2).png"))
+        self.assertEqual(sorted(p.name for p in folder.iterdir()), ["Shot (2).png", "Shot.png"])
+        for name in ("Shot.png", "Shot (2).png"):
+            self.assertTrue(colour_close(self.decoded_file(folder / name).pixel(640, 400),
+                                         self.BLUE))
+
+    def small_folder(self, options):
+        if os.geteuid() != 0:
+            self.skipTest("mounting a small file system needs root")
+        mount = Path(self.desktop.root) / ("small-%d" % len(list(self.desktop.root.iterdir())))
+        mount.mkdir()
+        subprocess.run(["mount", "-t", "tmpfs", "-o", options, "tmpfs", str(mount)], check=True)
+        self.addCleanup(subprocess.run, ["umount", str(mount)], check=True)
+        return mount
+
+    def assert_save_fails(self, folder, cause, keep):
+        path = folder / "out.png"
+        result = self.desktop.run("--save", str(path))
+        self.assertEqual(result.returncode, 1)
+        line = "Save failed: cannot write in %s: %s" % (folder, cause)
+        self.assertIn(line, result.stderr)
+        wait_until(lambda: line in self.app.stdout(), 20, "the instance's line")
+        self.assertEqual(sorted(p.name for p in folder.iterdir()), keep)
+        self.assertEqual(self.desktop.get_property("CaptureCount"), 3)
+
+    def test_a_full_or_read_only_folder_leaves_no_partial_file(self):
+        full = self.small_folder("size=64k")
+        with self.assertRaises(OSError):
+            with open(full / "filler", "wb") as filler:
+                while True:
+                    filler.write(b"x" * 4096)
+                    filler.flush()
+        self.assert_save_fails(full, "No space left on device", ["filler"])
+        read_only = self.small_folder("ro,size=1m")
+        self.assert_save_fails(read_only, "Read-only file system", [])
 
 
 if __name__ == "__main__":

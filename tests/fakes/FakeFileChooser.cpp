@@ -15,3 +15,10 @@ void FakeFileChooser::choose(const QUrl &file)
     if (chosen && m_context)
         chosen(file);
 }
+
+void FakeFileChooser::chooseSaveFile(QWindow *parent, QObject *context, const QString &suggested,
+                                     std::function<void(const QUrl &)> chosen)
+{
+    m_suggested = suggested;
+    chooseImage(parent, context, std::move(chosen));
+}

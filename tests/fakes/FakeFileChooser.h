@@ -14,6 +14,10 @@ class FakeFileChooser final : public FileChooser
 public:
     void chooseImage(QWindow *parent, QObject *context,
                      std::function<void(const QUrl &)> chosen) override;
+    /// Like chooseImage; the suggestion is kept for the test to read.
+    void chooseSaveFile(QWindow *parent, QObject *context, const QString &suggested,
+                        std::function<void(const QUrl &)> chosen) override;
+    QString suggested() const { return m_suggested; }
 
     int requests() const { return m_requests; }
     bool isOpen() const { return bool(m_chosen); }
@@ -22,6 +26,7 @@ public:
 
 private:
     int m_requests = 0;
+    QString m_suggested;
     QPointer<QObject> m_context;
     std::function<void(const QUrl &)> m_chosen;
 };
