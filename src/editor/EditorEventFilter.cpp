@@ -37,6 +37,8 @@ DrawingTool toolOf(ShortcutTool tool)
         return DrawingTool::Highlighter;
     case Preferences::Step:
         return DrawingTool::Step;
+    case Preferences::Redact:
+        return DrawingTool::Redact;
     }
     return DrawingTool::Pen;
 }

@@ -44,6 +44,23 @@ EditorState::EditorState(QObject *parent)
     connect(m_document.records(), &QAbstractItemModel::rowsInserted, this, widthsShown);
 }
 
+bool EditorState::showsRedactStyles() const
+{
+    if (m_tools.currentTool() == DrawingTool::Redact)
+        return true;
+    const Annotation *selected = m_document.selectedRecord();
+    return m_tools.isPointerMode() && selected && selected->type == DrawingTool::Redact;
+}
+
+void EditorState::setRedactPixelate(bool on)
+{
+    m_tools.setRedactPixelate(on);
+    const Annotation *selected = m_document.selectedRecord();
+    if (m_finished || !selected || selected->type != DrawingTool::Redact)
+        return;
+    m_document.update(selected->id, [on](Annotation &record) { record.pixelate = on; });
+}
+
 bool EditorState::showsLineWidths() const
 {
     if (isStrokedTool(m_tools.currentTool()))
@@ -100,9 +117,12 @@ void EditorState::toolChanged()
 
 void EditorState::colorChanged()
 {
-    // Whatever chose the colour, the selected record takes it.
+    // Whatever chose the colour, the selected record takes it; with Redact, new
+    // redactions too.
     const Annotation *selected = m_document.selectedRecord();
     const QColor color = m_tools.color();
+    if (m_tools.currentTool() == DrawingTool::Redact)
+        m_tools.setRedactColor(color);
     if (m_finished || !selected || selected->color == color)
         return;
     m_document.update(selected->id, [&color](Annotation &record) { record.color = color; });

@@ -45,6 +45,8 @@ class EditorState : public QObject
     Q_PROPERTY(QRectF selectionFrame READ selectionFrame NOTIFY selectionHandlesChanged)
     // The width buttons apply: a stroked tool is chosen, or Select with a stroked shape.
     Q_PROPERTY(bool showsLineWidths READ showsLineWidths NOTIFY showsLineWidthsChanged)
+    // The redaction styles apply: Redact is the tool, or Select with a redaction selected.
+    Q_PROPERTY(bool showsRedactStyles READ showsRedactStyles NOTIFY showsLineWidthsChanged)
     // Saved: the editor takes no more edits and is on its way out.
     Q_PROPERTY(bool finished READ isFinished NOTIFY finishedChanged)
 
@@ -65,6 +67,9 @@ public:
     const ToolSettings *tools() const { return &m_tools; }
     bool isFinished() const { return m_finished; }
     bool showsLineWidths() const;
+    bool showsRedactStyles() const;
+    /// "Solid" or "Pixelate": new redactions, and the selected one, take the style.
+    Q_INVOKABLE void setRedactPixelate(bool on);
     QVariantList selectionHandles() const;
     QRectF selectionFrame() const;
 

@@ -265,13 +265,15 @@ Rectangle {
                     spacing: 2
 
                     Repeater {
-                        model: [DrawingTool.Highlighter, DrawingTool.Ellipse, DrawingTool.Step]
+                        model: [DrawingTool.Highlighter, DrawingTool.Ellipse, DrawingTool.Step,
+                                DrawingTool.Redact]
                         delegate: ToolButton {
                             required property int modelData
                             objectName: "tool" + title
                             title: root.editor.tools.label(modelData)
                             glyph: modelData === DrawingTool.Highlighter ? "highlighter"
-                                 : modelData === DrawingTool.Ellipse ? "ellipse" : "step"
+                                 : modelData === DrawingTool.Ellipse ? "ellipse"
+                                 : modelData === DrawingTool.Step ? "step" : "redact"
                             isSelected: root.editor.tools.currentTool === modelData
                             onClicked: root.editor.tools.currentTool = modelData
                         }
@@ -317,13 +319,33 @@ Rectangle {
                     }
                 }
 
+                // The redaction styles, in the same place.
+                Row {
+                    objectName: "redactStyleGroup"
+                    spacing: 4
+                    visible: root.editor.showsRedactStyles
+
+                    Repeater {
+                        model: ["Solid", "Pixelate"]
+                        delegate: ToolButton {
+                            required property string modelData
+                            required property int index
+                            objectName: "redact" + modelData
+                            title: modelData
+                            isSelected: root.editor.tools.redactPixelate === (index === 1)
+                            onClicked: root.editor.setRedactPixelate(index === 1)
+                        }
+                    }
+                }
+
                 // The text style controls' place.
                 Row {
                     objectName: "textStyleGroup"
                     spacing: 15
                     enabled: root.editor.tools.textStyleEnabled && !root.editor.showsLineWidths
+                             && !root.editor.showsRedactStyles
                     opacity: enabled ? 1 : 0
-                    visible: !root.editor.showsLineWidths
+                    visible: !root.editor.showsLineWidths && !root.editor.showsRedactStyles
 
                     TextStyleControls {
                         editor: root.editor

@@ -9,7 +9,7 @@ QQC.AbstractButton {
     id: control
     required property string title
     property bool isSelected: false
-    // A small picture in place of the title ("ellipse", "highlighter", "step"), for the
+    // A small picture in place of the title ("ellipse", "highlighter", "step", "redact"), for the
     // tools of the second row; the title stays the name for the tooltip and accessibility.
     property string glyph: ""
     readonly property color contentColor: isSelected ? "white" : SystemColors.primaryText
@@ -42,6 +42,7 @@ QQC.AbstractButton {
         sourceComponent: control.glyph === "ellipse" ? ellipseGlyph
                        : control.glyph === "highlighter" ? highlighterGlyph
                        : control.glyph === "step" ? stepGlyph
+                       : control.glyph === "redact" ? redactGlyph
                        : titleText
     }
 
@@ -82,6 +83,19 @@ QQC.AbstractButton {
                 radius: 3.5
                 color: control.contentColor
                 opacity: 0.45
+            }
+        }
+    }
+    Component {
+        id: redactGlyph
+        Item {
+            implicitWidth: 18
+            implicitHeight: 14
+            Rectangle {
+                anchors.centerIn: parent
+                width: 18
+                height: 10
+                color: control.contentColor
             }
         }
     }

@@ -16,14 +16,21 @@ struct EntryInfo
 };
 
 // In the order of Preferences::Entry.
+// clang-format off
 constexpr EntryInfo entryInfo[] = {
-    {"shortcutPointer", "v"}, {"shortcutText", "t"},
-    {"shortcutPen", "d"},     {"shortcutRectangle", "r"},
-    {"shortcutLine", "l"},    {"shortcutArrow", "a"},
-    {"shortcutEllipse", "e"}, {"shortcutHighlighter", "h"},
-    {"shortcutStep", "n"},    {"permissionsResetBuild_v3", nullptr},
+    {"shortcutPointer", "v"},
+    {"shortcutText", "t"},
+    {"shortcutPen", "d"},
+    {"shortcutRectangle", "r"},
+    {"shortcutLine", "l"},
+    {"shortcutArrow", "a"},
+    {"shortcutEllipse", "e"},
+    {"shortcutHighlighter", "h"},
+    {"shortcutStep", "n"},
+    {"shortcutRedact", "x"},
+    {"permissionsResetBuild_v3", nullptr},
 };
-
+// clang-format on
 /// Whether QSettings may open the path: nothing there yet, or a regular file. It would wait
 /// for a writer forever on a named pipe (and read a device), before the program is up.
 bool usable(const QString &path)

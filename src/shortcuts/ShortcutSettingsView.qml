@@ -105,6 +105,12 @@ Item {
                 key: root.keyOf(Preferences.Step)
                 onKeyEdited: key => root.preferences.setShortcut(Preferences.Step, key)
             }
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Redact"
+                key: root.keyOf(Preferences.Redact)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Redact, key)
+            }
         }
 
         Item {

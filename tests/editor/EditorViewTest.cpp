@@ -64,6 +64,8 @@ private Q_SLOTS:
                                                << "Highlighter";
         QTest::newRow("n for a step") << 57u << "n"
                                       << "Step";
+        QTest::newRow("x to redact") << 53u << "x"
+                                     << "Redact";
     }
 
     void toolKeysOnAnyLayout()

@@ -1,6 +1,7 @@
 #include "ExportRenderer.h"
 
 #include "editor/SystemColors.h"
+#include "editor/render/Redaction.h"
 #include "editor/render/ShapePaths.h"
 #include "text/ContrastingTextColor.h"
 #include "text/TextMetrics.h"
@@ -248,9 +249,19 @@ Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annota
     // From here on, image points.
     painter.setTransform(QTransform(c.density, 0, 0, c.density, -c.pixels.left(), -c.pixels.top()));
     const QTransform pointMap = QTransform::fromScale(c.sx, c.sy);
+    RedactionSource source;
+    source.capture = capture;
+    source.canvasSize = viewSize;
+    source.hidden = Redaction::hiddenRects(annotations, source);
     for (int row = 0; row < annotations.size(); ++row) {
         const Annotation &a = annotations.at(row);
-        if (const auto text = texts.constFind(row); text != texts.constEnd()) {
+        if (a.type == DrawingTool::Redact) {
+            // Whole capture pixels, never blended with what lies under them.
+            const QRect pixels = Redaction::capturePixels(a, source);
+            const QImage cells =
+                a.pixelate ? Redaction::mosaic(capture, pixels, source.hidden) : QImage();
+            Redaction::cover(painter, a, pixels.translated(-c.pixels.topLeft()), cells);
+        } else if (const auto text = texts.constFind(row); text != texts.constEnd()) {
             drawText(painter, a, *text, c.sx);
         } else if (hasImage(a)) {
             painter.drawImage(imageRect(a, c.sx, c.sy), *a.imagePayload,

@@ -26,6 +26,7 @@ std::unique_ptr<ToolGesture> ToolGesture::make(DrawingTool tool, GestureContext 
     case DrawingTool::Arrow:
     case DrawingTool::Ellipse:
     case DrawingTool::Highlighter:
+    case DrawingTool::Redact:
         return std::make_unique<StrokeGesture>(context, tool);
     case DrawingTool::Step:
         return std::make_unique<StepGesture>(context);
