@@ -39,6 +39,8 @@ DrawingTool toolOf(ShortcutTool tool)
         return DrawingTool::Step;
     case Preferences::Redact:
         return DrawingTool::Redact;
+    case Preferences::Crop:
+        return DrawingTool::Crop;
     }
     return DrawingTool::Pen;
 }

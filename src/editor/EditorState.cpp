@@ -37,11 +37,29 @@ EditorState::EditorState(QObject *parent)
     connect(m_document.records(), &QAbstractItemModel::rowsInserted, this, handlesMoved);
     connect(m_document.records(), &QAbstractItemModel::rowsRemoved, this, handlesMoved);
     connect(&m_viewport, &CanvasViewport::placementChanged, this, handlesMoved);
+    const auto cropMoved = [this] { Q_EMIT cropViewChanged(); };
+    connect(&m_document, &AnnotationDocument::cropChanged, this, cropMoved);
+    connect(&m_viewport, &CanvasViewport::placementChanged, this, cropMoved);
     const auto widthsShown = [this] { Q_EMIT showsLineWidthsChanged(); };
     connect(&m_tools, &ToolSettings::currentToolChanged, this, widthsShown);
     connect(&m_document, &AnnotationDocument::selectionChanged, this, widthsShown);
     connect(m_document.records(), &QAbstractItemModel::rowsRemoved, this, widthsShown);
     connect(m_document.records(), &QAbstractItemModel::rowsInserted, this, widthsShown);
+}
+
+QRectF EditorState::cropView() const
+{
+    const std::optional<QRectF> crop = m_document.crop();
+    if (!crop)
+        return {};
+    return QRectF(m_viewport.canvasToView(crop->topLeft()),
+                  m_viewport.canvasToView(crop->bottomRight()));
+}
+
+void EditorState::resetCrop()
+{
+    if (!m_finished)
+        m_document.setCrop(std::nullopt);
 }
 
 bool EditorState::showsRedactStyles() const
@@ -275,8 +293,8 @@ bool EditorState::saveRenderedImage()
 {
     if (m_finished || !m_session)
         return false;
-    const Result<QImage> picture =
-        ExportRenderer::render(m_session->image(), m_viewport.viewSize(), m_document.list());
+    const Result<QImage> picture = ExportRenderer::render(m_session->image(), m_viewport.viewSize(),
+                                                          m_document.list(), m_document.crop());
     if (!picture.ok()) {
         Log::line(picture.error());
         return false;

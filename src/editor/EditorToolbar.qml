@@ -266,14 +266,15 @@ Rectangle {
 
                     Repeater {
                         model: [DrawingTool.Highlighter, DrawingTool.Ellipse, DrawingTool.Step,
-                                DrawingTool.Redact]
+                                DrawingTool.Redact, DrawingTool.Crop]
                         delegate: ToolButton {
                             required property int modelData
                             objectName: "tool" + title
                             title: root.editor.tools.label(modelData)
                             glyph: modelData === DrawingTool.Highlighter ? "highlighter"
                                  : modelData === DrawingTool.Ellipse ? "ellipse"
-                                 : modelData === DrawingTool.Step ? "step" : "redact"
+                                 : modelData === DrawingTool.Step ? "step"
+                                 : modelData === DrawingTool.Redact ? "redact" : "crop"
                             isSelected: root.editor.tools.currentTool === modelData
                             onClicked: root.editor.tools.currentTool = modelData
                         }
@@ -338,6 +339,14 @@ Rectangle {
                     }
                 }
 
+                // With Crop, in the same place: back to the whole picture.
+                ToolbarButton {
+                    objectName: "resetCropButton"
+                    text: "Reset Crop"
+                    visible: root.editor.tools.currentTool === DrawingTool.Crop
+                    onClicked: root.editor.resetCrop()
+                }
+
                 // The text style controls' place.
                 Row {
                     objectName: "textStyleGroup"
@@ -346,6 +355,7 @@ Rectangle {
                              && !root.editor.showsRedactStyles
                     opacity: enabled ? 1 : 0
                     visible: !root.editor.showsLineWidths && !root.editor.showsRedactStyles
+                             && root.editor.tools.currentTool !== DrawingTool.Crop
 
                     TextStyleControls {
                         editor: root.editor

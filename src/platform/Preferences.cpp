@@ -28,6 +28,7 @@ constexpr EntryInfo entryInfo[] = {
     {"shortcutHighlighter", "h"},
     {"shortcutStep", "n"},
     {"shortcutRedact", "x"},
+    {"shortcutCrop", "c"},
     {"permissionsResetBuild_v3", nullptr},
 };
 // clang-format on

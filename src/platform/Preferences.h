@@ -36,10 +36,11 @@ public:
         Ellipse,
         Highlighter,
         Step,
-        Redact
+        Redact,
+        Crop
     };
     Q_ENUM(ShortcutTool)
-    static constexpr int shortcutToolCount = 10;
+    static constexpr int shortcutToolCount = 11;
 
     /// The per-user file: $XDG_CONFIG_HOME/Orrinvale/Orrinvale.conf.
     explicit Preferences(QObject *parent = nullptr);

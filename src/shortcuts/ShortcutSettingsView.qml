@@ -111,6 +111,12 @@ Item {
                 key: root.keyOf(Preferences.Redact)
                 onKeyEdited: key => root.preferences.setShortcut(Preferences.Redact, key)
             }
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Crop"
+                key: root.keyOf(Preferences.Crop)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Crop, key)
+            }
         }
 
         Item {

@@ -20,7 +20,7 @@ bool click(const OpenEditor &e, const char *name, std::optional<QPointF> at = st
 
 const char *toolNames[] = {"toolPan",         "toolSelect", "toolText",    "toolPen",
                            "toolHighlighter", "toolBox",    "toolEllipse", "toolLine",
-                           "toolArrow",       "toolStep",   "toolRedact"};
+                           "toolArrow",       "toolStep",   "toolRedact",  "toolCrop"};
 
 } // namespace
 
@@ -72,7 +72,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("tool");
         for (const char *tool : {"Pan", "Select", "Text", "Box", "Line", "Arrow", "Ellipse",
-                                 "Highlighter", "Step", "Redact"})
+                                 "Highlighter", "Step", "Redact", "Crop"})
             QTest::newRow(tool) << QStringLiteral("tool%1").arg(tool) << QString(tool);
     }
 
@@ -173,8 +173,8 @@ private Q_SLOTS:
         // The second row, with its widest shared place showing (Select, no shape chosen).
         QVERIFY(click(e, "toolSelect"));
         right = 0;
-        for (const char *name :
-             {"colorWell", "toolHighlighter", "toolStep", "toolRedact", "textStyleGroup"}) {
+        for (const char *name : {"colorWell", "toolHighlighter", "toolStep", "toolRedact",
+                                 "toolCrop", "textStyleGroup"}) {
             QQuickItem *control = e.item(name);
             QVERIFY2(control, name);
             const QRectF box = control->mapRectToItem(toolbar, control->boundingRect());

@@ -66,6 +66,8 @@ private Q_SLOTS:
                                       << "Step";
         QTest::newRow("x to redact") << 53u << "x"
                                      << "Redact";
+        QTest::newRow("c to crop") << 54u << "c"
+                                   << "Crop";
     }
 
     void toolKeysOnAnyLayout()

@@ -12,12 +12,12 @@
 namespace {
 
 const QString qmlRoot = QStringLiteral("qrc:/qt/qml/Orrinvale/");
-const QStringList labels = {"Select/Resize", "Text",    "Pen",         "Box",  "Line",
-                            "Arrow",         "Ellipse", "Highlighter", "Step", "Redact"};
+const QStringList labels = {"Select/Resize", "Text",        "Pen",  "Box",    "Line", "Arrow",
+                            "Ellipse",       "Highlighter", "Step", "Redact", "Crop"};
 const QStringList keys = {"shortcutPointer",   "shortcutText",        "shortcutPen",
                           "shortcutRectangle", "shortcutLine",        "shortcutArrow",
                           "shortcutEllipse",   "shortcutHighlighter", "shortcutStep",
-                          "shortcutRedact"};
+                          "shortcutRedact",    "shortcutCrop"};
 
 std::unique_ptr<QQuickView> makeView(const QString &file, Preferences *preferences,
                                      Autostart *autostart = nullptr)
@@ -98,7 +98,7 @@ private Q_SLOTS:
         m_view->requestActivate();
         QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
         m_rows = rowsOf(m_view->rootObject());
-        QCOMPARE(m_rows.size(), 10);
+        QCOMPARE(m_rows.size(), 11);
     }
 
     void cleanup()
@@ -115,7 +115,7 @@ private Q_SLOTS:
             shownKeys << fieldText(row);
         }
         QCOMPARE(shownLabels, labels);
-        QCOMPARE(shownKeys, (QStringList{"v", "t", "d", "r", "l", "a", "e", "h", "n", "x"}));
+        QCOMPARE(shownKeys, (QStringList{"v", "t", "d", "r", "l", "a", "e", "h", "n", "x", "c"}));
         QVERIFY(!QFile::exists(m_path));
     }
 

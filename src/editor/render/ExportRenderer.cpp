@@ -220,7 +220,8 @@ Result<Canvas> plan(QSize capturePixels, double density, QSizeF viewSize,
     return prepared.value().canvas;
 }
 
-Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annotation> &annotations)
+Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annotation> &annotations,
+                      std::optional<QRectF> crop)
 {
     if (capture.isNull())
         return Result<QImage>::failure(QStringLiteral("Edits not saved: there is no capture."));
@@ -281,6 +282,22 @@ Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annota
         }
     }
     painter.end();
+    if (crop) {
+        // Canvas units to the picture's pixels, outward to whole pixels.
+        const double kx = c.sx * c.density;
+        const double ky = c.sy * c.density;
+        const QRectF r = crop->normalized();
+        const QRectF pixels(QPointF(std::floor(r.left() * kx), std::floor(r.top() * ky)) -
+                                QPointF(c.pixels.topLeft()),
+                            QPointF(std::ceil(r.right() * kx), std::ceil(r.bottom() * ky)) -
+                                QPointF(c.pixels.topLeft()));
+        const QRect cut =
+            pixels.intersected(QRectF(picture.rect())).toAlignedRect() & picture.rect();
+        if (cut.isEmpty())
+            return Result<QImage>::failure(
+                QStringLiteral("Edits not saved: the crop lies outside the picture."));
+        picture = picture.copy(cut);
+    }
     picture.setDevicePixelRatio(c.density);
     return picture;
 }

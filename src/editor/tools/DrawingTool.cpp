@@ -27,6 +27,8 @@ QString toolLabel(DrawingTool tool)
         return QStringLiteral("Step");
     case DrawingTool::Redact:
         return QStringLiteral("Redact");
+    case DrawingTool::Crop:
+        return QStringLiteral("Crop");
     }
     return {};
 }

@@ -30,6 +30,7 @@ public:
         Highlighter,
         Step,
         Redact,
+        Crop,
     };
     Q_ENUM(DrawingTool)
 };
@@ -40,7 +41,8 @@ using DrawingTool = DrawingTools::DrawingTool;
 inline constexpr DrawingTool allDrawingTools[] = {
     DrawingTool::Pan,       DrawingTool::Pointer,     DrawingTool::Text,  DrawingTool::Pen,
     DrawingTool::Rectangle, DrawingTool::Line,        DrawingTool::Arrow, DrawingTool::DroppedImage,
-    DrawingTool::Ellipse,   DrawingTool::Highlighter, DrawingTool::Step,  DrawingTool::Redact};
+    DrawingTool::Ellipse,   DrawingTool::Highlighter, DrawingTool::Step,  DrawingTool::Redact,
+    DrawingTool::Crop};
 
 /// The tool's name as shown to the user ("Box" for `Rectangle`).
 QString toolLabel(DrawingTool tool);

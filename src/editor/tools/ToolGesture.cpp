@@ -1,5 +1,6 @@
 #include "ToolGesture.h"
 
+#include "CropGesture.h"
 #include "PanGesture.h"
 #include "SelectGesture.h"
 #include "StepGesture.h"
@@ -30,6 +31,8 @@ std::unique_ptr<ToolGesture> ToolGesture::make(DrawingTool tool, GestureContext 
         return std::make_unique<StrokeGesture>(context, tool);
     case DrawingTool::Step:
         return std::make_unique<StepGesture>(context);
+    case DrawingTool::Crop:
+        return std::make_unique<CropGesture>(context);
     case DrawingTool::Pointer:
     case DrawingTool::DroppedImage:
         break;
