@@ -1,5 +1,6 @@
 #include "DrawingLayer.h"
 
+#include "EditorSession.h"
 #include "EditorState.h"
 #include "editor/render/ShapePaths.h"
 #include "editor/render/ShapeRaster.h"
@@ -192,7 +193,7 @@ void DrawingLayer::updatePolish()
     if (m_target.pixels.isEmpty())
         return;
     renderCommitted();
-    if (m_live.update(editor()->document()->drawing()))
+    if (m_live.update(editor()->document()->drawing(), redactionSource()))
         m_liveTextureStale = true;
 }
 
@@ -201,7 +202,7 @@ void DrawingLayer::renderCommitted()
     const QList<Annotation> &records = editor()->document()->list();
     if (m_committedInvalid || m_committed.isNull()) {
         // What is shown must never hold a removed or changed stroke: render now.
-        m_committed = ShapeRaster::render(records, m_target);
+        m_committed = ShapeRaster::render(records, m_target, redactionSource());
         m_committedTarget = m_target;
         m_drawnRows = int(records.size());
         m_committedInvalid = false;
@@ -220,6 +221,7 @@ void DrawingLayer::appendRows()
         return;
     QPainter painter(&m_committed);
     painter.setRenderHint(QPainter::Antialiasing);
+    const RedactionSource source = redactionSource();
     for (qsizetype row = m_drawnRows; row < records.size(); ++row) {
         const Annotation &record = records.at(row);
         // The stroke just finished is already in the live picture, exactly as shown.
@@ -228,7 +230,7 @@ void DrawingLayer::appendRows()
             m_live.drawOnto(painter);
         } else {
             painter.setTransform(m_committedTarget.deviceTransform());
-            ShapeRaster::paint(painter, record, 0, false, m_committedTarget);
+            ShapeRaster::paint(painter, record, 0, false, m_committedTarget, source);
         }
     }
     m_drawnRows = int(records.size());
@@ -246,8 +248,9 @@ void DrawingLayer::startBackgroundRender()
     m_workerVersion = m_listVersion;
     m_workerRows = int(records.size());
     const RasterTarget target = m_target;
-    m_worker.setFuture(
-        QtConcurrent::run([records, target] { return ShapeRaster::render(records, target); }));
+    const RedactionSource source = redactionSource();
+    m_worker.setFuture(QtConcurrent::run(
+        [records, target, source] { return ShapeRaster::render(records, target, source); }));
 }
 
 void DrawingLayer::backgroundRenderDone()
@@ -298,6 +301,18 @@ QSGNode *DrawingLayer::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
     // Nothing being drawn: the live picture is left out of the frame altogether.
     node->opacity->setOpacity(hasLive ? m_live.opacity() : 0);
     return node;
+}
+
+RedactionSource DrawingLayer::redactionSource() const
+{
+    RedactionSource source;
+    const EditorState *state = editor();
+    if (!state || !state->session())
+        return source;
+    source.capture = state->session()->image();
+    source.canvasSize = state->viewport()->viewSize();
+    source.hidden = Redaction::hiddenRects(state->document()->list(), source);
+    return source;
 }
 
 void DrawingLayer::paintAll(QPainter &painter, const EditorState &editor)

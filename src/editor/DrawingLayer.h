@@ -16,9 +16,9 @@ class QPainter;
 
 /**
  * The transparent layer over the capture that shows the shape annotations (pen, box, line,
- * arrow) of an editor: committed records in list order, the record being drawn on top; text
- * and image records have views of their own. Fills the canvas area in EditorView.qml and
- * takes no input.
+ * arrow, ellipse, highlighter, step, redaction) of an editor: committed records in list order, the
+ * record being drawn on top; text and image records have views of their own. Fills the canvas area
+ * in EditorView.qml and takes no input.
  *
  * Drawing a stroke must not cost more per sample as the stroke or the list grows, and zoom
  * and pan must not wait for every record to be stroked again:
@@ -69,6 +69,8 @@ private:
     void appendRows();
     void startBackgroundRender();
     void backgroundRenderDone();
+    /// The capture under the redactions, as the editor shows it now.
+    RedactionSource redactionSource() const;
 
     RasterTarget m_target; // the current one, as of the last polish
 

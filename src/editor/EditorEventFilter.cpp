@@ -37,6 +37,10 @@ DrawingTool toolOf(ShortcutTool tool)
         return DrawingTool::Highlighter;
     case Preferences::Step:
         return DrawingTool::Step;
+    case Preferences::Redact:
+        return DrawingTool::Redact;
+    case Preferences::Crop:
+        return DrawingTool::Crop;
     }
     return DrawingTool::Pen;
 }

@@ -39,11 +39,46 @@ EditorState::EditorState(QObject *parent)
     connect(m_document.records(), &QAbstractItemModel::rowsInserted, this, handlesMoved);
     connect(m_document.records(), &QAbstractItemModel::rowsRemoved, this, handlesMoved);
     connect(&m_viewport, &CanvasViewport::placementChanged, this, handlesMoved);
+    const auto cropMoved = [this] { Q_EMIT cropViewChanged(); };
+    connect(&m_document, &AnnotationDocument::cropChanged, this, cropMoved);
+    connect(&m_viewport, &CanvasViewport::placementChanged, this, cropMoved);
     const auto widthsShown = [this] { Q_EMIT showsLineWidthsChanged(); };
     connect(&m_tools, &ToolSettings::currentToolChanged, this, widthsShown);
     connect(&m_document, &AnnotationDocument::selectionChanged, this, widthsShown);
     connect(m_document.records(), &QAbstractItemModel::rowsRemoved, this, widthsShown);
     connect(m_document.records(), &QAbstractItemModel::rowsInserted, this, widthsShown);
+}
+
+QRectF EditorState::cropView() const
+{
+    const std::optional<QRectF> crop = m_document.crop();
+    if (!crop)
+        return {};
+    return QRectF(m_viewport.canvasToView(crop->topLeft()),
+                  m_viewport.canvasToView(crop->bottomRight()));
+}
+
+void EditorState::resetCrop()
+{
+    if (!m_finished)
+        m_document.setCrop(std::nullopt);
+}
+
+bool EditorState::showsRedactStyles() const
+{
+    if (m_tools.currentTool() == DrawingTool::Redact)
+        return true;
+    const Annotation *selected = m_document.selectedRecord();
+    return m_tools.isPointerMode() && selected && selected->type == DrawingTool::Redact;
+}
+
+void EditorState::setRedactPixelate(bool on)
+{
+    m_tools.setRedactPixelate(on);
+    const Annotation *selected = m_document.selectedRecord();
+    if (m_finished || !selected || selected->type != DrawingTool::Redact)
+        return;
+    m_document.update(selected->id, [on](Annotation &record) { record.pixelate = on; });
 }
 
 bool EditorState::showsLineWidths() const
@@ -102,9 +137,12 @@ void EditorState::toolChanged()
 
 void EditorState::colorChanged()
 {
-    // Whatever chose the colour, the selected record takes it.
+    // Whatever chose the colour, the selected record takes it; with Redact, new
+    // redactions too.
     const Annotation *selected = m_document.selectedRecord();
     const QColor color = m_tools.color();
+    if (m_tools.currentTool() == DrawingTool::Redact)
+        m_tools.setRedactColor(color);
     if (m_finished || !selected || selected->color == color)
         return;
     m_document.update(selected->id, [&color](Annotation &record) { record.color = color; });
@@ -257,8 +295,8 @@ bool EditorState::saveRenderedImage()
 {
     if (m_finished || !m_session)
         return false;
-    const Result<QImage> picture =
-        ExportRenderer::render(m_session->image(), m_viewport.viewSize(), m_document.list());
+    const Result<QImage> picture = ExportRenderer::render(m_session->image(), m_viewport.viewSize(),
+                                                          m_document.list(), m_document.crop());
     if (!picture.ok()) {
         Log::line(picture.error());
         return false;

@@ -47,6 +47,10 @@ class EditorState : public QObject
     Q_PROPERTY(QRectF selectionFrame READ selectionFrame NOTIFY selectionHandlesChanged)
     // The width buttons apply: a stroked tool is chosen, or Select with a stroked shape.
     Q_PROPERTY(bool showsLineWidths READ showsLineWidths NOTIFY showsLineWidthsChanged)
+    // The redaction styles apply: Redact is the tool, or Select with a redaction selected.
+    Q_PROPERTY(bool showsRedactStyles READ showsRedactStyles NOTIFY showsLineWidthsChanged)
+    // The crop in canvas-area positions; a null rectangle when there is none.
+    Q_PROPERTY(QRectF cropView READ cropView NOTIFY cropViewChanged)
     // Saved: the editor takes no more edits and is on its way out.
     Q_PROPERTY(bool finished READ isFinished NOTIFY finishedChanged)
 
@@ -67,6 +71,12 @@ public:
     const ToolSettings *tools() const { return &m_tools; }
     bool isFinished() const { return m_finished; }
     bool showsLineWidths() const;
+    bool showsRedactStyles() const;
+    QRectF cropView() const;
+    /// "Reset Crop": the whole picture again, as one step.
+    Q_INVOKABLE void resetCrop();
+    /// "Solid" or "Pixelate": new redactions, and the selected one, take the style.
+    Q_INVOKABLE void setRedactPixelate(bool on);
     QVariantList selectionHandles() const;
     QRectF selectionFrame() const;
 
@@ -133,6 +143,7 @@ Q_SIGNALS:
     void finishedChanged();
     void selectionHandlesChanged();
     void showsLineWidthsChanged();
+    void cropViewChanged();
     /// Escape was pressed while a text field had the keyboard: the text box holding it
     /// ends its editing.
     void textEditingCancelled();

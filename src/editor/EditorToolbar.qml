@@ -313,13 +313,16 @@ Rectangle {
                     spacing: 2
 
                     Repeater {
-                        model: [DrawingTool.Highlighter, DrawingTool.Ellipse, DrawingTool.Step]
+                        model: [DrawingTool.Highlighter, DrawingTool.Ellipse, DrawingTool.Step,
+                                DrawingTool.Redact, DrawingTool.Crop]
                         delegate: ToolButton {
                             required property int modelData
                             objectName: "tool" + title
                             title: root.editor.tools.label(modelData)
                             glyph: modelData === DrawingTool.Highlighter ? "highlighter"
-                                 : modelData === DrawingTool.Ellipse ? "ellipse" : "step"
+                                 : modelData === DrawingTool.Ellipse ? "ellipse"
+                                 : modelData === DrawingTool.Step ? "step"
+                                 : modelData === DrawingTool.Redact ? "redact" : "crop"
                             isSelected: root.editor.tools.currentTool === modelData
                             onClicked: root.editor.tools.currentTool = modelData
                         }
@@ -365,13 +368,42 @@ Rectangle {
                     }
                 }
 
+                // The redaction styles, in the same place.
+                Row {
+                    objectName: "redactStyleGroup"
+                    spacing: 4
+                    visible: root.editor.showsRedactStyles
+
+                    Repeater {
+                        model: ["Solid", "Pixelate"]
+                        delegate: ToolButton {
+                            required property string modelData
+                            required property int index
+                            objectName: "redact" + modelData
+                            title: modelData
+                            isSelected: root.editor.tools.redactPixelate === (index === 1)
+                            onClicked: root.editor.setRedactPixelate(index === 1)
+                        }
+                    }
+                }
+
+                // With Crop, in the same place: back to the whole picture.
+                ToolbarButton {
+                    objectName: "resetCropButton"
+                    text: "Reset Crop"
+                    visible: root.editor.tools.currentTool === DrawingTool.Crop
+                    onClicked: root.editor.resetCrop()
+                }
+
                 // The text style controls' place.
                 Row {
                     objectName: "textStyleGroup"
                     spacing: 15
                     enabled: root.editor.tools.textStyleEnabled && !root.editor.showsLineWidths
+                             && !root.editor.showsRedactStyles
                     opacity: enabled ? 1 : 0
-                    visible: !root.editor.showsLineWidths
+                    visible: !root.editor.showsLineWidths && !root.editor.showsRedactStyles
+                             && root.editor.tools.currentTool !== DrawingTool.Crop
 
                     TextStyleControls {
                         editor: root.editor

@@ -139,6 +139,47 @@ Rectangle {
                 editor: editorState
             }
 
+            // Outside the crop the canvas is dimmed.
+            Item {
+                id: cropShade
+                objectName: "cropShade"
+                readonly property rect crop: editorState.cropView
+                readonly property color shade: Qt.rgba(0, 0, 0, 0.5)
+                anchors.fill: parent
+                visible: crop.width > 0 && crop.height > 0
+
+                Rectangle { x: 0; y: 0; width: parent.width; height: Math.max(0, cropShade.crop.y); color: cropShade.shade }
+                Rectangle {
+                    x: 0; y: cropShade.crop.y + cropShade.crop.height
+                    width: parent.width; height: Math.max(0, parent.height - y)
+                    color: cropShade.shade
+                }
+                Rectangle {
+                    x: 0; y: cropShade.crop.y
+                    width: Math.max(0, cropShade.crop.x); height: cropShade.crop.height
+                    color: cropShade.shade
+                }
+                Rectangle {
+                    x: cropShade.crop.x + cropShade.crop.width; y: cropShade.crop.y
+                    width: Math.max(0, parent.width - x); height: cropShade.crop.height
+                    color: cropShade.shade
+                }
+                // Its corners are handles while Crop is the tool.
+                Repeater {
+                    model: editorState.tools.currentTool === DrawingTool.Crop ? 4 : 0
+                    delegate: Rectangle {
+                        required property int index
+                        x: cropShade.crop.x + (index === 1 || index === 2 ? cropShade.crop.width : 0) - 5
+                        y: cropShade.crop.y + (index >= 2 ? cropShade.crop.height : 0) - 5
+                        width: 10
+                        height: 10
+                        color: "white"
+                        border.width: 1.5
+                        border.color: SystemColors.systemBlue
+                    }
+                }
+            }
+
             // The selected shape's handles, and the frame of a selected stroke; the
             // input layer below takes the presses on them.
             Rectangle {

@@ -9,7 +9,7 @@ QQC.AbstractButton {
     id: control
     required property string title
     property bool isSelected: false
-    // A small picture in place of the title ("ellipse", "highlighter", "step"), for the
+    // A small picture in place of the title ("ellipse", "highlighter", "step", "redact", "crop"), for the
     // tools of the second row; the title stays the name for the tooltip and accessibility.
     property string glyph: ""
     readonly property color contentColor: isSelected ? "white" : SystemColors.primaryText
@@ -42,6 +42,8 @@ QQC.AbstractButton {
         sourceComponent: control.glyph === "ellipse" ? ellipseGlyph
                        : control.glyph === "highlighter" ? highlighterGlyph
                        : control.glyph === "step" ? stepGlyph
+                       : control.glyph === "redact" ? redactGlyph
+                       : control.glyph === "crop" ? cropGlyph
                        : titleText
     }
 
@@ -82,6 +84,31 @@ QQC.AbstractButton {
                 radius: 3.5
                 color: control.contentColor
                 opacity: 0.45
+            }
+        }
+    }
+    Component {
+        id: cropGlyph
+        // Two crossing corner brackets.
+        Item {
+            implicitWidth: 16
+            implicitHeight: 16
+            Rectangle { x: 3; y: 0; width: 1.5; height: 13; color: control.contentColor }
+            Rectangle { x: 3; y: 11.5; width: 13; height: 1.5; color: control.contentColor }
+            Rectangle { x: 0; y: 3; width: 13; height: 1.5; color: control.contentColor }
+            Rectangle { x: 11.5; y: 3; width: 1.5; height: 13; color: control.contentColor }
+        }
+    }
+    Component {
+        id: redactGlyph
+        Item {
+            implicitWidth: 18
+            implicitHeight: 14
+            Rectangle {
+                anchors.centerIn: parent
+                width: 18
+                height: 10
+                color: control.contentColor
             }
         }
     }

@@ -16,6 +16,7 @@ struct EntryInfo
 };
 
 // In the order of Preferences::Entry.
+// clang-format off
 constexpr EntryInfo entryInfo[] = {
     {"shortcutPointer", "v"},
     {"shortcutText", "t"},
@@ -26,13 +27,15 @@ constexpr EntryInfo entryInfo[] = {
     {"shortcutEllipse", "e"},
     {"shortcutHighlighter", "h"},
     {"shortcutStep", "n"},
+    {"shortcutRedact", "x"},
+    {"shortcutCrop", "c"},
     {"permissionsResetBuild_v3", nullptr},
     {"copyEachCapture", "false"},
     {"saveEachCapture", "false"},
     {"saveFolder", nullptr}, // the Pictures folder is the system's to say
     {"namePattern", "Screenshot from %Y-%m-%d %H-%M-%S"},
 };
-
+// clang-format on
 /// Whether QSettings may open the path: nothing there yet, or a regular file. It would wait
 /// for a writer forever on a named pipe (and read a device), before the program is up.
 bool usable(const QString &path)

@@ -32,9 +32,21 @@ class Preferences : public QObject
 
 public:
     /// The tools a single key selects in the editor, in the order their keys are tried.
-    enum ShortcutTool { Pointer, Text, Pen, Rectangle, Line, Arrow, Ellipse, Highlighter, Step };
+    enum ShortcutTool {
+        Pointer,
+        Text,
+        Pen,
+        Rectangle,
+        Line,
+        Arrow,
+        Ellipse,
+        Highlighter,
+        Step,
+        Redact,
+        Crop
+    };
     Q_ENUM(ShortcutTool)
-    static constexpr int shortcutToolCount = 9;
+    static constexpr int shortcutToolCount = 11;
 
     /// The per-user file: $XDG_CONFIG_HOME/Orrinvale/Orrinvale.conf.
     explicit Preferences(QObject *parent = nullptr);

@@ -105,6 +105,18 @@ Item {
                 key: root.keyOf(Preferences.Step)
                 onKeyEdited: key => root.preferences.setShortcut(Preferences.Step, key)
             }
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Redact"
+                key: root.keyOf(Preferences.Redact)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Redact, key)
+            }
+            ShortcutRow {
+                Layout.preferredWidth: root.columnWidth
+                label: "Crop"
+                key: root.keyOf(Preferences.Crop)
+                onKeyEdited: key => root.preferences.setShortcut(Preferences.Crop, key)
+            }
         }
 
         Item {

@@ -108,6 +108,10 @@ private Q_SLOTS:
             });
         QTest::newRow("delete") << Edit([](AnnotationDocument &d, const Annotation &shape,
                                            const Annotation &) { d.remove(shape.id); });
+        QTest::newRow("crop") << Edit(
+            [](AnnotationDocument &d, const Annotation &, const Annotation &) {
+                d.setCrop(QRectF(10, 10, 100, 50));
+            });
         QTest::newRow("clear") << Edit(
             [](AnnotationDocument &d, const Annotation &, const Annotation &) { d.clear(); });
     }
@@ -116,22 +120,23 @@ private Q_SLOTS:
     {
         QFETCH(Edit, edit);
         AnnotationDocument document;
+        const auto state = [&document] { return std::pair(document.list(), document.crop()); };
         const Annotation shape = box();
         const Annotation note = text(QStringLiteral("note"));
         document.add(shape);
         document.add(note);
         document.endTextSession();
-        const QList<Annotation> before = document.list();
+        const auto before = state();
 
         edit(document, shape, note);
-        const QList<Annotation> after = document.list();
+        const auto after = state();
 
         QVERIFY(after != before);
         for (int round = 0; round < 2; ++round) {
             QVERIFY(document.undo());
-            QCOMPARE(document.list(), before);
+            QVERIFY(state() == before);
             QVERIFY(document.redo());
-            QCOMPARE(document.list(), after);
+            QVERIFY(state() == after);
         }
         QVERIFY(!document.redo());
         QVERIFY(document.undo());

@@ -460,6 +460,36 @@ private Q_SLOTS:
         QVERIFY(s.selectionHandles().isEmpty());
     }
 
+    // A Crop drag sets the output rectangle, a drag from one of its corners moves that
+    // corner, and Reset Crop takes it away; each is one step.
+    void cropDragsAndResets()
+    {
+        EditorFixture f;
+        QVERIFY(f.ready);
+        EditorState &s = *f.state;
+        s.tools()->setCurrentTool(DrawingTool::Crop);
+        const auto at = [&s](QPointF canvasPoint) {
+            return s.viewport()->canvasToView(canvasPoint);
+        };
+
+        s.pressCanvas(at({200, 150}));
+        s.moveCanvas(at({100, 50}));
+        s.releaseCanvas(at({100, 50}));
+        QCOMPARE(s.document()->crop(), std::optional<QRectF>(QRectF(100, 50, 100, 100)));
+        s.pressCanvas(at({201, 151}));
+        s.moveCanvas(at({300, 120}));
+        s.releaseCanvas(at({300, 120}));
+        QCOMPARE(s.document()->crop(), std::optional<QRectF>(QRectF(100, 50, 200, 70)));
+        s.resetCrop();
+        QCOMPARE(s.document()->crop(), std::nullopt);
+
+        s.undo();
+        QCOMPARE(s.document()->crop(), std::optional<QRectF>(QRectF(100, 50, 200, 70)));
+        s.undo();
+        QCOMPARE(s.document()->crop(), std::optional<QRectF>(QRectF(100, 50, 100, 100)));
+        QVERIFY(s.cropView().isValid());
+    }
+
     // A constrained ellipse is a circle whose side is the longer span.
     void shiftMakesACircle()
     {

@@ -18,8 +18,9 @@ bool click(const OpenEditor &e, const char *name, std::optional<QPointF> at = st
     return true;
 }
 
-const char *toolNames[] = {"toolPan", "toolSelect",  "toolText", "toolPen",   "toolHighlighter",
-                           "toolBox", "toolEllipse", "toolLine", "toolArrow", "toolStep"};
+const char *toolNames[] = {"toolPan",         "toolSelect", "toolText",    "toolPen",
+                           "toolHighlighter", "toolBox",    "toolEllipse", "toolLine",
+                           "toolArrow",       "toolStep",   "toolRedact",  "toolCrop"};
 
 } // namespace
 
@@ -70,8 +71,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("tool");
-        for (const char *tool :
-             {"Pan", "Select", "Text", "Box", "Line", "Arrow", "Ellipse", "Highlighter", "Step"})
+        for (const char *tool : {"Pan", "Select", "Text", "Box", "Line", "Arrow", "Ellipse",
+                                 "Highlighter", "Step", "Redact", "Crop"})
             QTest::newRow(tool) << QStringLiteral("tool%1").arg(tool) << QString(tool);
     }
 
@@ -172,7 +173,8 @@ private Q_SLOTS:
         // The second row, with its widest shared place showing (Select, no shape chosen).
         QVERIFY(click(e, "toolSelect"));
         right = 0;
-        for (const char *name : {"colorWell", "toolHighlighter", "toolStep", "textStyleGroup"}) {
+        for (const char *name : {"colorWell", "toolHighlighter", "toolStep", "toolRedact",
+                                 "toolCrop", "textStyleGroup"}) {
             QQuickItem *control = e.item(name);
             QVERIFY2(control, name);
             const QRectF box = control->mapRectToItem(toolbar, control->boundingRect());
@@ -217,6 +219,39 @@ private Q_SLOTS:
         QCOMPARE(s.document()->list().first().lineWidth, 2.0);
         QVERIFY(click(e, "undoButton"));
         QCOMPARE(s.document()->list().first().lineWidth, 12.0);
+    }
+
+    // Redact draws black by default; its styles show with it and with a selected
+    // redaction, and restyle that one.
+    void redactionStyles()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        EditorState &s = *e.state;
+        QVERIFY(!e.item("redactStyleGroup")->isVisible());
+        QVERIFY(click(e, "toolRedact"));
+        QVERIFY(e.item("redactStyleGroup")->isVisible());
+        QVERIFY(!e.item("textStyleGroup")->isVisible());
+        QVERIFY(click(e, "redactPixelate"));
+
+        QTest::mousePress(e.window, Qt::LeftButton, {}, e.onCanvas({100, 100}));
+        QTest::mouseMove(e.window, e.onCanvas({150, 130}));
+        QTest::mouseRelease(e.window, Qt::LeftButton, {}, e.onCanvas({200, 160}));
+        QCOMPARE(s.document()->records()->count(), 1);
+        const Annotation drawn = s.document()->list().first();
+        QCOMPARE(drawn.type, DrawingTool::Redact);
+        QVERIFY(drawn.pixelate);
+        QCOMPARE(drawn.color, QColor(Qt::black));
+
+        QVERIFY(click(e, "toolSelect"));
+        QVERIFY(!e.item("redactStyleGroup")->isVisible());
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({150, 130}));
+        QCOMPARE(s.document()->selection(), std::optional<QUuid>(drawn.id));
+        QVERIFY(e.item("redactStyleGroup")->isVisible());
+        QVERIFY(click(e, "redactSolid"));
+        QVERIFY(!s.document()->list().first().pixelate);
+        QVERIFY(click(e, "undoButton"));
+        QVERIFY(s.document()->list().first().pixelate);
     }
 
     void undoAndClear()

@@ -64,6 +64,10 @@ private Q_SLOTS:
                                                << "Highlighter";
         QTest::newRow("n for a step") << 57u << "n"
                                       << "Step";
+        QTest::newRow("x to redact") << 53u << "x"
+                                     << "Redact";
+        QTest::newRow("c to crop") << 54u << "c"
+                                   << "Crop";
     }
 
     void toolKeysOnAnyLayout()

@@ -296,6 +296,27 @@ private Q_SLOTS:
                  QStringLiteral("CRITICAL: Canvas size is zero. The view size was not captured."));
     }
 
+    // The crop keeps only its rectangle, in whole pixels of the capture's density, and cuts
+    // what lies outside it; a crop beside the picture is refused.
+    void cropCutsThePicture()
+    {
+        const QImage capture = noise(QSize(800, 600), 2); // 400 x 300 points
+        Annotation line = Annotation::create(DrawingTool::Line, {0, 100}, Qt::red);
+        line.points.append({400, 100});
+
+        const Result<QImage> cut =
+            ExportRenderer::render(capture, QSizeF(400, 300), {line}, QRectF(100.2, 50, 100, 100));
+        const Result<QImage> outside =
+            ExportRenderer::render(capture, QSizeF(400, 300), {line}, QRectF(1000, 50, 10, 10));
+
+        QVERIFY(cut.ok());
+        QCOMPARE(cut.value().size(), QSize(201, 200));
+        QCOMPARE(cut.value().devicePixelRatio(), 2.0);
+        QCOMPARE(cut.value().pixel(50, 20), capture.pixel(250, 120));
+        QVERIFY(close(cut.value().pixel(100, 100), Qt::red));
+        QVERIFY(!outside.ok());
+    }
+
     void strokePastTheRightEdge()
     {
         const QImage capture = noise({400, 300});

@@ -12,14 +12,16 @@ Annotation shape(DrawingTool type, QList<QPointF> points, double width = 4)
     return record;
 }
 
-// Rows: 0 a box, 1 a line, 2 a step, 3 a pen stroke, 4 an ellipse over the box's top edge.
+// Rows: 0 a box, 1 a line, 2 a step, 3 a pen stroke, 4 an ellipse over the box's top edge,
+// 5 a redaction.
 QList<Annotation> scene()
 {
     return {shape(DrawingTool::Rectangle, {{100, 100}, {200, 200}}),
             shape(DrawingTool::Line, {{300, 100}, {400, 200}}, 8),
             shape(DrawingTool::Step, {{500, 150}}),
             shape(DrawingTool::Pen, {{100, 300}, {150, 320}, {200, 300}}),
-            shape(DrawingTool::Ellipse, {{120, 90}, {180, 110}})};
+            shape(DrawingTool::Ellipse, {{120, 90}, {180, 110}}),
+            shape(DrawingTool::Redact, {{700, 200}, {600, 100}})};
 }
 
 } // namespace
@@ -48,6 +50,8 @@ private Q_SLOTS:
         QTest::newRow("under a pen stroke's bend") << QPointF(150, 300) << -1;
         QTest::newRow("where the ellipse crosses the box") << QPointF(120, 100) << 4;
         QTest::newRow("the box's edge inside the empty ellipse") << QPointF(150, 100) << 0;
+        QTest::newRow("inside a redaction") << QPointF(650, 150) << 5;
+        QTest::newRow("beside a redaction") << QPointF(706, 150) << -1;
     }
 
     void hitTesting()

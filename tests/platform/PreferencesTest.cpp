@@ -13,10 +13,11 @@
 
 namespace {
 
-const QStringList defaults = {"v", "t", "d", "r", "l", "a", "e", "h", "n"};
+const QStringList defaults = {"v", "t", "d", "r", "l", "a", "e", "h", "n", "x", "c"};
 const char *const properties[] = {"shortcutPointer",   "shortcutText",        "shortcutPen",
                                   "shortcutRectangle", "shortcutLine",        "shortcutArrow",
-                                  "shortcutEllipse",   "shortcutHighlighter", "shortcutStep"};
+                                  "shortcutEllipse",   "shortcutHighlighter", "shortcutStep",
+                                  "shortcutRedact",    "shortcutCrop"};
 
 QStringList shortcuts(const Preferences &preferences)
 {
@@ -145,7 +146,7 @@ private Q_SLOTS:
         preferences.setShortcut(Preferences::Text, QStringLiteral("y"));
 
         QCOMPARE(shortcuts(preferences),
-                 (QStringList{"v", "y", "x", "r", "l", "a", "e", "h", "n"}));
+                 (QStringList{"v", "y", "x", "r", "l", "a", "e", "h", "n", "x", "c"}));
         QCOMPARE(log.takeLines(),
                  QStringList{QStringLiteral("Could not store the preferences in %1; changes "
                                             "apply until Orrinvale quits.")
@@ -157,7 +158,7 @@ private Q_SLOTS:
 
         QCOMPARE(log.takeLines(), QStringList());
         QCOMPARE(shortcuts(Preferences(path)),
-                 (QStringList{"v", "y", "x", "r", "z", "a", "e", "h", "n"}));
+                 (QStringList{"v", "y", "x", "r", "z", "a", "e", "h", "n", "x", "c"}));
     }
 
     void unreadableFileIsSaidOnce_data()

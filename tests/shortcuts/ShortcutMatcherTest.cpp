@@ -12,7 +12,7 @@
 
 namespace {
 
-const QStringList defaults = {"v", "t", "d", "r", "l", "a", "e", "h", "n"};
+const QStringList defaults = {"v", "t", "d", "r", "l", "a", "e", "h", "n", "x", "c"};
 constexpr int none = -1;
 
 ShortcutValues valuesFrom(const QStringList &list)

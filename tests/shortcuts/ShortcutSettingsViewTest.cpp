@@ -12,11 +12,12 @@
 namespace {
 
 const QString qmlRoot = QStringLiteral("qrc:/qt/qml/Orrinvale/");
-const QStringList labels = {"Select/Resize", "Text",    "Pen",         "Box", "Line",
-                            "Arrow",         "Ellipse", "Highlighter", "Step"};
+const QStringList labels = {"Select/Resize", "Text",        "Pen",  "Box",    "Line", "Arrow",
+                            "Ellipse",       "Highlighter", "Step", "Redact", "Crop"};
 const QStringList keys = {"shortcutPointer",   "shortcutText",        "shortcutPen",
                           "shortcutRectangle", "shortcutLine",        "shortcutArrow",
-                          "shortcutEllipse",   "shortcutHighlighter", "shortcutStep"};
+                          "shortcutEllipse",   "shortcutHighlighter", "shortcutStep",
+                          "shortcutRedact",    "shortcutCrop"};
 
 std::unique_ptr<QQuickView> makeView(const QString &file, Preferences *preferences,
                                      Autostart *autostart = nullptr)
@@ -97,7 +98,7 @@ private Q_SLOTS:
         m_view->requestActivate();
         QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
         m_rows = rowsOf(m_view->rootObject());
-        QCOMPARE(m_rows.size(), 9);
+        QCOMPARE(m_rows.size(), 11);
     }
 
     void cleanup()
@@ -114,7 +115,7 @@ private Q_SLOTS:
             shownKeys << fieldText(row);
         }
         QCOMPARE(shownLabels, labels);
-        QCOMPARE(shownKeys, (QStringList{"v", "t", "d", "r", "l", "a", "e", "h", "n"}));
+        QCOMPARE(shownKeys, (QStringList{"v", "t", "d", "r", "l", "a", "e", "h", "n", "x", "c"}));
         QVERIFY(!QFile::exists(m_path));
     }
 

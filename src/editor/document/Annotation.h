@@ -41,6 +41,8 @@ struct Annotation
     double fontSize = TextDefaults::fontSize;
     // A step's number: its place among the document's steps, kept by the document.
     int stepNumber = 0;
+    // A redaction's style: a mosaic rather than its colour.
+    bool pixelate = false;
 
     bool operator==(const Annotation &other) const = default;
 

@@ -152,6 +152,36 @@ void AnnotationDocument::finishShowing(const Annotation &before)
     push(std::move(step));
 }
 
+void AnnotationDocument::setCrop(std::optional<QRectF> crop)
+{
+    const std::optional<QRectF> before = m_crop;
+    showCrop(crop);
+    finishCrop(before);
+}
+
+void AnnotationDocument::showCrop(std::optional<QRectF> crop)
+{
+    if (crop && (!(crop->width() > 0) || !(crop->height() > 0)))
+        return;
+    if (crop)
+        crop = crop->normalized();
+    if (crop == m_crop)
+        return;
+    m_crop = crop;
+    Q_EMIT cropChanged();
+}
+
+void AnnotationDocument::finishCrop(std::optional<QRectF> before)
+{
+    if (before == m_crop)
+        return;
+    EditStep step;
+    step.kind = EditStep::Kind::Crop;
+    step.cropBefore = before;
+    step.cropAfter = m_crop;
+    push(std::move(step));
+}
+
 bool AnnotationDocument::remove(const QUuid &id)
 {
     const int row = m_records.indexOf(id);
@@ -263,6 +293,10 @@ bool AnnotationDocument::apply(const EditStep &step, bool forwards)
         replace(*target);
         return true;
     }
+    case EditStep::Kind::Crop:
+        m_crop = forwards ? step.cropAfter : step.cropBefore;
+        Q_EMIT cropChanged();
+        return true;
     }
     return false;
 }

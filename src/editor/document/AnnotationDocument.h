@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QRectF>
 #include <QString>
 #include <QUuid>
 #include <QtQml/qqmlregistration.h>
@@ -29,6 +30,8 @@ class AnnotationDocument : public QObject
     Q_PROPERTY(QString selectedId READ selectedIdString NOTIFY selectionChanged)
     Q_PROPERTY(bool canUndo READ canUndo NOTIFY historyChanged)
     Q_PROPERTY(bool canRedo READ canRedo NOTIFY historyChanged)
+    // The output rectangle in canvas units; a null rectangle when the picture is not cropped.
+    Q_PROPERTY(QRectF cropRect READ cropRect NOTIFY cropChanged)
 
 public:
     explicit AnnotationDocument(QObject *parent = nullptr);
@@ -83,6 +86,14 @@ public:
     bool undo();
     /// Makes the newest undone edit again; false when there is none.
     bool redo();
+    /// The rectangle the saved picture is cut to, in canvas units; none: the whole picture.
+    std::optional<QRectF> crop() const { return m_crop; }
+    QRectF cropRect() const { return m_crop.value_or(QRectF()); }
+    /// Sets the crop as one step ("Reset Crop" sets none); an empty rectangle is refused.
+    void setCrop(std::optional<QRectF> crop);
+    /// Shows `crop` while its drag goes on, with no step; finishCrop makes the drag one step.
+    void showCrop(std::optional<QRectF> crop);
+    void finishCrop(std::optional<QRectF> before);
     bool canUndo() const { return m_history.canUndo(); }
     bool canRedo() const { return m_history.canRedo(); }
 
@@ -90,6 +101,7 @@ Q_SIGNALS:
     void drawingChanged();
     void selectionChanged();
     void historyChanged();
+    void cropChanged();
 
 private:
     void push(EditStep step);
@@ -106,5 +118,6 @@ private:
     std::optional<Annotation> m_drawing;
     std::optional<QUuid> m_selection;
     EditHistory m_history;
+    std::optional<QRectF> m_crop;
     std::optional<QUuid> m_textSession; // the text box whose typing the newest step holds
 };

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QRectF>
 #include <QUuid>
 
 #include <memory>
@@ -20,6 +21,7 @@ struct EditStep
         Insert, // `records` joined the list at their rows
         Remove, // `records` left the list from their rows (Delete, Clear)
         Change, // the record went from `before` to `after` (move, scale, restyle, text)
+        Crop,   // the output rectangle went from `cropBefore` to `cropAfter`
     };
     /** A record and the row it held (Remove) or holds (Insert), ascending by row. */
     struct Row
@@ -33,6 +35,8 @@ struct EditStep
     QList<Row> records;
     RecordVersion before;
     RecordVersion after;
+    std::optional<QRectF> cropBefore;
+    std::optional<QRectF> cropAfter;
 };
 
 /**

@@ -1,6 +1,7 @@
 #include "ExportRenderer.h"
 
 #include "editor/SystemColors.h"
+#include "editor/render/Redaction.h"
 #include "editor/render/ShapePaths.h"
 #include "text/ContrastingTextColor.h"
 #include "text/TextMetrics.h"
@@ -219,7 +220,8 @@ Result<Canvas> plan(QSize capturePixels, double density, QSizeF viewSize,
     return prepared.value().canvas;
 }
 
-Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annotation> &annotations)
+Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annotation> &annotations,
+                      std::optional<QRectF> crop)
 {
     if (capture.isNull())
         return Result<QImage>::failure(QStringLiteral("Edits not saved: there is no capture."));
@@ -248,9 +250,19 @@ Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annota
     // From here on, image points.
     painter.setTransform(QTransform(c.density, 0, 0, c.density, -c.pixels.left(), -c.pixels.top()));
     const QTransform pointMap = QTransform::fromScale(c.sx, c.sy);
+    RedactionSource source;
+    source.capture = capture;
+    source.canvasSize = viewSize;
+    source.hidden = Redaction::hiddenRects(annotations, source);
     for (int row = 0; row < annotations.size(); ++row) {
         const Annotation &a = annotations.at(row);
-        if (const auto text = texts.constFind(row); text != texts.constEnd()) {
+        if (a.type == DrawingTool::Redact) {
+            // Whole capture pixels, never blended with what lies under them.
+            const QRect pixels = Redaction::capturePixels(a, source);
+            const QImage cells =
+                a.pixelate ? Redaction::mosaic(capture, pixels, source.hidden) : QImage();
+            Redaction::cover(painter, a, pixels.translated(-c.pixels.topLeft()), cells);
+        } else if (const auto text = texts.constFind(row); text != texts.constEnd()) {
             drawText(painter, a, *text, c.sx);
         } else if (hasImage(a)) {
             painter.drawImage(imageRect(a, c.sx, c.sy), *a.imagePayload,
@@ -270,6 +282,22 @@ Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annota
         }
     }
     painter.end();
+    if (crop) {
+        // Canvas units to the picture's pixels, outward to whole pixels.
+        const double kx = c.sx * c.density;
+        const double ky = c.sy * c.density;
+        const QRectF r = crop->normalized();
+        const QRectF pixels(QPointF(std::floor(r.left() * kx), std::floor(r.top() * ky)) -
+                                QPointF(c.pixels.topLeft()),
+                            QPointF(std::ceil(r.right() * kx), std::ceil(r.bottom() * ky)) -
+                                QPointF(c.pixels.topLeft()));
+        const QRect cut =
+            pixels.intersected(QRectF(picture.rect())).toAlignedRect() & picture.rect();
+        if (cut.isEmpty())
+            return Result<QImage>::failure(
+                QStringLiteral("Edits not saved: the crop lies outside the picture."));
+        picture = picture.copy(cut);
+    }
     picture.setDevicePixelRatio(c.density);
     return picture;
 }

@@ -6,8 +6,11 @@
 #include <QImage>
 #include <QList>
 #include <QRect>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
+
+#include <optional>
 
 /**
  * The picture "Save Edits" makes: the capture with every annotation drawn over it, in list
@@ -55,6 +58,9 @@ Result<Canvas> plan(QSize capturePixels, double density, QSizeF viewSize,
 
 /// The capture with `annotations` drawn over it on the planned canvas; its device pixel
 /// ratio is the capture's. Fails as `plan` does, or when the picture cannot be allocated.
-Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annotation> &annotations);
+/// With `crop` (canvas units) the picture is cut to that rectangle, in whole pixels; a
+/// crop that misses the picture altogether fails.
+Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annotation> &annotations,
+                      std::optional<QRectF> crop = std::nullopt);
 
 } // namespace ExportRenderer

@@ -36,6 +36,8 @@ double outerReach(const Annotation &annotation)
     switch (annotation.type) {
     case DrawingTool::Step:
         return stepRadius(annotation.lineWidth);
+    case DrawingTool::Redact:
+        return 0;
     case DrawingTool::Highlighter:
         return annotation.lineWidth * highlighterWidth / 2;
     default:
@@ -94,6 +96,9 @@ QPainterPath shapePath(const Annotation &annotation, const QTransform &pointMap,
         break;
     case DrawingTool::Ellipse:
         path.addEllipse(rectangleFrom(first, last));
+        break;
+    case DrawingTool::Redact:
+        path.addRect(rectangleFrom(first, last));
         break;
     case DrawingTool::Step: {
         const double r = lengthScale * stepRadius(annotation.lineWidth);
@@ -156,6 +161,13 @@ void drawShape(QPainter &painter, const Annotation &annotation, ShapeTarget targ
     if (!isShape(annotation.type) || annotation.points.isEmpty())
         return;
     const QPainterPath path = shapePath(annotation, pointMap, lengthScale);
+    if (annotation.type == DrawingTool::Redact) {
+        // Without the capture at hand (the whole-frame painter), every redaction is solid.
+        QColor colour = annotation.color;
+        colour.setAlpha(255);
+        painter.fillPath(path, annotation.pixelate ? QColor(128, 128, 128) : colour);
+        return;
+    }
     if (annotation.type != DrawingTool::Step) {
         painter.strokePath(path, shapePen(annotation, target, lengthScale));
         return;

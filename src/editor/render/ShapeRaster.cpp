@@ -4,6 +4,9 @@
 
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 void clear(QImage &image, const QRect &rect)
@@ -20,7 +23,8 @@ QTransform RasterTarget::deviceTransform() const
     return CanvasGeometry::canvasTransform(view) * QTransform::fromScale(ratio, ratio);
 }
 
-QImage ShapeRaster::render(const QList<Annotation> &records, const RasterTarget &target)
+QImage ShapeRaster::render(const QList<Annotation> &records, const RasterTarget &target,
+                           const RedactionSource &source)
 {
     QImage image(target.pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -28,15 +32,47 @@ QImage ShapeRaster::render(const QList<Annotation> &records, const RasterTarget 
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setTransform(target.deviceTransform());
     for (const Annotation &record : records)
-        paint(painter, record, 0, false, target);
+        paint(painter, record, 0, false, target, source);
     return image;
 }
 
+QRect ShapeRaster::redactionCover(const Annotation &annotation, const RasterTarget &target,
+                                  const RedactionSource &source)
+{
+    const QRect pixels = Redaction::capturePixels(annotation, source);
+    if (pixels.isEmpty())
+        return {};
+    const double sx = source.capture.width() / source.canvasSize.width();
+    const double sy = source.capture.height() / source.canvasSize.height();
+    const QRectF canvas(pixels.x() / sx, pixels.y() / sy, pixels.width() / sx,
+                        pixels.height() / sy);
+    const QRectF device = target.deviceTransform().mapRect(canvas);
+    const double perCapturePixel = target.view.scale() * target.ratio / std::min(sx, sy);
+    const int grow = int(std::ceil(perCapturePixel)) + 1;
+    const double left = std::floor(device.left()) - grow;
+    const double top = std::floor(device.top()) - grow;
+    const double right = std::ceil(device.right()) + grow;
+    const double bottom = std::ceil(device.bottom()) + grow;
+    const QRectF bounds(0, 0, target.pixels.width(), target.pixels.height());
+    const QRectF grown = QRectF(QPointF(left, top), QPointF(right, bottom)).intersected(bounds);
+    return grown.isEmpty() ? QRect() : grown.toAlignedRect();
+}
+
 QRect ShapeRaster::paint(QPainter &painter, const Annotation &annotation, qsizetype fromPoint,
-                         bool opaque, const RasterTarget &target)
+                         bool opaque, const RasterTarget &target, const RedactionSource &source)
 {
     if (!ShapePaths::isShape(annotation.type) || annotation.points.isEmpty())
         return {};
+    if (annotation.type == DrawingTool::Redact && source.isUsable()) {
+        const QRect cover = redactionCover(annotation, target, source);
+        const QImage cells =
+            annotation.pixelate
+                ? Redaction::mosaic(source.capture, Redaction::capturePixels(annotation, source),
+                                    source.hidden)
+                : QImage();
+        Redaction::cover(painter, annotation, cover, cells);
+        return cover;
+    }
     Annotation part = annotation;
     if (fromPoint > 0)
         part.points = annotation.points.mid(fromPoint);
@@ -75,7 +111,7 @@ void LiveStroke::retarget(const RasterTarget &target)
     m_invalid = true;
 }
 
-bool LiveStroke::update(const std::optional<Annotation> &drawing)
+bool LiveStroke::update(const std::optional<Annotation> &drawing, const RedactionSource &source)
 {
     const bool extends =
         drawing && !m_invalid && drawing->id == m_id &&
@@ -102,7 +138,7 @@ bool LiveStroke::update(const std::optional<Annotation> &drawing)
     // A new pen sample adds the segment from the last painted point; its round caps make
     // the same round join the whole polyline would have.
     const qsizetype from = extends ? m_painted - 1 : 0;
-    m_bounds |= ShapeRaster::paint(painter, *drawing, from, true, m_target);
+    m_bounds |= ShapeRaster::paint(painter, *drawing, from, true, m_target, source);
     m_id = drawing->id;
     m_painted = drawing->points.size();
     m_opacity = ShapePaths::drawnOpacity(*drawing);

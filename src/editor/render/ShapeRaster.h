@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Redaction.h"
 #include "editor/document/Annotation.h"
 #include "editor/viewport/CanvasGeometry.h"
 
@@ -28,13 +29,20 @@ struct RasterTarget
 /** The shape records as the drawing layer shows them, rendered into pictures. */
 namespace ShapeRaster {
 
-/// A transparent picture of `target` with every shape of `records`, in order.
-QImage render(const QList<Annotation> &records, const RasterTarget &target);
+/// A transparent picture of `target` with every shape of `records`, in order; redactions
+/// hide what they cover of `source`'s capture.
+QImage render(const QList<Annotation> &records, const RasterTarget &target,
+              const RedactionSource &source = {});
 /// Strokes `annotation` from point `fromPoint` on, onto `painter` set up with the target's
 /// device transform; `opaque` strokes at full opacity. Returns the device rectangle it may
 /// have touched (empty for a record that is no shape).
 QRect paint(QPainter &painter, const Annotation &annotation, qsizetype fromPoint, bool opaque,
-            const RasterTarget &target);
+            const RasterTarget &target, const RedactionSource &source = {});
+/// The device pixels a redaction covers on `target`: the capture pixels under it, grown by
+/// what smoothing of the capture on screen can carry past them (a capture pixel and one
+/// device pixel). Empty without a usable source.
+QRect redactionCover(const Annotation &annotation, const RasterTarget &target,
+                     const RedactionSource &source);
 
 } // namespace ShapeRaster
 
@@ -50,8 +58,8 @@ public:
     /// The picture is for `target` from now on; a new size starts it empty.
     void retarget(const RasterTarget &target);
     /// Draws `drawing` (or clears the picture when none is drawn); false when nothing
-    /// changed.
-    bool update(const std::optional<Annotation> &drawing);
+    /// changed. A redaction being drawn hides what it covers of `source`.
+    bool update(const std::optional<Annotation> &drawing, const RedactionSource &source = {});
     /// The next update draws from scratch.
     void invalidate() { m_invalid = true; }
 

@@ -25,13 +25,17 @@ QString toolLabel(DrawingTool tool)
         return QStringLiteral("Highlighter");
     case DrawingTool::Step:
         return QStringLiteral("Step");
+    case DrawingTool::Redact:
+        return QStringLiteral("Redact");
+    case DrawingTool::Crop:
+        return QStringLiteral("Crop");
     }
     return {};
 }
 
 bool isDrawingTool(DrawingTool tool)
 {
-    return isStrokedTool(tool);
+    return isStrokedTool(tool) || tool == DrawingTool::Redact;
 }
 
 bool isStrokedTool(DrawingTool tool)

@@ -29,6 +29,8 @@ public:
         Ellipse,
         Highlighter,
         Step,
+        Redact,
+        Crop,
     };
     Q_ENUM(DrawingTool)
 };
@@ -39,12 +41,13 @@ using DrawingTool = DrawingTools::DrawingTool;
 inline constexpr DrawingTool allDrawingTools[] = {
     DrawingTool::Pan,       DrawingTool::Pointer,     DrawingTool::Text,  DrawingTool::Pen,
     DrawingTool::Rectangle, DrawingTool::Line,        DrawingTool::Arrow, DrawingTool::DroppedImage,
-    DrawingTool::Ellipse,   DrawingTool::Highlighter, DrawingTool::Step};
+    DrawingTool::Ellipse,   DrawingTool::Highlighter, DrawingTool::Step,  DrawingTool::Redact,
+    DrawingTool::Crop};
 
 /// The tool's name as shown to the user ("Box" for `Rectangle`).
 QString toolLabel(DrawingTool tool);
 
-/// Pen, box, line, arrow, ellipse and highlighter: the tools that draw by dragging.
+/// Pen, box, line, arrow, ellipse, highlighter and redact: the tools that draw by dragging.
 bool isDrawingTool(DrawingTool tool);
 
 /// The tools whose records are stroked with a line width (the width buttons apply to them).

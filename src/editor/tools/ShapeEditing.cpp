@@ -12,7 +12,8 @@ namespace {
 
 bool isBoxLike(DrawingTool type)
 {
-    return type == DrawingTool::Rectangle || type == DrawingTool::Ellipse;
+    return type == DrawingTool::Rectangle || type == DrawingTool::Ellipse ||
+           type == DrawingTool::Redact;
 }
 
 bool isStroke(DrawingTool type)
@@ -35,6 +36,11 @@ bool hits(const Annotation &record, QPointF point, double slack)
         return false;
     if (record.type == DrawingTool::Step)
         return QLineF(record.points.first(), point).length() <= reach;
+    // A redaction is filled: all of it is hit.
+    if (record.type == DrawingTool::Redact)
+        return ShapePaths::rectangleFrom(record.points.first(), record.points.last())
+            .adjusted(-reach, -reach, reach, reach)
+            .contains(point);
     // A single sample is a dot of the stroke's width.
     if (record.points.size() == 1)
         return QLineF(record.points.first(), point).length() <= reach;

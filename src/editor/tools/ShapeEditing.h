@@ -17,11 +17,11 @@
 namespace ShapeEditing {
 
 /// The row of the topmost shape whose drawn form lies within `slack` of `point`: a stroke
-/// within half its width plus `slack`, a filled shape (a step) anywhere inside as well;
+/// within half its width plus `slack`, a filled shape (a step, a redaction) anywhere inside;
 /// none when no shape is there. Text and image records are left to their own views.
 std::optional<int> shapeAt(const QList<Annotation> &records, QPointF point, double slack);
 
-/// The handles of a shape: the corners of a box or an ellipse (top-left, top-right,
+/// The handles of a shape: the corners of a box, an ellipse or a redaction (top-left, top-right,
 /// bottom-right, bottom-left), the two ends of a line or an arrow, the corners of the
 /// bounding box of a pen or highlighter stroke, none for a step.
 QList<QPointF> handles(const Annotation &record);

@@ -16,6 +16,10 @@ void StrokeGesture::sample(QPointF position)
     if (!document.drawing()) {
         Annotation record = Annotation::create(m_tool, p, m_context.settings.color());
         record.lineWidth = m_context.settings.lineWidth();
+        if (m_tool == DrawingTool::Redact) {
+            record.color = m_context.settings.redactColor();
+            record.pixelate = m_context.settings.redactPixelate();
+        }
         document.beginDrawing(record);
         return;
     }

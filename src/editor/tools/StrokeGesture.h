@@ -3,9 +3,10 @@
 #include "ToolGesture.h"
 
 /**
- * Pen, box, line, arrow, ellipse and highlighter: a drag draws a record of the tool in the
- * selected colour and width, one point per sample (the shape tools use the first and the
- * last), committed when it ends. A constrained ellipse is a circle.
+ * Pen, box, line, arrow, ellipse, highlighter and redact: a drag draws a record of the tool
+ * in the selected colour and width (a redaction: in the redaction style), one point per sample (the
+ * shape tools use the first and the last), committed when it ends. A constrained ellipse is a
+ * circle.
  */
 class StrokeGesture : public ToolGesture
 {

@@ -1,5 +1,6 @@
 #include "ToolGesture.h"
 
+#include "CropGesture.h"
 #include "PanGesture.h"
 #include "SelectGesture.h"
 #include "StepGesture.h"
@@ -26,9 +27,12 @@ std::unique_ptr<ToolGesture> ToolGesture::make(DrawingTool tool, GestureContext 
     case DrawingTool::Arrow:
     case DrawingTool::Ellipse:
     case DrawingTool::Highlighter:
+    case DrawingTool::Redact:
         return std::make_unique<StrokeGesture>(context, tool);
     case DrawingTool::Step:
         return std::make_unique<StepGesture>(context);
+    case DrawingTool::Crop:
+        return std::make_unique<CropGesture>(context);
     case DrawingTool::Pointer:
     case DrawingTool::DroppedImage:
         break;

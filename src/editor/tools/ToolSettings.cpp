@@ -68,6 +68,22 @@ void ToolSettings::setLineWidth(double width)
     Q_EMIT lineWidthChanged();
 }
 
+void ToolSettings::setRedactPixelate(bool on)
+{
+    if (on == m_redactPixelate)
+        return;
+    m_redactPixelate = on;
+    Q_EMIT redactStyleChanged();
+}
+
+void ToolSettings::setRedactColor(const QColor &color)
+{
+    if (color == m_redactColor || !color.isValid())
+        return;
+    m_redactColor = color;
+    Q_EMIT redactStyleChanged();
+}
+
 QVariantList ToolSettings::lineWidthList() const
 {
     QVariantList list;

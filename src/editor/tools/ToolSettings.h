@@ -31,6 +31,10 @@ class ToolSettings : public QObject
     // The line width of new stroked records, one of `lineWidths`.
     Q_PROPERTY(double lineWidth READ lineWidth WRITE setLineWidth NOTIFY lineWidthChanged)
     Q_PROPERTY(QVariantList lineWidths READ lineWidthList CONSTANT)
+    // New redactions: a mosaic or solid, and the solid colour (black until a colour is
+    // chosen while Redact is the tool).
+    Q_PROPERTY(
+        bool redactPixelate READ redactPixelate WRITE setRedactPixelate NOTIFY redactStyleChanged)
 
 public:
     explicit ToolSettings(QObject *parent = nullptr);
@@ -60,6 +64,11 @@ public:
     void setLineWidth(double width);
     QVariantList lineWidthList() const;
 
+    bool redactPixelate() const { return m_redactPixelate; }
+    void setRedactPixelate(bool on);
+    QColor redactColor() const { return m_redactColor; }
+    void setRedactColor(const QColor &color);
+
     // The style of new text boxes; the toolbar's TextStyle shows and sets it.
     bool textHasBackground() const { return m_textHasBackground; }
     void setTextHasBackground(bool on);
@@ -76,6 +85,7 @@ Q_SIGNALS:
     void colorChanged();
     void textStyleChanged();
     void lineWidthChanged();
+    void redactStyleChanged();
 
 private:
     DrawingTool m_currentTool = DrawingTool::Pen;
@@ -83,6 +93,8 @@ private:
     int m_activeColorIndex = 0;
     QColor m_color;
     double m_lineWidth = defaultLineWidth;
+    bool m_redactPixelate = false;
+    QColor m_redactColor{0, 0, 0};
     bool m_textHasBackground = false;
     QString m_fontName;
     double m_fontSize;
