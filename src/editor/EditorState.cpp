@@ -295,13 +295,10 @@ bool EditorState::saveRenderedImage()
 {
     if (m_finished || !m_session)
         return false;
-    const Result<QImage> picture = ExportRenderer::render(m_session->image(), m_viewport.viewSize(),
-                                                          m_document.list(), m_document.crop());
-    if (!picture.ok()) {
-        Log::line(picture.error());
+    const std::optional<QImage> picture = renderedImage();
+    if (!picture)
         return false;
-    }
-    if (!m_session->saveImage(picture.value())) {
+    if (!m_session->saveImage(*picture)) {
         Log::line(QStringLiteral("Edits not saved: the capture is no longer on the stack."));
         return false;
     }
@@ -317,7 +314,8 @@ bool EditorState::saveRenderedImage()
 std::optional<QImage> EditorState::renderedImage() const
 {
     const Result<QImage> picture =
-        ExportRenderer::render(m_session->image(), m_viewport.viewSize(), m_document.list());
+        ExportRenderer::render(m_session->image(), m_viewport.viewSize(), m_document.list(),
+                               m_document.crop());
     if (!picture.ok()) {
         Log::line(picture.error());
         return std::nullopt;

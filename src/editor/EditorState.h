@@ -115,6 +115,8 @@ public:
     /// the capture and closes the editor. On failure one line is logged and everything
     /// stays as it was. After a save the editor takes no further edits.
     Q_INVOKABLE bool saveRenderedImage();
+    /// The capture with every annotation, as "Save Edits" makes it; one line on failure.
+    std::optional<QImage> renderedImage() const;
     /// "Copy" and Ctrl+C: puts the capture with every annotation, rendered as "Save Edits"
     /// would, on the clipboard; the editor stays open and the stack unchanged. On failure one
     /// line is logged.
@@ -157,8 +159,6 @@ private:
     void captureChanged();
     void releaseKeyFocusLater();
     void insertImage(const ImageIntake::Decoded &picture, QPointF centre, const QColor &color);
-    /// The capture with every annotation, as "Save Edits" makes it; one line on failure.
-    std::optional<QImage> renderedImage() const;
 
     QPointer<EditorSession> m_session;
     QPointer<Preferences> m_preferences;

@@ -488,6 +488,12 @@ private Q_SLOTS:
         s.undo();
         QCOMPARE(s.document()->crop(), std::optional<QRectF>(QRectF(100, 50, 100, 100)));
         QVERIFY(s.cropView().isValid());
+
+        // What Copy and Save hand out is cut like what Save Edits puts on the stack.
+        const std::optional<QImage> picture = s.renderedImage();
+        QVERIFY(picture);
+        QCOMPARE(picture->width(), picture->height());
+        QVERIFY(picture->width() < f.session->image().width());
     }
 
     // A constrained ellipse is a circle whose side is the longer span.
