@@ -184,6 +184,20 @@ class RegionOverlayTest(CaptureChecks, DesktopTestCase):
         self.capture("--last-region", count=2)
         self.assertEqual(png_size(self.newest_png(self.desktop.width)), (200, 160))
 
+    def test_the_tray_items_select_a_region_and_capture_a_window(self):
+        desktop = self.desktop
+        desktop.open_tray_menu(1)
+        desktop.key("Down", "Down", "Return")  # "Capture Region", after "Take Screenshot"
+        desktop.wait_for_window(OVERLAY_TITLE)
+        self.drag((100, 100), (199, 149))
+        desktop.key("Return")
+        self.overlay_gone()
+        desktop.wait_for_property("CaptureCount", 1)
+        self.assertEqual(png_size(self.newest_png(desktop.width)), (100, 50))
+        desktop.open_tray_menu(1)
+        desktop.key("Down", "Down", "Down", "Return")  # "Capture Window"
+        desktop.wait_for_property("CaptureCount", 2)
+
     def test_escape_and_a_right_click_add_nothing(self):
         before = self.app.stdout()
         self.open_overlay()
