@@ -177,8 +177,17 @@ void ScreenshotManager::startAreaCapture(const CaptureRequest &request)
         QRect wanted = area;
         if (kind == Kind::Window) {
             const auto window = backend->windowUnderPointer();
-            if (!window.ok())
-                return fail(window.error());
+            if (!window.ok()) {
+                // The desktop hides its windows: its own chooser picks one instead.
+                auto chosen = backend->captureChosenWindow();
+                if (!chosen.ok())
+                    return fail(chosen.error());
+                const QImage captured = std::move(chosen.value());
+                QMetaObject::invokeMethod(
+                    this, [this, captureId, captured] { insertCapture(captureId, captured); },
+                    Qt::QueuedConnection);
+                return;
+            }
             if (window.value().isEmpty()) {
                 // Over the desktop itself: the whole screen of the pointer.
                 const int screen = desktop.screenAt(pointer);

@@ -90,14 +90,25 @@ Result<QList<QImage>> PortalScreenCapture::cropAreas(const QImage &desktopImage,
     return images;
 }
 
-Result<QImage> PortalScreenCapture::screenshot()
+Result<QImage> PortalScreenCapture::captureChosenWindow()
+{
+    auto image = screenshot(true);
+    if (!image.ok())
+        return image;
+    QImage picture = image.value().convertToFormat(QImage::Format_RGB32);
+    if (picture.isNull())
+        return ImageResult::failure(QStringLiteral("not enough memory for the screenshot"));
+    return picture;
+}
+
+Result<QImage> PortalScreenCapture::screenshot(bool interactive)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
         QString::fromLatin1(PortalRequest::PortalService),
         QString::fromLatin1(PortalRequest::PortalPath),
         QStringLiteral("org.freedesktop.portal.Screenshot"), QStringLiteral("Screenshot"));
     call << QString(); // no parent window: the stack panel is no portal client window
-    const QVariantMap options{{QStringLiteral("interactive"), false},
+    const QVariantMap options{{QStringLiteral("interactive"), interactive},
                               {QStringLiteral("modal"), false}};
     const auto response = PortalRequest::send(m_bus, call, options, m_timeoutMs, &m_canceller);
     if (!response.ok())

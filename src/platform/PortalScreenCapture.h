@@ -31,6 +31,8 @@ public:
     Result<QList<CaptureDisplay>> displays() override;
     Result<QImage> capture(const CaptureDisplay &display, QSize pixelSize) override;
     Result<QList<QImage>> captureAreas(const QList<QRect> &nativeRects) override;
+    /// The portal's interactive request: the desktop's chooser lets the user pick a window.
+    Result<QImage> captureChosenWindow() override;
     void abandon() override { m_canceller.cancel(); }
 
     /// The primary screen's part of a whole-desktop image, at the image's own scale: the
@@ -44,8 +46,9 @@ public:
     static Result<QImage> takeFile(const QString &uri);
 
 private:
-    /// One non-interactive request: the whole desktop as the portal wrote it.
-    Result<QImage> screenshot();
+    /// One request: the whole desktop as the portal wrote it, or with `interactive` what
+    /// the user chose in the desktop's dialog.
+    Result<QImage> screenshot(bool interactive = false);
 
     QDBusConnection m_bus;
     ScreenshotPermission m_permission;

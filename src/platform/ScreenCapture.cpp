@@ -19,6 +19,11 @@ Result<QRect> ScreenCapture::windowUnderPointer()
         QStringLiteral("this desktop does not let programs see the windows of others"));
 }
 
+Result<QImage> ScreenCapture::captureChosenWindow()
+{
+    return Result<QImage>::failure(QStringLiteral("this desktop offers no way to pick a window"));
+}
+
 std::unique_ptr<ScreenCapture> createScreenCapture()
 {
     switch (currentDisplaySession()) {

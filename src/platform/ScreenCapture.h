@@ -41,6 +41,9 @@ public:
     /// rectangle when the pointer is over no window (the desktop). Fails where programs may
     /// not see the windows of others.
     virtual Result<QRect> windowUnderPointer();
+    /// A window the user picks in the desktop's own chooser, as a picture; for desktops that
+    /// hide their windows from programs (Wayland), where windowUnderPointer() cannot answer.
+    virtual Result<QImage> captureChosenWindow();
     /// Every top-level window that is shown, with its frame, in device pixels, the topmost
     /// first; what the region overlay outlines. Empty where windows cannot be seen.
     virtual QList<QRect> visibleWindows() { return {}; }

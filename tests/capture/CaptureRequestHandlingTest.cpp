@@ -169,6 +169,29 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(0, 0), QColor(startsOnRight ? Qt::blue : Qt::green));
     }
 
+    // Where windows are hidden (Wayland), the desktop's chooser gives the window, or one
+    // line says why there is none.
+    void windowsHiddenFromUsAreChosenOnTheDesktop()
+    {
+        Fixture f;
+        FakeScreenCapture::Config config;
+        config.windowError = QStringLiteral("no windows here");
+        config.chosenWindow = FakeScreenCapture::pattern(QSize(321, 123), 1);
+        f.capture->setConfig(config);
+
+        QVERIFY(f.run(CaptureRequest::ofKind(Kind::Window)));
+        QCOMPARE(f.manager.imageAt(0).size(), QSize(321, 123));
+
+        config.chosenWindow = QImage();
+        f.capture->setConfig(config);
+        StdoutCapture out;
+        QVERIFY(!f.run(CaptureRequest::ofKind(Kind::Window)));
+        QCOMPARE(out.takeLines(),
+                 QStringList{
+                     QStringLiteral("Failed to capture screen: the desktop cannot pick a window")});
+        QCOMPARE(f.manager.count(), 1);
+    }
+
     // The last region is the one given last, then the one accepted last in the overlay.
     void repeatsTheLastRegion()
     {

@@ -4,9 +4,11 @@ refusal of bad values on the command line. Each capture is checked on the PNG fi
 drag from its thumbnail hands another program."""
 
 import subprocess
+import time
 import unittest
 
-from desktop import DesktopTestCase, Image, colour_close, wait_until
+from desktop import (BUS_NAME, INTERFACE, OBJECT_PATH, DesktopTestCase, Image, colour_close,
+                     wait_until)
 from test_stack import RECEIVER, DropReceiver, drag_argv, png_size
 
 
@@ -77,6 +79,20 @@ class RegionFromTheCommandLineTest(CaptureChecks, DesktopTestCase):
         # And again, through --last-region.
         self.capture("--last-region", count=2)
         self.assertEqual(png_size(self.newest_png(desktop.width)), (200, 160))
+
+    def test_delays_from_the_command_line_and_d_bus(self):
+        desktop = self.desktop
+        start = time.monotonic()
+        self.capture("--region", "0,0,64x48", "--delay", "1", count=1)
+        self.assertGreaterEqual(time.monotonic() - start, 1.0)
+        desktop.gdbus_call(BUS_NAME, OBJECT_PATH, INTERFACE + ".Delayed", "1", "screen all")
+        desktop.wait_for_property("CaptureCount", 2)
+        self.assertEqual(png_size(self.newest_png(desktop.width)), (desktop.width, desktop.height))
+        with self.assertRaises(subprocess.CalledProcessError) as refused:
+            desktop.gdbus_call(BUS_NAME, OBJECT_PATH, INTERFACE + ".Delayed", "61", "window")
+        self.assertIn("InvalidArgs", refused.exception.stderr)
+        self.assertIn('delay "61"', refused.exception.stderr)
+        self.assertEqual(desktop.get_property("CaptureCount"), 2)
 
     def test_bad_values_exit_2_with_one_line_and_capture_nothing(self):
         for args, named in ((("--region", "10,10,0x50"), "10,10,0x50"),
@@ -183,6 +199,20 @@ class RegionOverlayTest(CaptureChecks, DesktopTestCase):
         # The accepted region is the one to repeat.
         self.capture("--last-region", count=2)
         self.assertEqual(png_size(self.newest_png(self.desktop.width)), (200, 160))
+
+    def test_the_tray_items_select_a_region_and_capture_a_window(self):
+        desktop = self.desktop
+        desktop.open_tray_menu(1)
+        desktop.key("Down", "Down", "Return")  # "Capture Region", after "Take Screenshot"
+        desktop.wait_for_window(OVERLAY_TITLE)
+        self.drag((100, 100), (199, 149))
+        desktop.key("Return")
+        self.overlay_gone()
+        desktop.wait_for_property("CaptureCount", 1)
+        self.assertEqual(png_size(self.newest_png(desktop.width)), (100, 50))
+        desktop.open_tray_menu(1)
+        desktop.key("Down", "Down", "Down", "Return")  # "Capture Window"
+        desktop.wait_for_property("CaptureCount", 2)
 
     def test_escape_and_a_right_click_add_nothing(self):
         before = self.app.stdout()

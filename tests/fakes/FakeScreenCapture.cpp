@@ -64,6 +64,14 @@ QList<QRect> FakeScreenCapture::visibleWindows()
     return m_config.visibleWindows;
 }
 
+Result<QImage> FakeScreenCapture::captureChosenWindow()
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_config.chosenWindow.isNull())
+        return Result<QImage>::failure(QStringLiteral("the desktop cannot pick a window"));
+    return m_config.chosenWindow;
+}
+
 QList<QRect> FakeScreenCapture::lastAreas() const
 {
     QMutexLocker lock(&m_mutex);

@@ -32,6 +32,8 @@ public:
         QRect windowUnderPointer;
         QString windowError;
         QList<QRect> visibleWindows;
+        /// What the desktop's window chooser gives; null: it cannot.
+        QImage chosenWindow;
     };
 
     void setConfig(const Config &config);
@@ -42,6 +44,7 @@ public:
     Result<QList<QImage>> captureAreas(const QList<QRect> &nativeRects) override;
     Result<QRect> windowUnderPointer() override;
     QList<QRect> visibleWindows() override;
+    Result<QImage> captureChosenWindow() override;
 
     int captureCalls() const { return m_captureCalls; }
     QSize lastPixelSize() const;

@@ -135,6 +135,32 @@ private Q_SLOTS:
             QVERIFY(!QFile::exists(path));
     }
 
+    // Window capture asks the portal for its interactive request and keeps the whole
+    // picture the user chose.
+    void chosenWindowIsTheInteractiveRequest()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("chosen.png"));
+        QImage chosen(300, 200, QImage::Format_RGB32);
+        chosen.fill(Qt::green);
+        QVERIFY(chosen.save(path, "PNG"));
+        FakeScreenshotPortal portal;
+        portal.results = {{QStringLiteral("uri"), QUrl::fromLocalFile(path).toString()}};
+        QVERIFY(portal.start());
+        PortalScreenCapture backend(QDBusConnection::sessionBus(), twoScreens, 1500);
+
+        QFuture<Result<QImage>> future =
+            QtConcurrent::run([&backend] { return backend.captureChosenWindow(); });
+        QVERIFY(QTest::qWaitFor([&future] { return future.isFinished(); }, 60000));
+        const auto image = future.result();
+
+        QCOMPARE(portal.lastOptions.value(QStringLiteral("interactive")), QVariant(true));
+        QVERIFY2(image.ok(), qPrintable(image.error()));
+        QCOMPARE(image.value().size(), QSize(300, 200));
+        QCOMPARE(image.value().pixelColor(10, 10), QColor(Qt::green));
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!backend.windowUnderPointer().ok());
+    }
+
     void portalMissing()
     {
         PortalScreenCapture backend(QDBusConnection::sessionBus(), twoScreens, 5000);
