@@ -45,7 +45,7 @@ public:
                        QUrl::fromLocalFile(path).toEncoded() + "\r\n");
     }
     const QMimeData *mimeData() const override { return &m_mime; }
-    // The benchmark only pastes.
+    // The benchmark only pastes; a copy would have nothing to replace here.
     void setMimeData(QMimeData *data) override { delete data; }
 
 private:

@@ -8,6 +8,7 @@
 #include "app/RegionOverlayWindows.h"
 #include "capture/DragOut.h"
 #include "capture/PanelShape.h"
+#include "capture/PinState.h"
 #include "editor/EditorSession.h"
 #include "platform/DesktopWindowing.h"
 #include "platform/DisplaySession.h"
@@ -78,6 +79,8 @@ AppDelegate::~AppDelegate()
 {
     m_regionOverlay.reset();
     delete m_editorWindow.data();
+    for (const QPointer<QQuickView> &pin : std::as_const(m_pinWindows))
+        delete pin.data();
 }
 
 QRect AppDelegate::overlayGeometry(const QRect &screenGeometry)
@@ -343,6 +346,8 @@ void AppDelegate::showCaptureMenu(quint64 captureId)
             [this, captureId] { m_captureSaver->saveCapture(captureId); });
     connect(menu->addAction(QStringLiteral("Save As...")), &QAction::triggered, this,
             [this, captureId] { saveCaptureAs(captureId); });
+    connect(menu->addAction(QStringLiteral("Pin")), &QAction::triggered, this,
+            [this, captureId] { pinCapture(captureId); });
     menu->addSeparator();
     connect(menu->addAction(QStringLiteral("Remove")), &QAction::triggered, this,
             [this, captureId] { m_screenshotManager.removeCapture(captureId); });
@@ -355,4 +360,90 @@ void AppDelegate::saveCaptureAs(quint64 captureId)
                                   [this, captureId](const QUrl &file) {
                                       m_captureSaver->saveCapture(captureId, file.toLocalFile());
                                   });
+}
+
+QList<QQuickView *> AppDelegate::pinWindows() const
+{
+    QList<QQuickView *> open;
+    for (const QPointer<QQuickView> &pin : m_pinWindows) {
+        if (pin)
+            open.append(pin.data());
+    }
+    return open;
+}
+
+void AppDelegate::pinCapture(quint64 captureId)
+{
+    if (m_screenshotManager.indexOfCapture(captureId) < 0)
+        return;
+    const QPoint at = QCursor::pos();
+    // A compressed capture is decoded off the UI thread first; the pin opens when it is.
+    m_screenshotManager.store()->load(
+        captureId, this, [this, captureId, at](const Result<QImage> &image) {
+            if (!image.ok())
+                return; // the store has said why
+            auto *pin = new PinState(captureId, image.value());
+            QQuickView *window = makeView(QStringLiteral("capture/PinView.qml"),
+                                          {{QStringLiteral("pin"), QVariant::fromValue(pin)}});
+            pin->setParent(window);
+            window->setTitle(QStringLiteral("Orrinvale Pin"));
+            window->setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+            const auto follow = [window, pin] { window->resize(pin->size().toSize()); };
+            follow();
+            connect(pin, &PinState::zoomChanged, window, follow);
+            connect(pin, &PinState::opacityChanged, window,
+                    [window, pin] { window->setOpacity(pin->opacity()); });
+            connect(pin, &PinState::closeRequested, window, &QWindow::close);
+            connect(pin, &PinState::menuRequested, this, [this, pin] { showPinMenu(pin); });
+            connect(pin, &PinState::dragOutRequested, this, [this, captureId] {
+                if (m_dragOut)
+                    m_dragOut->start(m_screenshotManager.indexOfCapture(captureId));
+            });
+            // A pin of a capture taken off the stack goes with it.
+            connect(&m_screenshotManager, &ScreenshotManager::captureRemoved, window,
+                    [window, captureId](quint64 removed) {
+                        if (removed == captureId)
+                            window->close();
+                    });
+            connect(window, &QWindow::visibleChanged, window, [window](bool visible) {
+                if (!visible)
+                    window->deleteLater();
+            });
+            window->setPosition(at);
+            window->create();
+            m_windowing->keepOnAllDesktops(window);
+            m_pinWindows.removeAll(nullptr);
+            m_pinWindows.append(window);
+            window->show();
+            window->raise();
+            window->requestActivate();
+        });
+}
+
+void AppDelegate::showPinMenu(PinState *pin)
+{
+    auto *menu = new QMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const quint64 captureId = pin->captureId();
+    const QPointer<PinState> weakPin(pin);
+    // The pin shows its own pixels: they stay copyable and savable after the capture changed.
+    const QImage image = pin->image();
+    connect(menu->addAction(QStringLiteral("Copy")), &QAction::triggered, this,
+            [this, image] { m_clipboardCopy->copyImage(image); });
+    connect(
+        menu->addAction(QStringLiteral("Save As...")), &QAction::triggered, this, [this, image] {
+            m_fileChooser->chooseSaveFile(nullptr, m_captureSaver.get(),
+                                          m_captureSaver->suggestedPath(),
+                                          [this, image](const QUrl &file) {
+                                              m_captureSaver->saveImage(image, file.toLocalFile());
+                                          });
+        });
+    connect(menu->addAction(QStringLiteral("Edit")), &QAction::triggered, this,
+            [this, captureId] { openEditor(m_screenshotManager.indexOfCapture(captureId)); });
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("Close")), &QAction::triggered, this, [weakPin] {
+        if (weakPin)
+            weakPin->close();
+    });
+    menu->popup(QCursor::pos());
 }

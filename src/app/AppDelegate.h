@@ -23,6 +23,7 @@ class DesktopWindowing;
 class DragOut;
 class GlobalShortcut;
 class PanelShape;
+class PinState;
 class PermissionBootstrap;
 class QMenu;
 class QSystemTrayIcon;
@@ -74,6 +75,11 @@ public Q_SLOTS:
     void showCaptureMenu(quint64 captureId);
     /// "Save As...": the file chooser, then the capture saved where the user said.
     void saveCaptureAs(quint64 captureId);
+    /// "Pin": the capture in a frameless window on top of the others, at the pointer, on
+    /// every workspace, at its natural size; several may be open.
+    void pinCapture(quint64 captureId);
+    /// The pins' windows open now (for tests).
+    QList<QQuickView *> pinWindows() const;
 
 Q_SIGNALS:
     void quitRequested();
@@ -86,6 +92,7 @@ private:
     QQuickView *makeView(const QString &qmlFile, const QVariantMap &properties);
     void openRegionOverlay(const DesktopPicture &picture, const QList<QRect> &windows);
     void closeRegionOverlay();
+    void showPinMenu(PinState *pin);
 
     std::unique_ptr<DesktopWindowing> m_windowing;
     ScreenshotManager m_screenshotManager;
@@ -108,6 +115,8 @@ private:
     std::unique_ptr<PanelShape> m_panelShape;
     std::unique_ptr<QQuickView> m_overlayWindow;
     QPointer<QQuickView> m_editorWindow;
+    // Gone when the program quits, like the captures they show.
+    QList<QPointer<QQuickView>> m_pinWindows;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     std::unique_ptr<QQuickView> m_settingsWindow;

@@ -314,5 +314,44 @@ class SaveTest(StackOfThree):
         self.assert_save_fails(read_only, "Read-only file system", [])
 
 
+class PinTest(StackOfThree):
+    """A pin: on top, on every workspace, the capture at its natural size; the wheel zooms it;
+    Escape closes it; removing its capture closes it too."""
+
+    TITLE = "Orrinvale Pin"
+
+    def open_pin(self, index):
+        self.open_menu(index)
+        self.desktop.key("Down", "Down", "Down", "Down", "Down", "Return")  # ... Save As, Pin
+        return self.desktop.wait_for_window(self.TITLE)
+
+    def test_pin_is_on_top_zooms_and_closes(self):
+        desktop = self.desktop
+        pin = self.open_pin(1)
+
+        wait_until(lambda: desktop.geometry(pin.id)[2:] == (desktop.width, desktop.height), 20,
+                   "the pin at the capture's natural size")
+        self.assertIn("_NET_WM_STATE_ABOVE", desktop.window_atoms(pin.id, "_NET_WM_STATE"))
+        self.assertEqual(desktop.window_property(pin.id, "_NET_WM_DESKTOP"), "4294967295")
+        x, y, _, _ = desktop.geometry(pin.id)
+        desktop.tool("xdotool", "mousemove", str(max(x, 0) + 20), str(max(y, 0) + 20),
+                     "click", "5")
+        smaller = (round(desktop.width / 1.1), round(desktop.height / 1.1))
+        wait_until(lambda: abs(desktop.geometry(pin.id)[2] - smaller[0]) <= 1, 20,
+                   "the pin to zoom out one notch")
+        desktop.tool("xdotool", "windowactivate", "--sync", str(pin.id), check=False)
+        desktop.key("Escape")
+        wait_until(lambda: not desktop.is_viewable(pin.id), 20, "the pin to close")
+        self.assertEqual(desktop.get_property("CaptureCount"), 3)
+
+    def test_removing_the_capture_closes_its_pin(self):
+        desktop = self.desktop
+        pin = self.open_pin(0)
+
+        desktop.run("--clear")
+
+        wait_until(lambda: not desktop.is_viewable(pin.id), 20, "the pin to close")
+
+
 if __name__ == "__main__":
     unittest.main()
