@@ -25,7 +25,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         (words.at(at + 1) == QLatin1String("-") || !words.at(at + 1).startsWith(u'-'))) {
         result.savePath = words.takeAt(at + 1);
         if (result.savePath.isEmpty())
-            return {Command::Invalid, QStringLiteral("--save needs a path, or none")};
+            return {Command::Invalid, QStringLiteral("--save needs a path, or none"), {}};
     }
     for (const QString &argument : words) {
         Command found = Command::Invalid;
