@@ -43,7 +43,7 @@ class ShortcutSettingsTest(DesktopTestCase):
 
     def open_settings(self):
         self.desktop.open_tray_menu(1)
-        self.desktop.key("Down", "Down", "Return")
+        self.desktop.key("Down", "Down", "Down", "Down", "Return")  # "Settings..."
         window = self.desktop.wait_for_window("Settings")
         wait_until(lambda: len(self.fields(window)) == 6, 20, "six shortcut fields on screen")
         return window

@@ -308,7 +308,7 @@ class DamagedPreferencesTest(DesktopTestCase):
         d.key("ctrl+shift+2")
         d.wait_for_property("StackVisible", False)
         d.open_tray_menu(1)
-        d.key("Down", "Down", "Return")
+        d.key("Down", "Down", "Down", "Down", "Return")  # "Settings..."
         d.wait_for_window("Settings")
         self.assertTrue(app.alive(), app.describe())
         return app

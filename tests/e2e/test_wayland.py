@@ -159,7 +159,7 @@ class WaylandGlobalShortcutsTest(WaylandTestCase):
         backend_log = lambda: session.log("global-shortcuts").read_text(errors="replace")
         wait_until(lambda: "BindShortcuts" in backend_log(), 90,
                    "the program to bind its keys")
-        self.assertIn("['take-screenshot', 'toggle-stack']", backend_log())
+        self.assertIn("['take-screenshot', 'toggle-stack', 'select-region', 'capture-window']", backend_log())
 
         self.assertEqual(session.press_global_shortcut("take-screenshot"), 1)
         wait_until(lambda: session.get_property("CaptureCount") == 1, 90,
