@@ -4,10 +4,11 @@ window, a second Escape closes it. With Select a double click edits a box again,
 plate in the text's colour behind it, and "Save Edits" draws the box into the picture at
 its place."""
 
+import json
 import time
 
 import test_editor
-from desktop import colour_close, wait_until
+from desktop import BUS_NAME, colour_close, wait_until
 
 RED = (255, 0, 0)
 WHITE = (255, 255, 255)
@@ -16,9 +17,6 @@ CAPTURE_COLOUR = test_editor.CAPTURE_COLOUR
 # in its 604 points.
 AREA_WIDTH, SHOWN_TOP = 940, (604 - 587.5) / 2
 SX = 1280 / AREA_WIDTH
-# The "Bg" switch in the toolbar's second row: after the 15-point margin, six swatches and
-# the colour well (206), the group's spacing, its divider and spacing.
-BG_SWITCH = (15 + 206 + 15 + 1 + 15 + 12, 45 + 5 + 12)
 
 
 class TextTest(test_editor.EditorTestCase):
@@ -28,6 +26,19 @@ class TextTest(test_editor.EditorTestCase):
         sx, sy = self.at(x, y)
         self.desktop.tool("xdotool", "mousemove", str(sx), str(sy), "click", "--repeat",
                           str(repeat), "--delay", "120", "1")
+
+    def control_centre(self, name):
+        """Where the editor lays out its control `name` now, in window points, as the test
+        build's layout probe reports it."""
+        reply = self.desktop.tool("dbus-send", "--session", "--print-reply=literal",
+                                  "--dest=" + BUS_NAME, "/org/orrinvale/Orrinvale/Testing",
+                                  "org.orrinvale.Orrinvale.Testing.DescribeWindow",
+                                  "string:" + test_editor.EDITOR_TITLE)
+        found = [item for item in json.loads(reply)["items"]
+                 if item["name"] == name and item["visible"]]
+        self.assertEqual(len(found), 1, reply)
+        item = found[0]
+        return round(item["x"] + item["width"] / 2), round(item["y"] + item["height"] / 2)
 
     def toolbar_click(self, x, y):
         cx, cy = self.content[0], self.content[1]
@@ -90,7 +101,7 @@ class TextTest(test_editor.EditorTestCase):
                    "the text to grow after the double click")
 
         # "Bg": the selected box gets a red plate, its text turns white.
-        self.toolbar_click(*BG_SWITCH)
+        self.toolbar_click(*self.control_centre("backgroundSwitch"))
 
         def plated():
             shot = d.screenshot()
