@@ -313,9 +313,8 @@ bool EditorState::saveRenderedImage()
 
 std::optional<QImage> EditorState::renderedImage() const
 {
-    const Result<QImage> picture =
-        ExportRenderer::render(m_session->image(), m_viewport.viewSize(), m_document.list(),
-                               m_document.crop());
+    const Result<QImage> picture = ExportRenderer::render(m_session->image(), m_viewport.viewSize(),
+                                                          m_document.list(), m_document.crop());
     if (!picture.ok()) {
         Log::line(picture.error());
         return std::nullopt;

@@ -11,10 +11,10 @@ namespace {
 const QSize capturePixels(800, 600);
 const QSizeF viewSize(400, 300); // two capture pixels a canvas unit
 
-// Busy pixels from `seed`.
-QImage noise(quint32 seed)
+// Busy pixels from `salt`.
+QImage noise(quint32 salt)
 {
-    QRandomGenerator random(seed);
+    QRandomGenerator random(salt);
     QImage image(capturePixels, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
