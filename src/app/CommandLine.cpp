@@ -187,9 +187,13 @@ Options:
   --help              show this text
   --version           show the version
 
+A value that cannot be taken (a region outside every screen, a zero or negative
+size, a delay out of range) is refused with one line naming it and exit status 2;
+a running Orrinvale that does not answer or refuses the command gives status 1.
+
 Where the desktop does not let programs take keys for themselves (most Wayland
-desktops), bind "orrinvale --take-screenshot" and "orrinvale --toggle-stack" to keys
-in the desktop's own keyboard shortcut settings; "man orrinvale" shows how on GNOME,
-KDE Plasma and sway.
+desktops), bind "orrinvale --take-screenshot", "orrinvale --toggle-stack",
+"orrinvale --region" and "orrinvale --window" to keys in the desktop's own keyboard
+shortcut settings; "man orrinvale" shows how on GNOME, KDE Plasma and sway.
 )");
 }

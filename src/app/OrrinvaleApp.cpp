@@ -31,14 +31,36 @@ void identify()
 
 } // namespace
 
-bool OrrinvaleApp::forwardToRunningInstance(CommandLine::Command command)
+int OrrinvaleApp::answerStatus(const QDBusMessage &reply)
+{
+    if (reply.type() != QDBusMessage::ErrorMessage)
+        return 0;
+    if (reply.errorName() == QDBusError::errorString(QDBusError::InvalidArgs)) {
+        std::fprintf(stderr, "orrinvale: %s\n", qPrintable(reply.errorMessage()));
+        return 2;
+    }
+    // Nothing was done: a script that goes on as if it had been would lose the capture.
+    const QString name = reply.errorName();
+    if (name == QDBusError::errorString(QDBusError::NoReply) ||
+        name == QDBusError::errorString(QDBusError::Timeout) ||
+        name == QDBusError::errorString(QDBusError::Disconnected)) {
+        std::fprintf(stderr, "orrinvale: the running instance did not answer: %s\n",
+                     qPrintable(reply.errorMessage()));
+    } else {
+        std::fprintf(stderr, "orrinvale: the running instance refused the command: %s\n",
+                     qPrintable(reply.errorMessage()));
+    }
+    return 1;
+}
+
+std::optional<int> OrrinvaleApp::forwardToRunningInstance(CommandLine::Command command)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
-        return false;
+        return std::nullopt;
     const QString service = QString::fromLatin1(DBusService::ServiceName);
     if (!bus.interface()->isServiceRegistered(service))
-        return false;
+        return std::nullopt;
 
     QString method;
     switch (command) {
@@ -55,17 +77,12 @@ bool OrrinvaleApp::forwardToRunningInstance(CommandLine::Command command)
         method = QStringLiteral("RemoveAll");
         break;
     default:
-        return true; // a plain start with an instance running has nothing to do
+        return 0; // a plain start with an instance running has nothing to do
     }
-    const QDBusMessage reply = bus.call(
+    return answerStatus(bus.call(
         QDBusMessage::createMethodCall(service, QString::fromLatin1(DBusService::ObjectPath),
                                        QString::fromLatin1(DBusService::InterfaceName), method),
-        QDBus::Block, 10000);
-    if (reply.type() == QDBusMessage::ErrorMessage) {
-        std::fprintf(stderr, "orrinvale: the running instance did not answer: %s\n",
-                     qPrintable(reply.errorMessage()));
-    }
-    return true;
+        QDBus::Block, 10000));
 }
 
 std::optional<int> OrrinvaleApp::forwardCapture(const CaptureRequest &request)
@@ -105,16 +122,7 @@ std::optional<int> OrrinvaleApp::forwardCapture(const CaptureRequest &request)
     } else {
         message = call(QStringLiteral("SelectRegion"));
     }
-    const QDBusMessage reply = bus.call(message, QDBus::Block, 10000);
-    if (reply.type() != QDBusMessage::ErrorMessage)
-        return 0;
-    if (reply.errorName() == QDBusError::errorString(QDBusError::InvalidArgs)) {
-        std::fprintf(stderr, "orrinvale: %s\n", qPrintable(reply.errorMessage()));
-        return 2;
-    }
-    std::fprintf(stderr, "orrinvale: the running instance did not answer: %s\n",
-                 qPrintable(reply.errorMessage()));
-    return 0;
+    return answerStatus(bus.call(message, QDBus::Block, 10000));
 }
 
 std::optional<int> OrrinvaleApp::forwardExport(const CommandLine &commandLine)
@@ -162,8 +170,8 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
         // Quitting never starts anything, so it needs no display.
         QCoreApplication app(argc, argv);
         identify();
-        forwardToRunningInstance(Command::Quit);
-        return 0;
+        // With nothing running there is nothing to quit.
+        return forwardToRunningInstance(Command::Quit).value_or(0);
     }
 
     PlatformChoice::applyToEnvironment(); // the platform is read when the application is built
@@ -178,8 +186,8 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     } else if (commandLine.command == Command::Copy || commandLine.command == Command::Save) {
         if (const std::optional<int> status = forwardExport(commandLine))
             return *status;
-    } else if (forwardToRunningInstance(commandLine.command)) {
-        return 0;
+    } else if (const std::optional<int> status = forwardToRunningInstance(commandLine.command)) {
+        return *status;
     }
 
     // Nothing is shown or grabbed before the bus name is ours: of two launches at the same
@@ -211,8 +219,8 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
             if (const std::optional<int> status = forwardCapture(commandLine.capture))
                 return *status;
         }
-        if (forwardToRunningInstance(commandLine.command))
-            return 0;
+        if (const std::optional<int> status = forwardToRunningInstance(commandLine.command))
+            return *status;
         Log::line(QStringLiteral("Could not take the D-Bus name %1: commands from the command "
                                  "line cannot reach this instance.")
                       .arg(QString::fromLatin1(DBusService::ServiceName)));

@@ -140,6 +140,41 @@ private Q_SLOTS:
         QCOMPARE(parsed.command, CommandLine::Command::Invalid);
         QVERIFY(!parsed.error.isEmpty());
     }
+
+    // The man page is made from --help: an option missing there is missing from both.
+    void helpListsEveryOption_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("entry");
+
+        QTest::newRow("take") << QStringList{"--take-screenshot"} << "--take-screenshot";
+        QTest::newRow("toggle") << QStringList{"--toggle-stack"} << "--toggle-stack";
+        QTest::newRow("quit") << QStringList{"--quit"} << "--quit";
+        QTest::newRow("screen") << QStringList{"--screen", "all"} << "--screen WHICH";
+        QTest::newRow("select") << QStringList{"--region"} << "--region ";
+        QTest::newRow("region") << QStringList{"--region", "0,0,1x1"} << "--region X,Y,WxH";
+        QTest::newRow("last") << QStringList{"--last-region"} << "--last-region";
+        QTest::newRow("window") << QStringList{"--window"} << "--window";
+        QTest::newRow("delay") << QStringList{"--window", "--delay", "1"} << "--delay SECONDS";
+        QTest::newRow("clear") << QStringList{"--clear"} << "--clear";
+        QTest::newRow("copy") << QStringList{"--copy"} << "--copy";
+        QTest::newRow("save") << QStringList{"--save"} << "--save [PATH|-]";
+        QTest::newRow("help") << QStringList{"--help"} << "--help";
+        QTest::newRow("version") << QStringList{"--version"} << "--version";
+    }
+
+    void helpListsEveryOption()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, entry);
+
+        const CommandLine parsed = CommandLine::parse(arguments);
+        const QString help = CommandLine::helpText();
+
+        QVERIFY2(parsed.command != CommandLine::Command::Invalid, qPrintable(parsed.error));
+        QVERIFY2(help.contains(QLatin1String("\n  ") + entry), qPrintable(entry));
+        QVERIFY(CommandLine::usageLine().contains(arguments.first()));
+    }
 };
 
 QTEST_APPLESS_MAIN(CommandLineTest)

@@ -6,6 +6,7 @@ drag from its thumbnail hands another program."""
 import subprocess
 import time
 import unittest
+from pathlib import Path
 
 from desktop import (BUS_NAME, INTERFACE, OBJECT_PATH, DesktopTestCase, Image, colour_close,
                      wait_until)
@@ -151,9 +152,6 @@ class TwoMonitorsTest(CaptureChecks, DesktopTestCase):
         self.assertEqual(result.returncode, 2, result.stderr)
 
 
-if __name__ == "__main__":
-    unittest.main()
-
 
 OVERLAY_TITLE = "Orrinvale Region"
 
@@ -278,3 +276,33 @@ def frame_extents(desktop, window_id):
     value = wait_until(lambda: desktop.window_property(window_id, "_NET_FRAME_EXTENTS"), 30,
                        "the window manager to give the frame's extents")
     return tuple(int(part) for part in value.split(","))
+
+
+class UnansweredCommandsTest(DesktopTestCase):
+    """Commands handed to an instance that refuses them or never answers: one line, exit
+    status 1, and no second instance started in its place."""
+
+    launch_app = False
+
+    def test_a_refused_or_unanswered_command_fails_with_one_line(self):
+        desktop = self.desktop
+        fake = desktop._spawn("fake-instance", ["/usr/bin/python3", "-u",
+                                                str(Path(__file__).with_name("fake_instance.py"))])
+        self.addCleanup(desktop._stop, fake.popen)
+        wait_until(lambda: b"ready" in fake.log.read_bytes(), 30, "the stand-in instance")
+        for args, said in ((("--window",), "refused the command: not now"),
+                           (("--screen", "all"), "refused the command"),  # no such method
+                           (("--region",), "did not answer"),
+                           (("--toggle-stack",), "did not answer")):
+            with self.subTest(args=args):
+                result = desktop.run(*args)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                lines = result.stderr.splitlines()
+                self.assertEqual(len(lines), 1, result.stderr)
+                self.assertIn(said, lines[0])
+        self.assertEqual(desktop.bus_owner_pid(), fake.popen.pid)
+        self.assertEqual(desktop.instances(), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
