@@ -29,6 +29,16 @@ void identify()
     QCoreApplication::setApplicationVersion(QStringLiteral(ORRINVALE_VERSION));
 }
 
+/// Another program's error text, as the one line we print: it may hold line breaks (a
+/// traceback) or be very long.
+QByteArray oneLine(const QString &text)
+{
+    QString line = text.simplified();
+    if (line.size() > 300)
+        line = line.left(300) + QStringLiteral("...");
+    return line.toLocal8Bit();
+}
+
 } // namespace
 
 int OrrinvaleApp::answerStatus(const QDBusMessage &reply)
@@ -36,7 +46,7 @@ int OrrinvaleApp::answerStatus(const QDBusMessage &reply)
     if (reply.type() != QDBusMessage::ErrorMessage)
         return 0;
     if (reply.errorName() == QDBusError::errorString(QDBusError::InvalidArgs)) {
-        std::fprintf(stderr, "orrinvale: %s\n", qPrintable(reply.errorMessage()));
+        std::fprintf(stderr, "orrinvale: %s\n", oneLine(reply.errorMessage()).constData());
         return 2;
     }
     // Nothing was done: a script that goes on as if it had been would lose the capture.
@@ -45,10 +55,10 @@ int OrrinvaleApp::answerStatus(const QDBusMessage &reply)
         name == QDBusError::errorString(QDBusError::Timeout) ||
         name == QDBusError::errorString(QDBusError::Disconnected)) {
         std::fprintf(stderr, "orrinvale: the running instance did not answer: %s\n",
-                     qPrintable(reply.errorMessage()));
+                     oneLine(reply.errorMessage()).constData());
     } else {
         std::fprintf(stderr, "orrinvale: the running instance refused the command: %s\n",
-                     qPrintable(reply.errorMessage()));
+                     oneLine(reply.errorMessage()).constData());
     }
     return 1;
 }
@@ -145,7 +155,7 @@ std::optional<int> OrrinvaleApp::forwardExport(const CommandLine &commandLine)
     // A save encodes and writes a 4K picture first: give it time.
     const QDBusMessage reply = bus.call(call, QDBus::Block, 60000);
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        std::fprintf(stderr, "orrinvale: %s\n", qPrintable(reply.errorMessage()));
+        std::fprintf(stderr, "orrinvale: %s\n", oneLine(reply.errorMessage()).constData());
         return 1;
     }
     const QVariant answer = reply.arguments().value(0);
