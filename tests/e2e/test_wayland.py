@@ -6,6 +6,8 @@ programs."""
 
 import hashlib
 import os
+import shutil
+import subprocess
 import unittest
 from pathlib import Path
 
@@ -169,6 +171,72 @@ class WaylandGlobalShortcutsTest(WaylandTestCase):
                    "the stack to hide from the key")
         self.assertNotIn("Global keys are unavailable", self.log())
         self.quit_cleanly(app)
+
+
+class WaylandRegionAndWindowTest(WaylandTestCase):
+    """The region overlay over the portal's picture of the whole desktop, and window capture,
+    which only the portal's interactive request could do there. The headless compositor has
+    no input devices: the drag and the clicks are XTEST's inside XWayland, where the
+    overlay's windows are."""
+
+    def saved_capture(self):
+        """The newest capture as PNG bytes, saved by the command line into the session."""
+        path = self.session.runtime / "newest.png"
+        path.unlink(missing_ok=True)
+        self.session.tool(self.session.binary, "--save", str(path))
+        return path.read_bytes()
+
+    def test_a_region_selected_on_the_portal_picture_lands_at_its_size(self):
+        session = self.session
+        app = session.start_app()
+        # Warm the portal up: its first activation can be slow.
+        session.call("TakeScreenshot")
+        wait_until(lambda: session.get_property("CaptureCount") == 1, 90,
+                   "the first capture through the portal")
+
+        self.assertEqual(session.tool(session.binary, "--region"), "")
+        wait_until(lambda: session.x_windows("Orrinvale Region"), 90, "the region overlay")
+        # From pixel (300, 300) to pixel (499, 459), both included: 200x160.
+        session.tool(*drag_argv((300, 300), (499, 459), steps=20), timeout=60)
+        # No keyboard exists on the headless output (nothing would take the overlay's Enter):
+        # a double click inside the selection accepts it.
+        session.tool("xdotool", "mousemove", "400", "380", "sleep", "0.3", "click", "--repeat",
+                     "2", "--delay", "80", "1")
+        wait_until(lambda: session.get_property("CaptureCount") == 2, 60,
+                   "the region on the stack")
+        wait_until(lambda: not session.x_windows("Orrinvale Region"), 30, "the overlay to close")
+
+        data = self.saved_capture()
+        self.assertEqual(png_size(data), (200, 160))
+        shot = decoded_png(data)
+        self.assertTrue(colour_close(shot.pixel(100, 80), BLUE), shot.pixel(100, 80))
+        self.assertFalse(PORTAL_FILE.exists(), "the portal's file was left behind")
+        self.quit_cleanly(app)
+
+    @unittest.skipIf(shutil.which("slurp"), "with slurp the portal would wait for a pick")
+    def test_window_capture_where_the_portal_cannot_pick_says_so_once(self):
+        session = self.session
+        app = session.start_app()
+        self.assertEqual(session.tool(session.binary, "--window"), "")
+        # The wlr portal's interactive request needs slurp to pick: without it, it fails.
+        failed = lambda: [line for line in self.log().splitlines()
+                          if line.startswith("Failed to capture screen")]
+        wait_until(failed, 90, "the line saying window capture failed")
+        self.assertEqual(len(failed()), 1, failed())
+        self.assertIn("portal", failed()[0])
+        self.assertEqual(session.get_property("CaptureCount"), 0)
+        self.assertFalse(PORTAL_FILE.exists(), "the portal's file was left behind")
+        session.call("Quit")
+        self.assertEqual(app.wait(60 * TIME_SCALE), 0)
+        self.assertEqual(len(failed()), 1, failed())
+
+
+def decoded_png(data):
+    """A PNG's pixels, through ImageMagick."""
+    from desktop import Image
+    ppm = subprocess.run(["convert", "png:-", "-depth", "8", "ppm:-"], input=data,
+                         capture_output=True, check=True, timeout=60).stdout
+    return Image.from_ppm(ppm)
 
 
 class WaylandQuitWhileAskingTest(WaylandTestCase):
