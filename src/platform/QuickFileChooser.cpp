@@ -15,22 +15,26 @@ class ChooserReply : public QObject
     Q_OBJECT
 
 public:
-    ChooserReply(QObject *dialog, QObject *context, std::function<void(const QUrl &)> chosen)
-        : QObject(dialog), m_dialog(dialog), m_context(context), m_chosen(std::move(chosen))
+    /// `root` is the dialog, or the window made to hold it; it goes with the answer.
+    ChooserReply(QObject *root, QObject *dialog, QObject *context,
+                 std::function<void(const QUrl &)> chosen)
+        : QObject(dialog), m_root(root), m_dialog(dialog), m_context(context),
+          m_chosen(std::move(chosen))
     {}
 
 public Q_SLOTS:
     void accept()
     {
         const QUrl file = m_dialog->property("selectedFile").toUrl();
-        m_dialog->deleteLater();
+        m_root->deleteLater();
         // The editor that asked may have closed while the chooser was open.
         if (m_context && !file.isEmpty())
             m_chosen(file);
     }
-    void reject() { m_dialog->deleteLater(); }
+    void reject() { m_root->deleteLater(); }
 
 private:
+    QObject *m_root;
     QObject *m_dialog;
     QPointer<QObject> m_context;
     std::function<void(const QUrl &)> m_chosen;
@@ -48,51 +52,65 @@ QuickFileChooser::~QuickFileChooser()
 void QuickFileChooser::chooseImage(QWindow *parent, QObject *context,
                                    std::function<void(const QUrl &)> chosen)
 {
-    open("import QtQuick.Dialogs\n"
-         "FileDialog {\n"
-         "    fileMode: FileDialog.OpenFile\n"
-         "    nameFilters: [\"Images (*.png *.jpg *.jpeg *.gif *.bmp *.webp *.tif "
-         "*.tiff *.ppm *.pgm *.pbm *.ico)\"]\n"
-         "}\n",
-         {}, parent, context, std::move(chosen));
+    open("fileMode: FileDialog.OpenFile\n"
+         "nameFilters: [\"Images (*.png *.jpg *.jpeg *.gif *.bmp *.webp *.tif "
+         "*.tiff *.ppm *.pgm *.pbm *.ico)\"]\n",
+         QStringLiteral("Insert Image"), {}, parent, context, std::move(chosen));
 }
 
 void QuickFileChooser::chooseSaveFile(QWindow *parent, QObject *context, const QString &suggested,
                                       std::function<void(const QUrl &)> chosen)
 {
     const QFileInfo file(suggested);
-    open("import QtQuick.Dialogs\n"
-         "FileDialog {\n"
-         "    fileMode: FileDialog.SaveFile\n"
-         "    nameFilters: [\"PNG (*.png)\", \"JPEG (*.jpg *.jpeg)\", \"WebP (*.webp)\"]\n"
-         "}\n",
+    open("fileMode: FileDialog.SaveFile\n"
+         "nameFilters: [\"PNG (*.png)\", \"JPEG (*.jpg *.jpeg)\", \"WebP (*.webp)\"]\n",
+         QStringLiteral("Save As"),
          {{QStringLiteral("currentFolder"), QUrl::fromLocalFile(file.absolutePath())},
           {QStringLiteral("selectedFile"), QUrl::fromLocalFile(file.absoluteFilePath())}},
          parent, context, std::move(chosen));
 }
 
-void QuickFileChooser::open(const QByteArray &qml, const QVariantMap &properties, QWindow *parent,
-                            QObject *context, std::function<void(const QUrl &)> chosen)
+void QuickFileChooser::open(const QByteArray &dialogBody, const QString &title,
+                            const QVariantMap &properties, QWindow *parent, QObject *context,
+                            std::function<void(const QUrl &)> chosen)
 {
     // A second request while a chooser is open would stack a second one on it.
     if (m_dialog)
         return;
+    // Qt's own dialog (where the desktop offers none) is drawn inside a Qt Quick window: a
+    // request from the stack or a pin, which have no such window to lend, gets one of its
+    // own, and closing it cancels.
+    const QByteArray dialog = "FileDialog {\n    id: dialog\n" + dialogBody + "}\n";
+    const QByteArray qml = parent ? "import QtQuick.Dialogs\n" + dialog
+                                  : "import QtQuick\nimport QtQuick.Dialogs\n"
+                                    "Window {\n"
+                                    "    property alias dialog: dialog\n"
+                                    "    width: 900\n    height: 640\n"
+                                    "    onClosing: dialog.reject()\n" +
+                                        dialog + "}\n";
     QQmlComponent component(m_engine);
     component.setData(qml, QUrl());
-    QObject *dialog = component.create();
-    if (!dialog) {
+    QObject *root = component.create();
+    if (!root) {
         Log::line(QStringLiteral("The file chooser could not be opened: ") +
                   component.errorString().trimmed());
         return;
     }
-    m_dialog = dialog;
-    dialog->setProperty("parentWindow", QVariant::fromValue(parent));
+    QObject *chooser = parent ? root : root->property("dialog").value<QObject *>();
+    m_dialog = root;
+    if (parent) {
+        chooser->setProperty("parentWindow", QVariant::fromValue(parent));
+    } else {
+        root->setProperty("title", title);
+        chooser->setProperty("title", title);
+        root->setProperty("visible", true);
+    }
     for (auto it = properties.cbegin(); it != properties.cend(); ++it)
-        dialog->setProperty(it.key().toUtf8().constData(), it.value());
-    auto *reply = new ChooserReply(dialog, context, std::move(chosen));
-    QObject::connect(dialog, SIGNAL(accepted()), reply, SLOT(accept()));
-    QObject::connect(dialog, SIGNAL(rejected()), reply, SLOT(reject()));
-    QMetaObject::invokeMethod(dialog, "open");
+        chooser->setProperty(it.key().toUtf8().constData(), it.value());
+    auto *reply = new ChooserReply(root, chooser, context, std::move(chosen));
+    QObject::connect(chooser, SIGNAL(accepted()), reply, SLOT(accept()));
+    QObject::connect(chooser, SIGNAL(rejected()), reply, SLOT(reject()));
+    QMetaObject::invokeMethod(chooser, "open");
 }
 
 #include "QuickFileChooser.moc"

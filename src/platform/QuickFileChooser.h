@@ -24,9 +24,11 @@ public:
                         std::function<void(const QUrl &)> chosen) override;
 
 private:
-    void open(const QByteArray &qml, const QVariantMap &properties, QWindow *parent,
-              QObject *context, std::function<void(const QUrl &)> chosen);
+    /// Opens a FileDialog with `dialogBody` as its settings: in `parent`, or in a window
+    /// of its own titled `title`.
+    void open(const QByteArray &dialogBody, const QString &title, const QVariantMap &properties,
+              QWindow *parent, QObject *context, std::function<void(const QUrl &)> chosen);
 
     QQmlEngine *m_engine;
-    QPointer<QObject> m_dialog;
+    QPointer<QObject> m_dialog; // the dialog, or the window holding it
 };

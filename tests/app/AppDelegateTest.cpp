@@ -1,12 +1,17 @@
 #include "app/AppDelegate.h"
+#include "capture/CaptureSaver.h"
+#include "capture/ClipboardCopy.h"
+#include "capture/DragOutData.h"
 #include "editor/EditorSession.h"
 #include "fakes/FakeScreenCapture.h"
 #include "platform/NullDesktopWindowing.h"
 
+#include <QDir>
 #include <QMenu>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -39,7 +44,51 @@ class AppDelegateTest : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_home;
+
 private Q_SLOTS:
+    // The preferences file is this test's own: the settings it turns on reach no other test.
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        qputenv("XDG_CONFIG_HOME", m_home.filePath(QStringLiteral("config")).toUtf8());
+    }
+
+    // The General tab's choices are read as each capture arrives: a change applies to the
+    // next capture, not to those already on the stack.
+    void eachNewCaptureIsCopiedAndSavedAsTheSettingsSay()
+    {
+        auto delegate = makeDelegate();
+        Preferences *preferences = delegate->preferences();
+        const QString folder = m_home.filePath(QStringLiteral("shots"));
+        preferences->setSaveFolder(folder);
+        preferences->setNamePattern(QStringLiteral("Shot %n"));
+        QVERIFY(takeCaptures(*delegate, 1));
+        delegate->captureSaver()->waitForSaves();
+        QVERIFY(!delegate->clipboardCopy()->offered());
+        QVERIFY(!QDir(folder).exists());
+
+        preferences->setCopyEachCapture(true);
+        preferences->setSaveEachCapture(true);
+        QVERIFY(takeCaptures(*delegate, 1));
+        delegate->captureSaver()->waitForSaves();
+
+        QVERIFY(delegate->clipboardCopy()->offered());
+        QVERIFY(delegate->clipboardCopy()->offered()->hasFormat(QStringLiteral("image/png")));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"Shot 1.png"});
+        QCOMPARE(QImage(QDir(folder).filePath(QStringLiteral("Shot 1.png"))).size(),
+                 delegate->screenshotManager()->imageAt(0).size());
+
+        preferences->setCopyEachCapture(false);
+        preferences->setSaveEachCapture(false);
+        delegate->clipboardCopy()->copyLatest();
+        const DragOutData *before = delegate->clipboardCopy()->offered();
+        QVERIFY(takeCaptures(*delegate, 1));
+        delegate->captureSaver()->waitForSaves();
+        QCOMPARE(delegate->clipboardCopy()->offered(), before);
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 1);
+    }
+
     void overlayGeometryOnAScreenLeftOfAndBelowTheOrigin()
     {
         QCOMPARE(AppDelegate::overlayGeometry(QRect(-1280, 1080, 1280, 1024)),

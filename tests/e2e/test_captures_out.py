@@ -283,6 +283,13 @@ class SaveTest(StackOfThree):
             self.assertTrue(colour_close(self.decoded_file(folder / name).pixel(640, 400),
                                          self.BLUE))
 
+    def test_save_as_from_the_menu_opens_the_file_chooser_in_a_window_of_its_own(self):
+        desktop = self.desktop
+        self.open_menu(1)
+        desktop.key("Down", "Down", "Down", "Down", "Return")  # Edit, Copy, Save, Save As...
+
+        desktop.wait_for_window("Save As")
+
     def small_folder(self, options):
         if os.geteuid() != 0:
             self.skipTest("mounting a small file system needs root")

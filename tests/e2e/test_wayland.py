@@ -5,6 +5,7 @@ behind, shows the stack at its place on every workspace and drags captures out i
 programs."""
 
 import hashlib
+import json
 import os
 import shutil
 import subprocess
@@ -13,6 +14,7 @@ from pathlib import Path
 
 import test_stack
 from desktop import SANITIZER_MARKERS, TIME_SCALE, colour_close, wait_until
+from test_captures_out import decode_png
 from test_stack import drag_argv, png_size
 from wayland import WaylandSession
 
@@ -147,6 +149,67 @@ class WaylandDragOutTest(WaylandTestCase):
         # The image/png data the receiver also took is the file's bytes.
         self.assertEqual(drop["png"], (len(data), hashlib.sha1(data).hexdigest()))
         self.assertNotIn("Drag-out failed", self.log())
+        self.quit_cleanly(app)
+
+
+def focused_view_name(tree):
+    """The name of the window sway gives the keyboard, or None."""
+    nodes = [tree]
+    while nodes:
+        node = nodes.pop()
+        if node.get("focused") and node.get("type") in ("con", "floating_con"):
+            return node.get("name")
+        nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+    return None
+
+
+class WaylandClipboardTest(WaylandTestCase):
+    """A copy reaches native Wayland programs through XWayland's clipboard bridge and stays
+    there after the editor has closed. wlroots' bridge takes an X program's clipboard only
+    while an XWayland window has the keyboard: the copy is made from the editor, which does."""
+
+    def wl_paste(self, *args):
+        return self.session.tool("wl-paste", *args, timeout=60, binary=True)
+
+    def offered_types(self):
+        try:
+            return self.wl_paste("--list-types").decode().split()
+        except subprocess.CalledProcessError:
+            return []  # "No selection"
+
+    def test_a_copy_from_the_editor_is_read_by_wl_paste_after_the_editor_closed(self):
+        session = self.session
+        app = session.start_app()
+        session.call("TakeScreenshot")
+        wait_until(lambda: session.get_property("CaptureCount") == 1, 90,
+                   "the capture through the portal")
+        self.assertEqual(self.offered_types(), [])
+        # A red desktop tells when the blue thumbnail is there to be clicked.
+        session.swaymsg("output", "HEADLESS-1", "bg", "#cc3333", "solid_color")
+        wait_until(lambda: colour_close(self.pixel(*THUMBNAIL_CENTRE), BLUE)
+                   and colour_close(self.pixel(10, 10), RED), 30, "the thumbnail")
+
+        tree = lambda: json.loads(session.swaymsg("-t", "get_tree"))
+        # XTEST's click inside XWayland: the panel is the topmost X window there.
+        session.tool("xdotool", "mousemove", *map(str, THUMBNAIL_CENTRE), "click", "1")
+        wait_until(lambda: focused_view_name(tree()) == "Screenshot Editor", 60,
+                   "the editor to open with the keyboard")
+        session.tool("xdotool", "key", "ctrl+c")
+        wait_until(lambda: "image/png" in self.offered_types(), 60,
+                   "the copy on the Wayland clipboard")
+        session.tool("xdotool", "key", "Escape")
+        wait_until(lambda: "Screenshot Editor" not in session.swaymsg("-t", "get_tree"), 60,
+                   "the editor to close")
+
+        data = wait_until(lambda: self.wl_paste("--type", "image/png"), 60, "wl-paste's PNG")
+        self.assertEqual(png_size(data), (WIDTH, HEIGHT))
+        picture = decode_png(data)
+        for point in [(10, 10), (WIDTH // 2, HEIGHT // 2), (WIDTH - 400, 200)]:
+            self.assertTrue(colour_close(picture.pixel(*point), BLUE), point)
+        # The same bytes as X programs get: one offer, encoded once.
+        self.assertEqual(session.tool("xclip", "-selection", "clipboard", "-t", "image/png",
+                                      "-o", binary=True), data)
+        self.assertIn("file://", self.wl_paste("--type", "text/uri-list").decode())
         self.quit_cleanly(app)
 
 

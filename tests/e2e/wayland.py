@@ -217,10 +217,12 @@ class WaylandSession:
         wait_until(up, 90, "orrinvale to own " + BUS_NAME, interval=0.2)
         return popen
 
-    def tool(self, *argv, timeout=60, extra=None):
+    def tool(self, *argv, timeout=60, extra=None, binary=False):
+        """Runs a program as the session's user; its standard output, as bytes if `binary`."""
+        text = {} if binary else {"text": True, "errors": "replace"}
         result = subprocess.run(self._as_user(list(argv)), env=self.env(extra), cwd=self.home,
-                                stdin=subprocess.DEVNULL, capture_output=True, text=True,
-                                errors="replace", timeout=timeout * TIME_SCALE)
+                                stdin=subprocess.DEVNULL, capture_output=True,
+                                timeout=timeout * TIME_SCALE, **text)
         if result.returncode != 0:
             raise subprocess.CalledProcessError(result.returncode, argv, result.stdout,
                                                 result.stderr)
