@@ -6,6 +6,7 @@
 #include "editor/render/ExportRenderer.h"
 #include "editor/render/ShapePaths.h"
 #include "editor/tools/ShapeEditing.h"
+#include "ocr/TextCopy.h"
 #include "platform/Clipboard.h"
 #include "platform/FileChooser.h"
 #include "platform/Log.h"
@@ -328,6 +329,17 @@ bool EditorState::copyRenderedImage()
         return false;
     const std::optional<QImage> picture = renderedImage();
     return picture && m_session->clipboardCopy()->copyImage(*picture);
+}
+
+bool EditorState::copyText()
+{
+    if (m_finished || !m_session || !m_session->textCopy())
+        return false;
+    const std::optional<QImage> picture = renderedImage();
+    if (!picture)
+        return false;
+    m_session->textCopy()->copyTextOfImage(*picture);
+    return true;
 }
 
 bool EditorState::saveRenderedImageToFile()

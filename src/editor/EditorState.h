@@ -121,6 +121,9 @@ public:
     /// would, on the clipboard; the editor stays open and the stack unchanged. On failure one
     /// line is logged.
     Q_INVOKABLE bool copyRenderedImage();
+    /// "Copy Text": reads the text of the rendered picture (what is redacted stays unread)
+    /// and puts it on the clipboard; the editor stays open. The reading logs its own line.
+    Q_INVOKABLE bool copyText();
     /// Ctrl+S: saves the rendered picture to the save folder under the name pattern; the
     /// editor stays open. The save logs its own line.
     Q_INVOKABLE bool saveRenderedImageToFile();

@@ -15,9 +15,9 @@ bool sameRow(const QRect &first, const QRect &line)
 
 QString ReadingOrder::join(QList<RecognisedLine> lines)
 {
-    std::stable_sort(lines.begin(), lines.end(), [](const RecognisedLine &a, const RecognisedLine &b) {
-        return a.box.top() < b.box.top();
-    });
+    std::stable_sort(
+        lines.begin(), lines.end(),
+        [](const RecognisedLine &a, const RecognisedLine &b) { return a.box.top() < b.box.top(); });
     QStringList rows;
     qsizetype at = 0;
     while (at < lines.size()) {
@@ -25,9 +25,10 @@ QString ReadingOrder::join(QList<RecognisedLine> lines)
         QList<RecognisedLine> row;
         while (at < lines.size() && sameRow(first, lines.at(at).box))
             row.append(lines.at(at++));
-        std::stable_sort(row.begin(), row.end(), [](const RecognisedLine &a, const RecognisedLine &b) {
-            return a.box.left() < b.box.left();
-        });
+        std::stable_sort(row.begin(), row.end(),
+                         [](const RecognisedLine &a, const RecognisedLine &b) {
+                             return a.box.left() < b.box.left();
+                         });
         QStringList parts;
         for (const RecognisedLine &line : row)
             parts.append(line.text);

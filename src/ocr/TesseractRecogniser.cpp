@@ -52,9 +52,8 @@ Result<tesseract::TessBaseAPI *> TesseractRecogniser::engineFor(const QStringLis
     return m_engine.get();
 }
 
-Result<QList<RecognisedLine>> TesseractRecogniser::recognise(const QImage &picture,
-                                                             const QStringList &languages,
-                                                             int dotsPerInch)
+Result<QList<RecognisedLine>>
+TesseractRecogniser::recognise(const QImage &picture, const QStringList &languages, int dotsPerInch)
 {
     using Lines = Result<QList<RecognisedLine>>;
     if (picture.isNull() || picture.format() != QImage::Format_Grayscale8)
@@ -76,7 +75,8 @@ Result<QList<RecognisedLine>> TesseractRecogniser::recognise(const QImage &pictu
     const std::unique_ptr<tesseract::ResultIterator> line(api->GetIterator());
     if (line && !line->Empty(tesseract::RIL_TEXTLINE)) {
         do {
-            const std::unique_ptr<char, TextDeleter> text(line->GetUTF8Text(tesseract::RIL_TEXTLINE));
+            const std::unique_ptr<char, TextDeleter> text(
+                line->GetUTF8Text(tesseract::RIL_TEXTLINE));
             const QString found = QString::fromUtf8(text.get()).trimmed();
             int left = 0, top = 0, right = 0, bottom = 0;
             if (found.isEmpty() ||

@@ -92,7 +92,8 @@ void TextCopy::start(const QImage &picture, QObject *context, Done done, bool gu
                     guarded] {
         const Result<QString> text = read(*recogniser, picture, languages);
         QMetaObject::invokeMethod(
-            this, [this, text, weakContext, done, guarded] { finish(text, weakContext, done, guarded); },
+            this,
+            [this, text, weakContext, done, guarded] { finish(text, weakContext, done, guarded); },
             Qt::QueuedConnection);
     });
 }
@@ -107,11 +108,13 @@ void TextCopy::finish(const Result<QString> &text, QObject *context, const Done 
         auto *data = new QMimeData;
         data->setText(text.value());
         m_clipboard->setMimeData(data);
-        Log::line(QStringLiteral("Copied %1 characters of text.").arg(text.value().toUcs4().size()));
+        Log::line(
+            QStringLiteral("Copied %1 characters of text.").arg(text.value().toUcs4().size()));
     }
     if (done && (!guarded || context))
-        done(text.ok() ? text : Result<QString>::failure(QStringLiteral("Copy Text failed: %1.")
-                                                               .arg(text.error())));
+        done(text.ok() ? text
+                       : Result<QString>::failure(
+                             QStringLiteral("Copy Text failed: %1.").arg(text.error())));
 }
 
 void TextCopy::fail(const QString &line, QObject *context, const Done &done)

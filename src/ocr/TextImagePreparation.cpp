@@ -72,8 +72,8 @@ QImage TextImagePreparation::prepare(const QImage &picture, int scale)
     makeDarkOnLight(grey);
     if (scale <= 1)
         return grey;
-    QImage larger = grey.scaled(grey.size() * scale, Qt::IgnoreAspectRatio,
-                                Qt::SmoothTransformation);
+    QImage larger =
+        grey.scaled(grey.size() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return larger.format() == QImage::Format_Grayscale8
                ? larger
                : larger.convertToFormat(QImage::Format_Grayscale8);

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QtQml/qqmlregistration.h>
 
-class Preferences;
+#include "platform/Preferences.h"
 
 /**
  * The languages text is read in: those whose Tesseract language data is installed (one
@@ -20,8 +20,8 @@ class TextLanguages : public QObject
 {
     Q_OBJECT
     QML_ELEMENT
-    Q_PROPERTY(Preferences *preferences READ preferences WRITE setPreferences NOTIFY
-                   preferencesChanged)
+    Q_PROPERTY(
+        Preferences *preferences READ preferences WRITE setPreferences NOTIFY preferencesChanged)
     Q_PROPERTY(QStringList installed READ installed CONSTANT)
     Q_PROPERTY(QStringList chosen READ chosen NOTIFY chosenChanged)
 

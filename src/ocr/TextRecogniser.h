@@ -29,7 +29,6 @@ public:
     /// The lines in `picture` (8-bit grey, dark text on a light ground, as
     /// TextImagePreparation makes it), read in `languages` (language data names such as
     /// "eng"); `dotsPerInch` is what the picture's text was drawn for. A failure says why.
-    virtual Result<QList<RecognisedLine>> recognise(const QImage &picture,
-                                                    const QStringList &languages,
-                                                    int dotsPerInch) = 0;
+    virtual Result<QList<RecognisedLine>>
+    recognise(const QImage &picture, const QStringList &languages, int dotsPerInch) = 0;
 };
