@@ -6,6 +6,7 @@
 // and the ones after it.
 
 #include "ocr/ReadingOrder.h"
+#include "ocr/RecognitionThreads.h"
 #include "ocr/TesseractRecogniser.h"
 #include "ocr/TextCopy.h"
 #include "ocr/TextImagePreparation.h"
@@ -107,7 +108,14 @@ QImage drawBands(std::vector<Band> &bands)
 
 int main(int argc, char **argv)
 {
+    // As the program does; ORRINVALE_BENCH_OMP=asis measures Tesseract's own choice.
+    if (qgetenv("ORRINVALE_BENCH_OMP") != "asis")
+        RecognitionThreads::limitAndRestart(argv);
     QApplication app(argc, argv);
+    std::printf("OpenMP thread limit: %s\n",
+                qEnvironmentVariableIsSet("OMP_THREAD_LIMIT")
+                    ? qPrintable(qEnvironmentVariable("OMP_THREAD_LIMIT"))
+                    : "none (Tesseract's choice)");
     std::vector<Band> bands;
     const QImage picture = drawBands(bands);
     if (!qEnvironmentVariableIsEmpty("ORRINVALE_BENCH_PICTURE"))

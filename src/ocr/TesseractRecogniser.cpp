@@ -48,6 +48,9 @@ Result<tesseract::TessBaseAPI *> TesseractRecogniser::engineFor(const QStringLis
                 .arg(languages.join(u'+'), m_dataFolder));
     }
     m_engine->SetPageSegMode(tesseract::PSM_AUTO);
+    // The picture comes dark on light already: reading each doubtful line again inverted
+    // would only cost time.
+    m_engine->SetVariable("tessedit_do_invert", "0");
     m_languages = languages;
     return m_engine.get();
 }
