@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/OrrinvaleApp.h"
+#include "ocr/RecognitionThreads.h"
 
 #include <QStringList>
 #include <QtQml/qqmlextensionplugin.h>
@@ -29,7 +30,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "orrinvale: %s\n%s\n", qPrintable(commandLine.error),
                      qPrintable(CommandLine::usageLine()));
         return 2;
+    case CommandLine::Command::Quit:
+        return OrrinvaleApp::run(commandLine, argc, argv);
     default:
+        // Any other command may become the running instance, which reads text.
+        RecognitionThreads::limitAndRestart(argv);
         return OrrinvaleApp::run(commandLine, argc, argv);
     }
 }

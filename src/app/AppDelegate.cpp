@@ -10,6 +10,9 @@
 #include "capture/PanelShape.h"
 #include "capture/PinState.h"
 #include "editor/EditorSession.h"
+#include "ocr/TesseractRecogniser.h"
+#include "ocr/TextCopy.h"
+#include "ocr/TextLanguages.h"
 #include "platform/DesktopWindowing.h"
 #include "platform/DisplaySession.h"
 #include "platform/GlobalKeys.h"
@@ -61,6 +64,11 @@ AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
                 if (m_preferences.saveEachCapture())
                     m_captureSaver->saveCapture(captureId);
             });
+    m_textLanguages = std::make_unique<TextLanguages>();
+    m_textLanguages->setPreferences(&m_preferences);
+    m_textCopy = std::make_unique<TextCopy>(
+        &m_screenshotManager, m_clipboard.get(),
+        std::make_shared<TesseractRecogniser>(m_textLanguages->folder()), m_textLanguages.get());
     if (!keys)
         keys = GlobalKeys::create();
     // Where keys are granted by the desktop (Wayland), trust is the keys being granted.
@@ -290,6 +298,7 @@ void AppDelegate::openEditor(int index)
     session->setImageSources(m_clipboard.get(), m_fileChooser.get());
     session->setClipboardCopy(m_clipboardCopy.get());
     session->setCaptureSaver(m_captureSaver.get());
+    session->setTextCopy(m_textCopy.get());
     QQuickView *window =
         makeView(QStringLiteral("editor/EditorView.qml"),
                  {{QStringLiteral("session"), QVariant::fromValue(session)},
@@ -342,6 +351,8 @@ void AppDelegate::showCaptureMenu(quint64 captureId)
             onCapture([this](int index) { openEditor(index); }));
     connect(menu->addAction(QStringLiteral("Copy")), &QAction::triggered, this,
             [this, captureId] { m_clipboardCopy->copyCapture(captureId); });
+    connect(menu->addAction(QStringLiteral("Copy Text")), &QAction::triggered, this,
+            [this, captureId] { m_textCopy->copyTextOfCapture(captureId); });
     connect(menu->addAction(QStringLiteral("Save")), &QAction::triggered, this,
             [this, captureId] { m_captureSaver->saveCapture(captureId); });
     connect(menu->addAction(QStringLiteral("Save As...")), &QAction::triggered, this,

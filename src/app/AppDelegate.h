@@ -29,6 +29,8 @@ class QMenu;
 class QSystemTrayIcon;
 class RegionOverlayWindows;
 class ScreenCapture;
+class TextCopy;
+class TextLanguages;
 
 /**
  * Owns every long-lived object of the run: the screenshot manager, the preferences, the
@@ -61,6 +63,7 @@ public:
     QMenu *menu() const { return m_menu.get(); }
     ClipboardCopy *clipboardCopy() const { return m_clipboardCopy.get(); }
     CaptureSaver *captureSaver() const { return m_captureSaver.get(); }
+    TextCopy *textCopy() const { return m_textCopy.get(); }
 
 public Q_SLOTS:
     void applicationDidFinishLaunching();
@@ -110,6 +113,8 @@ private:
     // Its offer on the clipboard outlives every editor and capture.
     std::unique_ptr<ClipboardCopy> m_clipboardCopy;
     std::unique_ptr<CaptureSaver> m_captureSaver;
+    std::unique_ptr<TextLanguages> m_textLanguages;
+    std::unique_ptr<TextCopy> m_textCopy;
     // Both outlive the panel, whose view refers to them.
     std::unique_ptr<DragOut> m_dragOut;
     std::unique_ptr<PanelShape> m_panelShape;

@@ -8,6 +8,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         {QStringLiteral("--quit"), Command::Quit},
         {QStringLiteral("--clear"), Command::Clear},
         {QStringLiteral("--copy"), Command::Copy},
+        {QStringLiteral("--copy-text"), Command::CopyText},
         {QStringLiteral("--save"), Command::Save},
         {QStringLiteral("--help"), Command::Help},
         {QStringLiteral("-h"), Command::Help},
@@ -126,6 +127,7 @@ std::optional<CommandLine> CommandLine::parseCapture(const QStringList &argument
                    argument == QLatin1String("--quit") || argument == QLatin1String("--help") ||
                    argument == QLatin1String("-h") || argument == QLatin1String("--version") ||
                    argument == QLatin1String("--clear") || argument == QLatin1String("--copy") ||
+                   argument == QLatin1String("--copy-text") ||
                    argument == QLatin1String("--save")) {
             return invalid(QStringLiteral("only one command at a time"));
         } else {
@@ -149,7 +151,7 @@ QString CommandLine::usageLine()
     return QStringLiteral(
         "Usage: orrinvale [--take-screenshot | --screen WHICH | --region [X,Y,WxH] | "
         "--last-region | --window] [--delay SECONDS] | --toggle-stack | --quit | --clear | "
-        "--copy | --save [PATH|-] | --help | --version");
+        "--copy | --copy-text | --save [PATH|-] | --help | --version");
 }
 
 QString CommandLine::helpText()
@@ -178,6 +180,9 @@ Commands: sent to the running Orrinvale, which is started first if needed.
   --window            capture the window under the pointer (Ctrl+Shift+4)
   --clear             empty the stack
   --copy              put the newest capture on the clipboard
+  --copy-text         read the text of the newest capture and put it on the
+                      clipboard as plain text (English and the language of the
+                      locale, or those chosen in the settings)
   --save [PATH|-]     save the newest capture to PATH (.png, .jpg, .webp), to
                       standard output as PNG for -, or with no PATH to the save
                       folder under the name pattern of the settings

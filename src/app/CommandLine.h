@@ -17,6 +17,7 @@ struct CommandLine
         Quit,           ///< --quit
         Clear,          ///< --clear
         Copy,           ///< --copy
+        CopyText,       ///< --copy-text
         Save,           ///< --save [PATH|-]; `savePath` holds PATH
         Help,           ///< --help, -h
         Version,        ///< --version

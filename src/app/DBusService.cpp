@@ -4,6 +4,7 @@
 #include "capture/CaptureSaver.h"
 #include "capture/ClipboardCopy.h"
 #include "capture/ScreenshotManager.h"
+#include "ocr/TextCopy.h"
 #include "platform/Log.h"
 
 #include <QDBusConnectionInterface>
@@ -185,6 +186,25 @@ QByteArray DBusService::LatestPng()
                                         call = message()](const Result<QByteArray> &png) {
         bus.send(png.ok() ? call.createReply(png.value())
                           : call.createErrorReply(QString::fromLatin1(FailedError), png.error()));
+    });
+    return {};
+}
+
+QString DBusService::CopyTextOfLatest()
+{
+    if (!m_textCopy) {
+        fail(QStringLiteral("Copy Text failed."));
+        return {};
+    }
+    if (!calledFromDBus()) {
+        m_textCopy->copyTextOfLatest();
+        return {};
+    }
+    setDelayedReply(true);
+    m_textCopy->copyTextOfLatest(this, [bus = connection(),
+                                        call = message()](const Result<QString> &text) {
+        bus.send(text.ok() ? call.createReply(text.value())
+                           : call.createErrorReply(QString::fromLatin1(FailedError), text.error()));
     });
     return {};
 }

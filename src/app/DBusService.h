@@ -9,6 +9,7 @@
 class CaptureSaver;
 class ClipboardCopy;
 class ScreenshotManager;
+class TextCopy;
 
 /**
  * The program's remote interface on the session bus: the commands of the command line as
@@ -40,6 +41,8 @@ public:
     void setClipboardCopy(ClipboardCopy *copy) { m_clipboardCopy = copy; }
     /// What SaveLatest and LatestPng use; without it, they fail.
     void setCaptureSaver(CaptureSaver *saver) { m_captureSaver = saver; }
+    /// What CopyTextOfLatest uses; without it, the call fails.
+    void setTextCopy(TextCopy *copy) { m_textCopy = copy; }
 
     /// The error a command that cannot be done answers with; its message is the log line.
     static constexpr const char *FailedError = "org.orrinvale.Orrinvale.Error.Failed";
@@ -65,6 +68,9 @@ public Q_SLOTS:
     QString SaveLatest(const QString &path);
     /// The newest capture as PNG bytes (for orrinvale --save -).
     QByteArray LatestPng();
+    /// Reads the text of the newest capture and puts it on the clipboard; answers with the
+    /// text once it is there ("" when there was none), or fails saying why.
+    QString CopyTextOfLatest();
 
 Q_SIGNALS:
     void quitRequested();
@@ -84,4 +90,5 @@ private:
     QDBusConnection m_bus;
     ClipboardCopy *m_clipboardCopy = nullptr;
     CaptureSaver *m_captureSaver = nullptr;
+    TextCopy *m_textCopy = nullptr;
 };

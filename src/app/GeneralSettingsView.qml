@@ -5,7 +5,8 @@ import QtQuick.Layouts
 import Orrinvale
 
 // The "General" tab: whether Orrinvale starts with the session, and what becomes of each
-// new capture: copied, saved, where and under which name (with an example of the name).
+// new capture: copied, saved, where and under which name (with an example of the name);
+// the languages Copy Text reads.
 ColumnLayout {
     id: root
     required property Autostart autostart
@@ -92,6 +93,48 @@ ColumnLayout {
         text: SaveName.example(pattern.text)
         color: "#666666"
         font.pixelSize: 11
+    }
+
+    // The languages Copy Text reads: those whose language data is installed.
+    RowLayout {
+        Layout.maximumWidth: 360
+        spacing: 6
+
+        Label {
+            Layout.alignment: Qt.AlignTop
+            topPadding: 6
+            text: "Text:"
+        }
+        Flow {
+            objectName: "textLanguages"
+            Layout.fillWidth: true
+            spacing: 2
+
+            Repeater {
+                model: textLanguages.installed
+                CheckBox {
+                    required property string modelData
+                    objectName: "textLanguage_" + modelData
+                    text: TextLanguages.displayName(modelData)
+                    checked: textLanguages.chosen.indexOf(modelData) >= 0
+                    onToggled: {
+                        textLanguages.setChosen(modelData, checked);
+                        checked = Qt.binding(() => textLanguages.chosen.indexOf(modelData) >= 0);
+                    }
+                }
+            }
+            Label {
+                visible: textLanguages.installed.length === 0
+                topPadding: 6
+                text: "No language data: install tesseract-ocr-eng"
+                color: "#c62828"
+            }
+        }
+    }
+
+    TextLanguages {
+        id: textLanguages
+        preferences: root.preferences
     }
 
     FolderDialog {

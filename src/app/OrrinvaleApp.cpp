@@ -5,6 +5,7 @@
 #include "app/WindowLayoutProbe.h"
 #include "capture/CaptureSaver.h"
 #include "capture/ClipboardCopy.h"
+#include "ocr/TextCopy.h"
 #include "platform/DesktopWindowing.h"
 #include "platform/Log.h"
 #include "platform/PlatformChoice.h"
@@ -144,6 +145,8 @@ std::optional<int> OrrinvaleApp::forwardExport(const CommandLine &commandLine)
     const QString &path = commandLine.savePath;
     const bool toOutput = commandLine.command == CommandLine::Command::Save && path == "-";
     QString method = QStringLiteral("CopyLatest");
+    if (commandLine.command == CommandLine::Command::CopyText)
+        method = QStringLiteral("CopyTextOfLatest");
     if (commandLine.command == CommandLine::Command::Save)
         method = toOutput ? QStringLiteral("LatestPng") : QStringLiteral("SaveLatest");
     QDBusMessage call =
@@ -168,6 +171,13 @@ std::optional<int> OrrinvaleApp::forwardExport(const CommandLine &commandLine)
         }
     } else if (method == QLatin1String("SaveLatest")) {
         std::printf("Saved %s\n", qPrintable(answer.toString()));
+    } else if (method == QLatin1String("CopyTextOfLatest")) {
+        const QString text = answer.toString();
+        if (text.isEmpty())
+            std::printf("No text found in the capture.\n");
+        else
+            std::printf("Copied %lld characters of text.\n",
+                        static_cast<long long>(text.toUcs4().size()));
     }
     return 0;
 }
@@ -193,7 +203,8 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     if (commandLine.command == Command::Capture) {
         if (const std::optional<int> status = forwardCapture(commandLine.capture))
             return *status;
-    } else if (commandLine.command == Command::Copy || commandLine.command == Command::Save) {
+    } else if (commandLine.command == Command::Copy || commandLine.command == Command::Save ||
+               commandLine.command == Command::CopyText) {
         if (const std::optional<int> status = forwardExport(commandLine))
             return *status;
     } else if (const std::optional<int> status = forwardToRunningInstance(commandLine.command)) {
@@ -207,6 +218,7 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
     DBusService remote(delegate.screenshotManager());
     remote.setClipboardCopy(delegate.clipboardCopy());
     remote.setCaptureSaver(delegate.captureSaver());
+    remote.setTextCopy(delegate.textCopy());
     QObject::connect(&remote, &DBusService::quitRequested, &app, &QCoreApplication::quit);
     QObject::connect(&delegate, &AppDelegate::quitRequested, &app, &QCoreApplication::quit);
     if (commandLine.command == Command::Capture) {
@@ -250,6 +262,8 @@ int OrrinvaleApp::run(const CommandLine &commandLine, int &argc, char **argv)
         delegate.clipboardCopy()->copyLatest();
     if (commandLine.command == Command::Save)
         delegate.captureSaver()->saveLatest();
+    if (commandLine.command == Command::CopyText)
+        delegate.textCopy()->copyTextOfLatest();
 
     if (commandLine.command == Command::TakeScreenshot)
         delegate.takeScreenshotFromMenu();

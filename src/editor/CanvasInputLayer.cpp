@@ -59,13 +59,18 @@ void CanvasInputLayer::mousePressEvent(QMouseEvent *event)
         return;
     }
     m_pressed = true;
-    editor()->pressCanvas(event->position());
+    m_markingTextRegion =
+        (event->modifiers() & Qt::ShiftModifier) && editor()->pressTextRegion(event->position());
+    if (!m_markingTextRegion)
+        editor()->pressCanvas(event->position());
     event->accept();
 }
 
 void CanvasInputLayer::mouseMoveEvent(QMouseEvent *event)
 {
-    if (m_pressed && editor())
+    if (m_pressed && editor() && m_markingTextRegion)
+        editor()->moveTextRegion(event->position());
+    else if (m_pressed && editor())
         editor()->moveCanvas(event->position(), event->modifiers() & Qt::ShiftModifier);
 }
 
@@ -74,8 +79,11 @@ void CanvasInputLayer::mouseReleaseEvent(QMouseEvent *event)
     if (!m_pressed)
         return;
     m_pressed = false;
-    if (editor())
+    if (editor() && m_markingTextRegion)
+        editor()->releaseTextRegion(event->position());
+    else if (editor())
         editor()->releaseCanvas(event->position());
+    m_markingTextRegion = false;
 }
 
 void CanvasInputLayer::mouseUngrabEvent()
@@ -83,8 +91,9 @@ void CanvasInputLayer::mouseUngrabEvent()
     if (!m_pressed)
         return;
     m_pressed = false;
-    if (editor())
+    if (editor() && !m_markingTextRegion)
         editor()->cancelCanvasPress();
+    m_markingTextRegion = false;
 }
 
 bool CanvasInputLayer::event(QEvent *event)

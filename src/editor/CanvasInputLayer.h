@@ -14,9 +14,10 @@ class EditorState;
 /**
  * The invisible layer that takes the canvas's input and hands it to the editor: presses,
  * drags and releases of the left button (clicks, pan and drawing drags), touchpad pinches,
- * and its own size (the canvas area's, whose first layout fixes canvas space). While it is
- * in a shown window it keeps the editor's application-wide key and wheel filter installed.
- * Fills the canvas area in EditorView.qml, under the document group and the drawing layer.
+ * Shift-drags (the region Copy Text reads), and its own size (the canvas area's, whose first layout
+ * fixes canvas space). While it is in a shown window it keeps the editor's application-wide key and
+ * wheel filter installed. Fills the canvas area in EditorView.qml, under the document group and the
+ * drawing layer.
  */
 class CanvasInputLayer : public EditorCanvasItem
 {
@@ -46,6 +47,8 @@ private:
     QPointer<QQuickWindow> m_watchedWindow;
     std::unique_ptr<EditorEventFilter> m_filter;
     bool m_pressed = false;
+    // The press began with Shift: the drag marks the region Copy Text reads.
+    bool m_markingTextRegion = false;
     // A touchpad pinch: its total magnification, and whether it has passed the 0.01 needed
     // to begin.
     double m_pinchMagnification = 1;

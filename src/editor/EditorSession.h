@@ -11,6 +11,7 @@
 class Clipboard;
 class CaptureSaver;
 class ClipboardCopy;
+class TextCopy;
 class FileChooser;
 class ScreenshotManager;
 
@@ -55,6 +56,10 @@ public:
     /// Outlives the session.
     void setCaptureSaver(CaptureSaver *saver) { m_captureSaver = saver; }
     CaptureSaver *captureSaver() const { return m_captureSaver; }
+    /// What "Copy Text" reads the rendered picture with; absent, it does nothing. Outlives
+    /// the session.
+    void setTextCopy(TextCopy *copy) { m_textCopy = copy; }
+    TextCopy *textCopy() const { return m_textCopy; }
 
     quint64 captureId() const { return m_captureId; }
     /// Where the capture is in the stack now; -1 if it is not there.
@@ -85,5 +90,6 @@ private:
     FileChooser *m_fileChooser = nullptr;
     ClipboardCopy *m_clipboardCopy = nullptr;
     CaptureSaver *m_captureSaver = nullptr;
+    TextCopy *m_textCopy = nullptr;
     QPointer<QWindow> m_window;
 };

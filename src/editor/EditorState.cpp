@@ -6,6 +6,7 @@
 #include "editor/render/ExportRenderer.h"
 #include "editor/render/ShapePaths.h"
 #include "editor/tools/ShapeEditing.h"
+#include "ocr/TextCopy.h"
 #include "platform/Clipboard.h"
 #include "platform/FileChooser.h"
 #include "platform/Log.h"
@@ -42,6 +43,7 @@ EditorState::EditorState(QObject *parent)
     const auto cropMoved = [this] { Q_EMIT cropViewChanged(); };
     connect(&m_document, &AnnotationDocument::cropChanged, this, cropMoved);
     connect(&m_viewport, &CanvasViewport::placementChanged, this, cropMoved);
+    connect(&m_viewport, &CanvasViewport::placementChanged, this, &EditorState::textRegionChanged);
     const auto widthsShown = [this] { Q_EMIT showsLineWidthsChanged(); };
     connect(&m_tools, &ToolSettings::currentToolChanged, this, widthsShown);
     connect(&m_document, &AnnotationDocument::selectionChanged, this, widthsShown);
@@ -56,6 +58,43 @@ QRectF EditorState::cropView() const
         return {};
     return QRectF(m_viewport.canvasToView(crop->topLeft()),
                   m_viewport.canvasToView(crop->bottomRight()));
+}
+
+QRectF EditorState::textRegionView() const
+{
+    if (!m_textRegion)
+        return {};
+    return QRectF(m_viewport.canvasToView(m_textRegion->topLeft()),
+                  m_viewport.canvasToView(m_textRegion->bottomRight()));
+}
+
+bool EditorState::pressTextRegion(QPointF v)
+{
+    if (m_finished || m_tools.currentTool() == DrawingTool::Ellipse)
+        return false;
+    m_textRegionStart = m_viewport.viewToCanvas(v);
+    m_textRegion = QRectF(m_textRegionStart, QSizeF());
+    Q_EMIT textRegionChanged();
+    return true;
+}
+
+void EditorState::moveTextRegion(QPointF v)
+{
+    if (!m_textRegion)
+        return;
+    m_textRegion = QRectF(m_textRegionStart, m_viewport.viewToCanvas(v)).normalized();
+    Q_EMIT textRegionChanged();
+}
+
+void EditorState::releaseTextRegion(QPointF v)
+{
+    moveTextRegion(v);
+    // Less than a line of the smallest text on the screen: a click, not a region.
+    const double least = 4 / std::max(m_viewport.canvasScale(), 0.01);
+    if (m_textRegion && (m_textRegion->width() < least || m_textRegion->height() < least)) {
+        m_textRegion.reset();
+        Q_EMIT textRegionChanged();
+    }
 }
 
 void EditorState::resetCrop()
@@ -328,6 +367,23 @@ bool EditorState::copyRenderedImage()
         return false;
     const std::optional<QImage> picture = renderedImage();
     return picture && m_session->clipboardCopy()->copyImage(*picture);
+}
+
+bool EditorState::copyText()
+{
+    if (m_finished || !m_session || !m_session->textCopy())
+        return false;
+    std::optional<QRectF> area = m_document.crop();
+    if (m_textRegion)
+        area = area ? area->intersected(*m_textRegion) : *m_textRegion;
+    const Result<QImage> picture =
+        ExportRenderer::render(m_session->image(), m_viewport.viewSize(), m_document.list(), area);
+    if (!picture.ok()) {
+        Log::line(QStringLiteral("Copy Text failed: the region holds none of the picture."));
+        return false;
+    }
+    m_session->textCopy()->copyTextOfImage(picture.value());
+    return true;
 }
 
 bool EditorState::saveRenderedImageToFile()

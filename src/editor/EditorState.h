@@ -51,6 +51,8 @@ class EditorState : public QObject
     Q_PROPERTY(bool showsRedactStyles READ showsRedactStyles NOTIFY showsLineWidthsChanged)
     // The crop in canvas-area positions; a null rectangle when there is none.
     Q_PROPERTY(QRectF cropView READ cropView NOTIFY cropViewChanged)
+    // The region Copy Text reads, in the canvas area's points; empty: the whole picture.
+    Q_PROPERTY(QRectF textRegionView READ textRegionView NOTIFY textRegionChanged)
     // Saved: the editor takes no more edits and is on its way out.
     Q_PROPERTY(bool finished READ isFinished NOTIFY finishedChanged)
 
@@ -73,6 +75,17 @@ public:
     bool showsLineWidths() const;
     bool showsRedactStyles() const;
     QRectF cropView() const;
+    QRectF textRegionView() const;
+    /// The region Copy Text reads, in canvas units; none: the whole picture.
+    std::optional<QRectF> textRegion() const { return m_textRegion; }
+    /// A press with Shift held: where a drag marks the region Copy Text reads. False (the
+    /// press is the tool's) with the ellipse, whose Shift makes a circle.
+    bool pressTextRegion(QPointF v);
+    /// The drag's corner moved to `v` (canvas area points).
+    void moveTextRegion(QPointF v);
+    /// The drag ended at `v`: a region too small to hold text (a Shift-click) reads the
+    /// whole picture again.
+    void releaseTextRegion(QPointF v);
     /// "Reset Crop": the whole picture again, as one step.
     Q_INVOKABLE void resetCrop();
     /// "Solid" or "Pixelate": new redactions, and the selected one, take the style.
@@ -121,6 +134,10 @@ public:
     /// would, on the clipboard; the editor stays open and the stack unchanged. On failure one
     /// line is logged.
     Q_INVOKABLE bool copyRenderedImage();
+    /// "Copy Text": reads the text of the rendered picture (what is redacted stays unread),
+    /// within the text region when there is one, and puts it on the clipboard; the editor
+    /// stays open. The reading logs its own line.
+    Q_INVOKABLE bool copyText();
     /// Ctrl+S: saves the rendered picture to the save folder under the name pattern; the
     /// editor stays open. The save logs its own line.
     Q_INVOKABLE bool saveRenderedImageToFile();
@@ -146,6 +163,7 @@ Q_SIGNALS:
     void selectionHandlesChanged();
     void showsLineWidthsChanged();
     void cropViewChanged();
+    void textRegionChanged();
     /// Escape was pressed while a text field had the keyboard: the text box holding it
     /// ends its editing.
     void textEditingCancelled();
@@ -167,4 +185,6 @@ private:
     ToolSettings m_tools;
     CanvasPointer m_pointer;
     bool m_finished = false;
+    std::optional<QRectF> m_textRegion;
+    QPointF m_textRegionStart;
 };

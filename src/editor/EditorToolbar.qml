@@ -4,7 +4,7 @@ import QtQuick.Layouts
 import Orrinvale
 
 // The editor's toolbar, 85 points high. First row: the tools, Undo, Redo, Clear, the zoom,
-// Copy, Cancel and "Save Edits"; a divider; second row: the colour swatches with the colour well,
+// Copy, Copy Text, Cancel and "Save Edits"; a divider; second row: the colour swatches with the colour well,
 // the highlighter, ellipse and step tools, and one place shared by the line widths (with the
 // stroked tools, and Select when a shape is selected) and the text style controls (with
 // the Text and Select tools).
@@ -230,6 +230,51 @@ Rectangle {
                             radius: 4
                             color: copyButton.down ? Qt.rgba(0.5, 0.5, 0.5, 0.3)
                                  : copyButton.hovered ? Qt.rgba(0.5, 0.5, 0.5, 0.15) : "transparent"
+                        }
+                    }
+
+                    // Copy Text: the text of the picture as rendered, to the clipboard.
+                    QQC.AbstractButton {
+                        id: copyTextButton
+                        objectName: "copyTextButton"
+                        text: "Copy Text"
+                        focusPolicy: Qt.NoFocus
+                        anchors.verticalCenter: parent.verticalCenter
+                        implicitWidth: 20
+                        implicitHeight: 24
+                        Accessible.name: text
+                        QQC.ToolTip.visible: hovered
+                        QQC.ToolTip.text: "Copy Text"
+                        onClicked: root.editor.copyText()
+
+                        // A sheet with lines of text on it.
+                        contentItem: Item {
+                            Rectangle {
+                                x: 3
+                                y: 4
+                                width: 13
+                                height: 16
+                                radius: 2
+                                color: "transparent"
+                                border.width: 1.5
+                                border.color: SystemColors.primaryText
+                            }
+                            Repeater {
+                                model: 3
+                                Rectangle {
+                                    required property int index
+                                    x: 6
+                                    y: 8 + index * 3.5
+                                    width: index === 2 ? 4 : 7
+                                    height: 1.5
+                                    color: SystemColors.primaryText
+                                }
+                            }
+                        }
+                        background: Rectangle {
+                            radius: 4
+                            color: copyTextButton.down ? Qt.rgba(0.5, 0.5, 0.5, 0.3)
+                                 : copyTextButton.hovered ? Qt.rgba(0.5, 0.5, 0.5, 0.15) : "transparent"
                         }
                     }
 

@@ -180,6 +180,19 @@ Rectangle {
                 }
             }
 
+            // The region Copy Text reads, marked by a Shift-drag.
+            Rectangle {
+                objectName: "textRegion"
+                visible: editorState.textRegionView.width > 0 && editorState.textRegionView.height > 0
+                x: editorState.textRegionView.x
+                y: editorState.textRegionView.y
+                width: editorState.textRegionView.width
+                height: editorState.textRegionView.height
+                color: Qt.rgba(0.2, 0.5, 1, 0.12)
+                border.width: 1
+                border.color: SystemColors.systemBlue
+            }
+
             // The selected shape's handles, and the frame of a selected stroke; the
             // input layer below takes the presses on them.
             Rectangle {

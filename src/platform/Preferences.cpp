@@ -34,6 +34,7 @@ constexpr EntryInfo entryInfo[] = {
     {"saveEachCapture", "false"},
     {"saveFolder", nullptr}, // the Pictures folder is the system's to say
     {"namePattern", "Screenshot from %Y-%m-%d %H-%M-%S"},
+    {"textLanguages", nullptr}, // "+"-separated, as Tesseract joins them
 };
 // clang-format on
 /// Whether QSettings may open the path: nothing there yet, or a regular file. It would wait
@@ -124,6 +125,9 @@ void Preferences::announce(Entry entry)
         break;
     case NamePattern:
         Q_EMIT namePatternChanged();
+        break;
+    case TextLanguages:
+        Q_EMIT textLanguagesChanged();
         break;
     default:
         break;
@@ -223,4 +227,14 @@ void Preferences::store()
                       .arg(m_filePath));
     }
     m_storeFailing = !stored;
+}
+
+QStringList Preferences::textLanguages() const
+{
+    return value(TextLanguages).split(u'+', Qt::SkipEmptyParts);
+}
+
+void Preferences::setTextLanguages(const QStringList &names)
+{
+    setValue(TextLanguages, names.join(u'+'));
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QQmlEngine>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -29,6 +30,8 @@ class Preferences : public QObject
                    saveEachCaptureChanged)
     Q_PROPERTY(QString saveFolder READ saveFolder WRITE setSaveFolder NOTIFY saveFolderChanged)
     Q_PROPERTY(QString namePattern READ namePattern WRITE setNamePattern NOTIFY namePatternChanged)
+    Q_PROPERTY(QStringList textLanguages READ textLanguages WRITE setTextLanguages NOTIFY
+                   textLanguagesChanged)
 
 public:
     /// The tools a single key selects in the editor, in the order their keys are tried.
@@ -77,6 +80,10 @@ public:
     /// The saved files' names, without the extension: strftime fields and %n (see SaveName).
     QString namePattern() const;
     void setNamePattern(const QString &pattern);
+    /// The language data names Copy Text reads in; empty until the user chooses (then
+    /// TextLanguages picks).
+    QStringList textLanguages() const;
+    void setTextLanguages(const QStringList &names);
 
 Q_SIGNALS:
     void shortcutChanged(Preferences::ShortcutTool tool);
@@ -84,6 +91,7 @@ Q_SIGNALS:
     void saveEachCaptureChanged();
     void saveFolderChanged();
     void namePatternChanged();
+    void textLanguagesChanged();
 
 private:
     // The tool shortcuts first, in ShortcutTool's order.
@@ -93,6 +101,7 @@ private:
         SaveEachCapture,
         SaveFolder,
         NamePattern,
+        TextLanguages,
         EntryCount
     };
 

@@ -17,6 +17,9 @@ private Q_SLOTS:
         QTest::newRow("toggle") << QStringList{"--toggle-stack"} << C::ToggleStack;
         QTest::newRow("clear") << QStringList{"--clear"} << C::Clear;
         QTest::newRow("copy") << QStringList{"--copy"} << C::Copy;
+        QTest::newRow("copy text") << QStringList{"--copy-text"} << C::CopyText;
+        QTest::newRow("copy text and a capture")
+            << QStringList{"--copy-text", "--window"} << C::Invalid;
         QTest::newRow("save and another command") << QStringList{"--save", "--copy"} << C::Invalid;
         QTest::newRow("a path without --save") << QStringList{"--copy", "a.png"} << C::Invalid;
         QTest::newRow("help") << QStringList{"--help"} << C::Help;

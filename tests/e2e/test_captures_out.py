@@ -329,7 +329,7 @@ class PinTest(StackOfThree):
 
     def open_pin(self, index):
         self.open_menu(index)
-        self.desktop.key("Down", "Down", "Down", "Down", "Down", "Return")  # ... Save As, Pin
+        self.desktop.key(*["Down"] * 6, "Return")  # Edit, Copy, Copy Text, Save, Save As, Pin
         return self.desktop.wait_for_window(self.TITLE)
 
     def test_pin_is_on_top_zooms_and_closes(self):

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/Result.h"
+
+#include <QImage>
+#include <QObject>
+#include <QThreadPool>
+
+#include <functional>
+#include <memory>
+
+class Clipboard;
+class ScreenshotManager;
+class TextLanguages;
+class TextRecogniser;
+
+/**
+ * "Copy Text": reads the text of a capture, or of a picture the editor hands over, and puts
+ * it on the clipboard as plain text, lines in reading order. The picture is prepared
+ * (TextImagePreparation) and read (TextRecogniser) on a worker thread of its own; the
+ * clipboard is filled on the UI thread. Each request ends in one line: "Copied N characters
+ * of text.", "No text found in the capture." (the clipboard keeps what it held) or why it
+ * failed, naming the package to install when there is no language data. Made by
+ * AppDelegate; the stack's menu, the editor, the command line and D-Bus use it.
+ */
+class TextCopy : public QObject
+{
+    Q_OBJECT
+
+public:
+    /// Gets the text copied ("" when there was none), or the line that said why nothing
+    /// was; on the UI thread, unless `context` has gone.
+    using Done = std::function<void(const Result<QString> &)>;
+
+    TextCopy(ScreenshotManager *manager, Clipboard *clipboard,
+             std::shared_ptr<TextRecogniser> recogniser, const TextLanguages *languages,
+             QObject *parent = nullptr);
+    ~TextCopy() override;
+
+    /// The text of `picture` read in `languages`, lines in reading order: what the worker
+    /// does (the benchmark calls it too).
+    static Result<QString> read(TextRecogniser &recogniser, const QImage &picture,
+                                const QStringList &languages);
+
+    void copyTextOfCapture(quint64 captureId, QObject *context = nullptr, Done done = nullptr);
+    /// The same for the newest capture; fails with one line when the stack is empty.
+    void copyTextOfLatest(QObject *context = nullptr, Done done = nullptr);
+    /// The same for a picture at hand (a region of the editor's picture).
+    void copyTextOfImage(const QImage &picture, QObject *context = nullptr, Done done = nullptr);
+
+    /// Waits until no reading is running and takes in the results (for tests).
+    void waitForDone();
+
+private:
+    void start(const QImage &picture, QObject *context, Done done, bool guarded);
+    void finish(const Result<QString> &text, QObject *context, const Done &done, bool guarded);
+    void fail(const QString &line, QObject *context, const Done &done);
+
+    ScreenshotManager *m_manager;
+    Clipboard *m_clipboard;
+    std::shared_ptr<TextRecogniser> m_recogniser;
+    const TextLanguages *m_languages;
+    // One thread: the recogniser reads one picture at a time, and the captures keep the
+    // other core.
+    QThreadPool m_worker;
+};

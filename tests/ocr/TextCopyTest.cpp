@@ -1,0 +1,181 @@
+#include "ocr/TextCopy.h"
+#include "capture/ScreenshotManager.h"
+#include "fakes/FakeClipboard.h"
+#include "fakes/FakeScreenCapture.h"
+#include "fakes/FakeTextRecogniser.h"
+#include "fakes/StdoutCapture.h"
+#include "ocr/TextLanguages.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(QList<RecognisedLine>)
+
+namespace {
+
+struct Fixture
+{
+    explicit Fixture(const QStringList &installed = {"eng.traineddata"})
+        : manager(std::make_unique<FakeScreenCapture>(), [] { return std::optional<qreal>(1.0); }),
+          recogniser(std::make_shared<FakeTextRecogniser>())
+    {
+        for (const QString &name : installed) {
+            QFile file(folder.filePath(name));
+            file.open(QIODevice::WriteOnly);
+        }
+        languages = std::make_unique<TextLanguages>(folder.path(), QLocale("en_US"));
+        copy = std::make_unique<TextCopy>(&manager, &clipboard, recogniser, languages.get());
+        clipboard.hold({{"text/plain", "held before"}});
+    }
+
+    bool take()
+    {
+        QSignalSpy finished(&manager, &ScreenshotManager::captureFinished);
+        manager.takeScreenshot();
+        return QTest::qWaitFor([&] { return finished.size() == 1; }, 10000);
+    }
+
+    QTemporaryDir folder;
+    FakeClipboard clipboard;
+    ScreenshotManager manager;
+    std::shared_ptr<FakeTextRecogniser> recogniser;
+    std::unique_ptr<TextLanguages> languages;
+    std::unique_ptr<TextCopy> copy;
+};
+
+} // namespace
+
+class TextCopyTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // What the recogniser answers decides the clipboard and the one line.
+    void outcome_data()
+    {
+        QTest::addColumn<bool>("fails");
+        QTest::addColumn<QList<RecognisedLine>>("lines");
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("line");
+
+        using L = QList<RecognisedLine>;
+        QTest::newRow("text, in reading order")
+            << false << L{{"Wörld", {10, 60, 100, 20}}, {"Hello", {10, 10, 100, 20}}}
+            << "Hello\nWörld"
+            << "Copied 11 characters of text.";
+        QTest::newRow("no text keeps the clipboard") << false << L{} << "held before"
+                                                     << "No text found in the capture.";
+        QTest::newRow("a failure keeps the clipboard") << true << L{} << "held before"
+                                                       << "Copy Text failed: the engine broke.";
+    }
+
+    void outcome()
+    {
+        QFETCH(bool, fails);
+        QFETCH(QList<RecognisedLine>, lines);
+        QFETCH(QString, clipboard);
+        QFETCH(QString, line);
+        Fixture f;
+        QVERIFY(f.take());
+        f.recogniser->answer(fails ? Result<QList<RecognisedLine>>::failure("the engine broke")
+                                   : Result<QList<RecognisedLine>>(lines));
+        StdoutCapture out;
+        std::optional<Result<QString>> done;
+
+        f.copy->copyTextOfLatest(this, [&](const Result<QString> &text) { done = text; });
+
+        QVERIFY(QTest::qWaitFor([&] { return done.has_value(); }, 10000));
+        QCOMPARE(f.clipboard.mimeData()->text(), clipboard);
+        QCOMPARE(out.takeLines(), QStringList{line});
+        QCOMPARE(done->ok(), !fails);
+        if (!fails)
+            QCOMPARE(done->value(), fails || lines.isEmpty() ? QString() : clipboard);
+    }
+
+    // The recogniser reads grey pixels at two to a point, in the chosen languages, told the
+    // resolution they amount to.
+    void theRecogniserGetsThePreparedPicture()
+    {
+        Fixture f({"eng.traineddata", "fra.traineddata"});
+        QVERIFY(f.take());
+        const QSize size = f.manager.imageAt(0).size();
+
+        f.copy->copyTextOfCapture(f.manager.captureIdAt(0));
+        f.copy->waitForDone();
+
+        QCOMPARE(f.recogniser->calls(), 1);
+        QCOMPARE(f.recogniser->lastPicture().format(), QImage::Format_Grayscale8);
+        QCOMPARE(f.recogniser->lastPicture().size(), size * 2);
+        QCOMPARE(f.recogniser->lastLanguages(), QStringList{"eng"});
+        QCOMPARE(f.recogniser->lastDotsPerInch(), 192);
+    }
+
+    // Refused before any reading: each says why in one line, and the clipboard stays.
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("line");
+
+        QTest::newRow("an empty stack") << "empty"
+                                        << "Nothing to read: the stack is empty.";
+        QTest::newRow("a capture gone") << "gone"
+                                        << "Copy Text failed: the capture is no longer on the "
+                                           "stack.";
+        QTest::newRow("no language data")
+            << "no data"
+            << "Copy Text needs language data: install the package tesseract-ocr-eng.";
+        QTest::newRow("a null picture") << "null"
+                                        << "Copy Text failed: there is no picture to read.";
+    }
+
+    void refusals()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, line);
+        Fixture f(what == "no data" ? QStringList{"osd.traineddata"}
+                                    : QStringList{"eng.traineddata"});
+        if (what != "empty")
+            QVERIFY(f.take());
+        const quint64 id = what == "empty" ? 0 : f.manager.captureIdAt(0);
+        if (what == "gone")
+            f.manager.removeCapture(id);
+        StdoutCapture out;
+        std::optional<Result<QString>> done;
+        const auto keep = [&](const Result<QString> &text) { done = text; };
+
+        if (what == "null")
+            f.copy->copyTextOfImage(QImage(), this, keep);
+        else
+            f.copy->copyTextOfLatest(this, keep);
+        if (what == "gone")
+            f.copy->copyTextOfCapture(id, this, keep);
+        f.copy->waitForDone();
+
+        QVERIFY(done.has_value());
+        QCOMPARE(done->error(), line);
+        QVERIFY(out.takeLines().contains(line));
+        QCOMPARE(f.recogniser->calls(), 0);
+        QCOMPARE(f.clipboard.mimeData()->text(), QString("held before"));
+    }
+
+    // A caller that went away before the text came gets nothing; the clipboard still does.
+    void aCallerGoneGetsNoAnswer()
+    {
+        Fixture f;
+        QVERIFY(f.take());
+        f.recogniser->answer(QList<RecognisedLine>{{"Hello", {0, 0, 50, 10}}});
+        bool called = false;
+        auto context = std::make_unique<QObject>();
+
+        f.copy->copyTextOfLatest(context.get(), [&](const Result<QString> &) { called = true; });
+        context.reset();
+        QVERIFY(QTest::qWaitFor([&] { return f.clipboard.mimeData()->text() == "Hello"; }, 10000));
+
+        QVERIFY(!called);
+    }
+};
+
+QTEST_MAIN(TextCopyTest)
+#include "TextCopyTest.moc"
