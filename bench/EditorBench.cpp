@@ -36,6 +36,7 @@ namespace {
 constexpr int committedCount = 1000;
 constexpr int strokeSamples = 5000;
 constexpr int naiveEvery = 50;
+constexpr int dragSamples = 200;
 
 /** A capture of busy pixels, without a screen. */
 class BusyCapture final : public ScreenCapture
@@ -92,6 +93,8 @@ double percentile(std::vector<double> values, double p)
     return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))];
 }
 
+// Every kind in turn: box, ellipse, line, arrow, pen (100 points), highlighter (100 points),
+// step, solid and pixelated redactions (up to 60 x 40), text on a plate, a 64 x 48 image.
 void committedAnnotations(EditorState &editor)
 {
     QRandomGenerator random(11);
@@ -100,18 +103,39 @@ void committedAnnotations(EditorState &editor)
         return QPointF(random.bounded(canvas.width()), random.bounded(canvas.height()));
     };
     const QList<QColor> colours = {Qt::red, Qt::blue, Qt::green, Qt::yellow, Qt::black};
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    constexpr std::array kinds{
+        DrawingTool::Rectangle, DrawingTool::Ellipse,     DrawingTool::Line,
+        DrawingTool::Arrow,     DrawingTool::Pen,         DrawingTool::Highlighter,
+        DrawingTool::Step,      DrawingTool::Redact,      DrawingTool::Redact,
+        DrawingTool::Text,      DrawingTool::DroppedImage};
     for (int i = 0; i < committedCount; ++i) {
-        const auto type = std::array{DrawingTool::Pen, DrawingTool::Rectangle, DrawingTool::Line,
-                                     DrawingTool::Arrow}[i % 4];
-        Annotation record = Annotation::create(type, point(), colours.at(i % colours.size()));
-        const int samples = type == DrawingTool::Pen ? 100 : 20;
-        QPointF p = record.points.first();
-        for (int s = 1; s < samples; ++s) {
-            p += QPointF(random.bounded(11.0) - 5, random.bounded(11.0) - 5);
-            record.points.append(p);
+        const DrawingTool type = kinds[size_t(i) % kinds.size()];
+        const QColor colour = colours.at(i % colours.size());
+        const QPointF start = point();
+        if (type == DrawingTool::Text) {
+            Annotation text =
+                Annotation::createText(start, colour, i % 2 == 0, TextDefaults::fontName(), 18);
+            text.textPayload = QStringLiteral("Note %1").arg(i);
+            editor.document()->add(text);
+            continue;
         }
-        if (type != DrawingTool::Pen)
+        Annotation record = Annotation::create(type, start, colour);
+        if (type == DrawingTool::DroppedImage) {
+            record.imagePayload = picture;
+        } else if (type == DrawingTool::Pen || type == DrawingTool::Highlighter) {
+            QPointF p = start;
+            for (int s = 1; s < 100; ++s) {
+                p += QPointF(random.bounded(11.0) - 5, random.bounded(11.0) - 5);
+                record.points.append(p);
+            }
+        } else if (type == DrawingTool::Redact) {
+            record.pixelate = size_t(i) % kinds.size() == 8;
+            record.points.append(start + QPointF(random.bounded(60.0), random.bounded(40.0)));
+        } else if (type != DrawingTool::Step) {
             record.points.append(point());
+        }
         editor.document()->add(record);
     }
 }
@@ -159,6 +183,43 @@ Figures drawStroke(QQuickWindow *window, EditorState &editor, int every)
         figures.strokeLength.push_back(i + 1);
     }
     return figures;
+}
+
+// Select drags a record of `type` (the newest one) across the canvas, one frame per sample.
+std::vector<double> dragRecord(QQuickWindow *window, EditorState &editor, DrawingTool type)
+{
+    const QList<Annotation> &list = editor.document()->list();
+    const auto found = std::find_if(list.rbegin(), list.rend(),
+                                    [type](const Annotation &a) { return a.type == type; });
+    std::vector<double> frames;
+    if (found == list.rend())
+        return frames;
+    editor.tools()->setCurrentTool(DrawingTool::Pointer);
+    frame(window);
+    // A step is pressed on its centre, a box on its first corner, a stroke on a point.
+    const QPointF grip = editor.viewport()->canvasToView(found->points.first());
+    frames.push_back(timed(window, [&] { editor.pressCanvas(grip); }));
+    for (int i = 1; i <= dragSamples; ++i) {
+        const QPointF to = grip + QPointF(120 * std::sin(i * 0.05), 80 * std::sin(i * 0.03));
+        frames.push_back(timed(window, [&] { editor.moveCanvas(to); }));
+    }
+    frames.push_back(timed(window, [&] { editor.releaseCanvas(grip); }));
+    if (!editor.document()->canUndo())
+        std::printf("  the drag did not move the record\n");
+    return frames;
+}
+
+void reportDrag(const char *what, const std::vector<double> &frames)
+{
+    if (frames.empty()) {
+        std::printf("  drag of %s: no such record\n", what);
+        return;
+    }
+    std::printf("  drag of %s, %zu frames: median %.2f ms, 99th percentile %.2f ms, worst %.2f "
+                "ms\n",
+                what, frames.size(), percentile(frames, 0.5), percentile(frames, 0.99),
+                *std::max_element(frames.begin(), frames.end()));
+    std::fflush(stdout);
 }
 
 void report(const char *what, const Figures &figures)
@@ -210,8 +271,9 @@ int main(int argc, char **argv)
         return view;
     };
 
-    std::printf("editor canvas, window 1000x750, %d committed annotations (pen strokes of 100 "
-                "points, boxes, lines, arrows), a %d-sample pen stroke\n",
+    std::printf("editor canvas, window 1000x750, %d committed annotations of every kind in turn "
+                "(box, ellipse, line, arrow, pen and highlighter strokes of 100 points, step, "
+                "solid and pixelated redaction, text, image), a %d-sample pen stroke\n",
                 committedCount, strokeSamples);
 
     {
@@ -249,6 +311,11 @@ int main(int argc, char **argv)
             "  ... until the exact picture, rendered on a worker, is shown: median %.2f ms, "
             "worst %.2f ms\n",
             percentile(exact, 0.5), *std::max_element(exact.begin(), exact.end()));
+        for (const auto &[type, name] :
+             {std::pair{DrawingTool::Rectangle, "a box"},
+              std::pair{DrawingTool::Pen, "a pen stroke"}, std::pair{DrawingTool::Step, "a step"},
+              std::pair{DrawingTool::Redact, "a redaction"}})
+            reportDrag(name, dragRecord(view.get(), *editor, type));
     }
     {
         EditorSession session(&manager, 0);

@@ -55,6 +55,12 @@ Item {
         property point pressedAt
 
         onPressed: mouse => {
+            // A shape drawn over the picture, or a handle, is Select's to pick.
+            if (!view.editor.viewTakesPress(view.annotationId,
+                                            Qt.point(view.x + mouse.x, view.y + mouse.y))) {
+                mouse.accepted = false;
+                return;
+            }
             pressedAt = mapToItem(null, mouse.x, mouse.y);
             gesture.moveChanged(Qt.point(0, 0), view.editor.viewport.canvasScale);
         }

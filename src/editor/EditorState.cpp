@@ -5,6 +5,7 @@
 #include "capture/ClipboardCopy.h"
 #include "editor/render/ExportRenderer.h"
 #include "editor/render/ShapePaths.h"
+#include "editor/tools/SelectGesture.h"
 #include "editor/tools/ShapeEditing.h"
 #include "ocr/TextCopy.h"
 #include "platform/Clipboard.h"
@@ -267,6 +268,19 @@ void EditorState::handleEscape(bool textFieldHasKeyboard)
     }
     if (m_session)
         m_session->close();
+}
+
+bool EditorState::viewTakesPress(const QString &id, QPointF canvasPoint) const
+{
+    const std::optional<QUuid> uuid = uuidFrom(id);
+    const double scale = m_viewport.canvasScale();
+    if (!uuid || !(scale > 0) || !std::isfinite(canvasPoint.x()) || !std::isfinite(canvasPoint.y()))
+        return false;
+    const QList<Annotation> &records = m_document.list();
+    const ShapeEditing::Press pressed =
+        ShapeEditing::pressAt(records, m_document.selection(), canvasPoint,
+                              SelectGesture::hitSlack / scale, SelectGesture::handleSlack / scale);
+    return pressed.row && !pressed.handle && records.at(*pressed.row).id == *uuid;
 }
 
 void EditorState::selectAnnotation(const QString &id)

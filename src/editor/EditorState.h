@@ -108,6 +108,11 @@ public:
     /// Escape in the editor window: ends text editing when a text field has the keyboard,
     /// else closes the editor without saving.
     void handleEscape(bool textFieldHasKeyboard);
+    /// Whether a press at `canvasPoint` (canvas units) belongs to the text or image view of
+    /// `id`: it is the topmost record drawn there and no handle of the selected shape is.
+    /// Otherwise the view lets the press through to the canvas, for Select to pick what lies
+    /// there, shapes under the box included.
+    Q_INVOKABLE bool viewTakesPress(const QString &id, QPointF canvasPoint) const;
     /// A text or image view asks to be selected (only the select tool selects).
     Q_INVOKABLE void selectAnnotation(const QString &id);
     /// A text view's editing has ended: deselect it, and drop it later if it is blank.

@@ -80,6 +80,8 @@ Item {
         y: 8
         z: 1
         controller: box
+        // Outside editing a press the box lets through must not stop at the field.
+        enabled: box.isEditing
     }
 
     Rectangle {
@@ -105,6 +107,13 @@ Item {
             return Qt.point(p.x - pressedAt.x, p.y - pressedAt.y);
         }
         onPressed: mouse => {
+            // Beside the text, what lies under the box is Select's to pick.
+            if (view.editor.tools.isPointerMode && !box.isEditing
+                    && !view.editor.viewTakesPress(view.annotationId,
+                                                   Qt.point(view.x + mouse.x, view.y + mouse.y))) {
+                mouse.accepted = false;
+                return;
+            }
             pressedAt = mapToItem(null, mouse.x, mouse.y);
             if (view.editor.tools.isPointerMode && !box.isEditing)
                 box.moveChanged(Qt.point(0, 0));

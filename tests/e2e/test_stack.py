@@ -45,6 +45,8 @@ class DropReceiver:
     def open_receiver(self, x, y, width, height):
         """Another program's window that records presses and drops into a file."""
         output = self.desktop.root / ("receiver-%d-%d.txt" % (x, y))
+        # The desktop outlives a test: an earlier test's drops are not this one's.
+        output.unlink(missing_ok=True)
         child = self.desktop._spawn("receiver", [RECEIVER, str(output), RECEIVER_TITLE,
                                                  str(x), str(y), str(width), str(height)])
         window = self.desktop.wait_for_window(RECEIVER_TITLE, wm_class=None)

@@ -153,7 +153,7 @@ private Q_SLOTS:
         QCOMPARE(image.imagePayload->pixelColor(10, 10), QColor(Qt::magenta));
     }
 
-    void penDrawsAcrossImagesAndSelectMovesThem()
+    void penDrawsAcrossImagesAndSelectPicksTheTopmost()
     {
         OpenEditor e;
         QVERIFY(e.ready);
@@ -168,14 +168,20 @@ private Q_SLOTS:
         QCOMPARE(e.state->document()->records()->count(), 2);
         QCOMPARE(e.state->document()->records()->at(1).type, DrawingTool::Pen);
         QCOMPARE(e.state->document()->records()->at(0).points.first(), c);
+        const Annotation stroke = e.state->document()->records()->at(1);
 
-        // With Select, the same drag moves it, and the record changes at the release.
+        // With Select, a press on the stroke picks the stroke drawn over the image.
         e.state->tools()->setCurrentTool(DrawingTool::Pointer);
-        drag(e.window, e.onCanvas(c), e.onCanvas(c + QPointF(40, 20)));
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas(c));
+        QCOMPARE(e.state->document()->selection(), std::optional(stroke.id));
+
+        // Beside the stroke a drag moves the image, and the record changes at the release.
+        drag(e.window, e.onCanvas(c + QPointF(0, 20)), e.onCanvas(c + QPointF(40, 40)));
         const QPointF moved = e.state->document()->records()->at(0).points.first();
         QVERIFY2(QLineF(moved, c + QPointF(40, 20)).length() < 1.5,
                  qPrintable(QStringLiteral("%1, %2").arg(moved.x()).arg(moved.y())));
         QCOMPARE(e.state->document()->selection(), std::optional(image));
+        QCOMPARE(e.state->document()->records()->at(1), stroke);
 
         // The handle on its bottom-right corner: 30 to the right makes it 1.6 times as wide.
         const QPointF corner = moved + QPointF(50, 30);

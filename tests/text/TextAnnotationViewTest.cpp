@@ -215,6 +215,32 @@ private Q_SLOTS:
         QCOMPARE(e.state->document()->selection(), std::optional(record.id));
     }
 
+    // Beside its text a box lets a press through to the shape under it; on its text, the box
+    // on top is picked.
+    void aShapeUnderABoxIsPickedBesideTheText()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        // The box's left edge crosses the text box, beside its first line.
+        Annotation box = Annotation::create(DrawingTool::Rectangle, {200, 50}, Qt::red);
+        box.points.append({400, 300});
+        const Annotation text =
+            textRecord({100, 100}, QStringLiteral("Hi\nA much longer second line"));
+        e.state->document()->add(box);
+        e.state->document()->add(text);
+        e.state->tools()->setCurrentTool(DrawingTool::Pointer);
+        QQuickItem *view = boxOf(e.window->rootObject(), text.id);
+        QVERIFY(view && view->width() > 150);
+
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({200, 118}));
+        const std::optional<QUuid> besideTheText = e.state->document()->selection();
+        QTest::mouseClick(e.window, Qt::LeftButton, {}, e.onCanvas({115, 118}));
+        const std::optional<QUuid> onTheText = e.state->document()->selection();
+
+        QCOMPARE(besideTheText, std::optional(box.id));
+        QCOMPARE(onTheText, std::optional(text.id));
+    }
+
     void theHandleScales()
     {
         OpenEditor e;

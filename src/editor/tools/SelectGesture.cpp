@@ -3,6 +3,7 @@
 #include "ShapeEditing.h"
 #include "ToolSettings.h"
 #include "editor/document/AnnotationDocument.h"
+#include "editor/render/ShapePaths.h"
 #include "editor/viewport/CanvasViewport.h"
 
 #include <cmath>
@@ -18,23 +19,21 @@ void SelectGesture::press(QPointF position)
     if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !(scale > 0))
         return;
     m_pressPoint = p;
-    if (const Annotation *selected = document.selectedRecord()) {
-        if (const auto handle = ShapeEditing::handleAt(*selected, p, handleSlack / scale)) {
-            m_before = *selected;
-            m_handle = handle;
-            m_pressedShape = true;
-            return;
-        }
-    }
-    const auto row = ShapeEditing::shapeAt(document.list(), p, hitSlack / scale);
-    if (!row)
+    const QList<Annotation> &records = document.list();
+    const ShapeEditing::Press pressed = ShapeEditing::pressAt(
+        records, document.selection(), p, hitSlack / scale, handleSlack / scale);
+    if (!pressed.row)
         return;
-    const Annotation record = document.list().at(*row);
-    m_before = record;
+    const Annotation record = records.at(*pressed.row);
     m_pressedShape = true;
     document.select(record.id);
     // The controls show the picked record's style, and choosing one restyles it.
     m_context.settings.setColor(record.color);
+    // A text or an image reaching here moves with its own view; the press only picks it.
+    if (!ShapePaths::isShape(record.type))
+        return;
+    m_before = record;
+    m_handle = pressed.handle;
     m_context.settings.setLineWidth(record.lineWidth);
 }
 

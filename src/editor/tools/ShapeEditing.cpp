@@ -1,7 +1,9 @@
 #include "ShapeEditing.h"
 
 #include "editor/render/ShapePaths.h"
+#include "text/TextMetrics.h"
 
+#include <QFontMetricsF>
 #include <QPainterPathStroker>
 
 #include <cmath>
@@ -26,10 +28,11 @@ QList<QPointF> corners(const QRectF &r)
     return {r.topLeft(), r.topRight(), r.bottomRight(), r.bottomLeft()};
 }
 
-bool hits(const Annotation &record, QPointF point, double slack)
+// The space between a text box's edge and its text, in canvas points.
+constexpr double textInset = 8;
+
+bool hitsShape(const Annotation &record, QPointF point, double slack)
 {
-    if (!ShapePaths::isShape(record.type) || record.points.isEmpty())
-        return false;
     const QPainterPath path = ShapePaths::shapePath(record);
     const double reach = ShapePaths::outerReach(record) + slack;
     if (!path.controlPointRect().adjusted(-reach, -reach, reach, reach).contains(point))
@@ -51,15 +54,88 @@ bool hits(const Annotation &record, QPointF point, double slack)
     return stroker.createStroke(path).contains(point);
 }
 
+// A text box as the text views lay it out: its lines from the inset, one line height apart,
+// each as wide as its own text; the box holds them and the inset all round.
+bool hitsText(const Annotation &record, QPointF point, double slack, bool wholeBox)
+{
+    if (!record.textPayload)
+        return false;
+    const QFont font = TextMetrics::font(record.fontName, record.fontSize * record.imageScale);
+    const QString &text = *record.textPayload;
+    const QPointF topLeft = record.points.first();
+    if (wholeBox || record.textHasBackground) {
+        const QSizeF box =
+            TextMetrics::idealSize(font, text) + QSizeF(2 * textInset, 2 * textInset);
+        return QRectF(topLeft, box).adjusted(-slack, -slack, slack, slack).contains(point);
+    }
+    const QFontMetricsF metrics(font);
+    const double lineHeight =
+        TextMetrics::measure(font, QString()).height(); // one line, as the views space them
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const QPointF origin = topLeft + QPointF(textInset, textInset);
+    const double row = std::floor((point.y() - origin.y()) / lineHeight);
+    // The lines above and below count too while the point is within the slack of them.
+    for (double r = row - 1; r <= row + 1; ++r) {
+        if (r < 0 || r >= lines.size())
+            continue;
+        const double width = metrics.horizontalAdvance(lines.at(qsizetype(r)));
+        if (width <= 0)
+            continue;
+        const QRectF line(origin.x(), origin.y() + r * lineHeight, width, lineHeight);
+        if (line.adjusted(-slack, -slack, slack, slack).contains(point))
+            return true;
+    }
+    return false;
+}
+
+bool hitsImage(const Annotation &record, QPointF point, double slack)
+{
+    if (!record.imagePayload || record.imagePayload->isNull())
+        return false;
+    const QSizeF size = record.imagePayload->deviceIndependentSize() * record.imageScale;
+    const QRectF rect(record.points.first() - QPointF(size.width() / 2, size.height() / 2), size);
+    return rect.adjusted(-slack, -slack, slack, slack).contains(point);
+}
+
+bool hits(const Annotation &record, QPointF point, double slack, bool selected)
+{
+    if (record.points.isEmpty())
+        return false;
+    if (record.type == DrawingTool::Text)
+        return hitsText(record, point, slack, selected);
+    if (record.type == DrawingTool::DroppedImage)
+        return hitsImage(record, point, slack);
+    if (!ShapePaths::isShape(record.type))
+        return false;
+    return hitsShape(record, point, slack);
+}
+
 } // namespace
 
-std::optional<int> shapeAt(const QList<Annotation> &records, QPointF point, double slack)
+std::optional<int> recordAt(const QList<Annotation> &records, QPointF point, double slack,
+                            std::optional<QUuid> selected)
 {
     for (qsizetype row = records.size() - 1; row >= 0; --row) {
-        if (hits(records.at(row), point, slack))
+        const Annotation &record = records.at(row);
+        if (hits(record, point, slack, selected && record.id == *selected))
             return int(row);
     }
     return std::nullopt;
+}
+
+Press pressAt(const QList<Annotation> &records, std::optional<QUuid> selected, QPointF point,
+              double hitSlack, double handleSlack)
+{
+    if (selected) {
+        for (qsizetype row = 0; row < records.size(); ++row) {
+            if (records.at(row).id != *selected)
+                continue;
+            if (const auto handle = handleAt(records.at(row), point, handleSlack))
+                return {int(row), handle};
+            break;
+        }
+    }
+    return {recordAt(records, point, hitSlack, selected), std::nullopt};
 }
 
 QList<QPointF> handles(const Annotation &record)

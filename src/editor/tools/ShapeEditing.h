@@ -5,21 +5,37 @@
 #include <QList>
 #include <QPointF>
 #include <QRectF>
+#include <QUuid>
 
 #include <optional>
 
 /**
- * What Select does to a shape record, as geometry in canvas units: which record a point
- * hits (topmost first, along the drawn shape), where its handles are, and the record moved
- * or reshaped by a handle. Pure functions; used by SelectGesture and by EditorState for the
- * handles it shows.
+ * What Select does to a record, as geometry in canvas units: which record a point hits
+ * (topmost first, where it is drawn), where a shape's handles are, and the record moved or
+ * reshaped by a handle. Pure functions; used by SelectGesture, and by EditorState for the
+ * handles it shows and for the text and image views, which take a press only when it is theirs.
  */
 namespace ShapeEditing {
 
-/// The row of the topmost shape whose drawn form lies within `slack` of `point`: a stroke
-/// within half its width plus `slack`, a filled shape (a step, a redaction) anywhere inside;
-/// none when no shape is there. Text and image records are left to their own views.
-std::optional<int> shapeAt(const QList<Annotation> &records, QPointF point, double slack);
+/// The row of the topmost record, of any kind, drawn within `slack` of `point`: a stroke
+/// within half its width plus `slack`, a filled shape (a step, a redaction) anywhere inside,
+/// a text on its lines of text (on its whole plate when it has one), an image on its
+/// rectangle. A selected text is hit anywhere in its box, as its selection border shows it.
+/// None when nothing is drawn there.
+std::optional<int> recordAt(const QList<Annotation> &records, QPointF point, double slack,
+                            std::optional<QUuid> selected = std::nullopt);
+
+/** Where a press of Select lands: on a handle of the selected shape, or on a record. */
+struct Press
+{
+    std::optional<int> row;    // the record pressed (the selected one for a handle)
+    std::optional<int> handle; // the handle of the selected shape pressed
+};
+
+/// A press at `point`: a handle of the selected shape within `handleSlack` comes first,
+/// then the topmost record within `hitSlack`.
+Press pressAt(const QList<Annotation> &records, std::optional<QUuid> selected, QPointF point,
+              double hitSlack, double handleSlack);
 
 /// The handles of a shape: the corners of a box, an ellipse or a redaction (top-left, top-right,
 /// bottom-right, bottom-left), the two ends of a line or an arrow, the corners of the
