@@ -47,7 +47,7 @@ Rectangle {
                 anchors.rightMargin: 15
                 anchors.topMargin: 10
                 anchors.bottomMargin: 5
-                spacing: 10
+                spacing: 8
 
                 // Each group of tools sits closer together than the other controls, which
                 // leaves the row room for Redo.
