@@ -286,7 +286,7 @@ class SaveTest(StackOfThree):
     def test_save_as_from_the_menu_opens_the_file_chooser_in_a_window_of_its_own(self):
         desktop = self.desktop
         self.open_menu(1)
-        desktop.key("Down", "Down", "Down", "Down", "Return")  # Edit, Copy, Save, Save As...
+        desktop.key(*["Down"] * 5, "Return")  # Edit, Copy, Copy Text, Save, Save As...
 
         desktop.wait_for_window("Save As")
 
