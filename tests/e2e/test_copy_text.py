@@ -9,7 +9,7 @@ import subprocess
 import unittest
 
 from desktop import (BUS_NAME, INTERFACE, OBJECT_PATH, TIME_SCALE, DesktopTestCase, Image,
-                     _die_with_parent, wait_until)
+                     WaitTimeout, _die_with_parent, wait_until)
 
 PROBE_PATH = "/org/orrinvale/Orrinvale/Testing"
 PROBE = "org.orrinvale.Orrinvale.Testing"
@@ -84,8 +84,17 @@ class CopyTextTest(CopyTextTestCase):
         self.show_text()
         self.capture()
         x, y = d.width - 270 + 10 + 115, 40 + 20
-        d.tool("xdotool", "mousemove", str(x), str(y), "click", "3")
-        wait_until(d.open_popup_menus, 30, "the thumbnail's menu", interval=0.1)
+
+        def menu_after_a_right_click():
+            # The thumbnail slides in after CaptureCount moves: a click before it is there
+            # reaches the desktop, so it is made again until the menu opens.
+            d.tool("xdotool", "mousemove", str(x), str(y), "click", "3")
+            try:
+                return wait_until(d.open_popup_menus, 2, "the menu", interval=0.1)
+            except WaitTimeout:
+                return None
+
+        wait_until(menu_after_a_right_click, 60, "the thumbnail's menu", interval=0.5)
 
         d.key("Down", "Down", "Down", "Return")  # Edit, Copy, Copy Text
 
