@@ -21,8 +21,8 @@
 #include "platform/QtClock.h"
 #include "platform/QuickFileChooser.h"
 #include "platform/ScreenCapture.h"
-#include "platform/SystemClipboard.h"
 #include "platform/TemporaryFiles.h"
+#include "platform/WaylandDataControlClipboard.h"
 #include "region/RegionSelection.h"
 
 #include <QAction>
@@ -49,7 +49,7 @@ AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
     // Qt 6.4 does not search qrc:/qt/qml for modules by itself; without it the module's QML
     // files cannot use each other across folders.
     m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
-    m_clipboard = std::make_unique<SystemClipboard>();
+    m_clipboard = WaylandDataControlClipboard::create();
     m_fileChooser = std::make_unique<QuickFileChooser>(&m_engine);
     m_clipboardCopy = std::make_unique<ClipboardCopy>(&m_screenshotManager, m_clipboard.get(),
                                                       std::make_shared<TemporaryFiles>());
