@@ -4,6 +4,7 @@ through the desktop's screenshot portal without a prompt, leaves no file of the 
 behind, shows the stack at its place on every workspace and drags captures out into other
 programs."""
 
+import difflib
 import hashlib
 import json
 import os
@@ -164,9 +165,11 @@ def focused_view_name(tree):
 
 
 class WaylandClipboardTest(WaylandTestCase):
-    """A copy reaches native Wayland programs through XWayland's clipboard bridge and stays
-    there after the editor has closed. wlroots' bridge takes an X program's clipboard only
-    while an XWayland window has the keyboard: the copy is made from the editor, which does."""
+    """Every copy reaches native Wayland programs, whichever window has the keyboard: sway
+    offers data-control, so the program owns the Wayland clipboard itself, and it stays there
+    after the editor has closed until another program copies. X programs read it through
+    XWayland's bridge, which wlroots opens to them only while an XWayland window has the
+    keyboard."""
 
     def wl_paste(self, *args):
         return self.session.tool("wl-paste", *args, timeout=60, binary=True)
@@ -177,12 +180,32 @@ class WaylandClipboardTest(WaylandTestCase):
         except subprocess.CalledProcessError:
             return []  # "No selection"
 
+    def wl_copy(self, text):
+        """Another Wayland program copies `text`; it serves it until something replaces it."""
+        self.session._spawn("wl-copy", ["wl-copy", "--foreground", text])
+        wait_until(lambda: self.offered_types() and self.wl_paste("--no-newline") ==
+                   text.encode(), 60, "wl-copy's text on the clipboard")
+
+    def capture(self, count):
+        self.session.call("TakeScreenshot")
+        wait_until(lambda: self.session.get_property("CaptureCount") == count, 90,
+                   "the capture through the portal")
+
+    def assert_pasted_picture(self, colour):
+        """wl-paste's PNG is a whole capture in `colour`; its bytes."""
+        data = wait_until(lambda: "image/png" in self.offered_types()
+                          and self.wl_paste("--type", "image/png"), 60, "wl-paste's PNG")
+        self.assertEqual(png_size(data), (WIDTH, HEIGHT))
+        picture = decode_png(data)
+        for point in [(10, 10), (WIDTH // 2, HEIGHT // 2), (WIDTH - 400, 200)]:
+            self.assertTrue(colour_close(picture.pixel(*point), colour), point)
+        self.assertIn("file://", self.wl_paste("--type", "text/uri-list").decode())
+        return data
+
     def test_a_copy_from_the_editor_is_read_by_wl_paste_after_the_editor_closed(self):
         session = self.session
         app = session.start_app()
-        session.call("TakeScreenshot")
-        wait_until(lambda: session.get_property("CaptureCount") == 1, 90,
-                   "the capture through the portal")
+        self.capture(1)
         self.assertEqual(self.offered_types(), [])
         # A red desktop tells when the blue thumbnail is there to be clicked.
         session.swaymsg("output", "HEADLESS-1", "bg", "#cc3333", "solid_color")
@@ -197,20 +220,81 @@ class WaylandClipboardTest(WaylandTestCase):
         session.tool("xdotool", "key", "ctrl+c")
         wait_until(lambda: "image/png" in self.offered_types(), 60,
                    "the copy on the Wayland clipboard")
+        # While an XWayland window has the keyboard, X programs get the same bytes.
+        from_x = session.tool("xclip", "-selection", "clipboard", "-t", "image/png", "-o",
+                              binary=True)
         session.tool("xdotool", "key", "Escape")
         wait_until(lambda: "Screenshot Editor" not in session.swaymsg("-t", "get_tree"), 60,
                    "the editor to close")
 
-        data = wait_until(lambda: self.wl_paste("--type", "image/png"), 60, "wl-paste's PNG")
-        self.assertEqual(png_size(data), (WIDTH, HEIGHT))
-        picture = decode_png(data)
-        for point in [(10, 10), (WIDTH // 2, HEIGHT // 2), (WIDTH - 400, 200)]:
-            self.assertTrue(colour_close(picture.pixel(*point), BLUE), point)
-        # The same bytes as X programs get: one offer, encoded once.
-        self.assertEqual(session.tool("xclip", "-selection", "clipboard", "-t", "image/png",
-                                      "-o", binary=True), data)
-        self.assertIn("file://", self.wl_paste("--type", "text/uri-list").decode())
+        self.assertEqual(self.assert_pasted_picture(BLUE), from_x)
         self.quit_cleanly(app)
+
+    def test_menu_command_line_and_copy_text_reach_wayland_with_no_window_focused(self):
+        session = self.session
+        app = session.start_app()
+        self.capture(1)  # blue
+        session.swaymsg("output", "HEADLESS-1", "bg", "#cc3333", "solid_color")
+        wait_until(lambda: colour_close(self.pixel(10, 10), RED), 30, "the red desktop")
+        self.capture(2)  # red, on top of the blue one
+
+        # The newest capture, from the command line, in place of another program's text.
+        self.wl_copy("another program's copy")
+        result = subprocess.run(session._as_user([session.binary, "--copy"]),
+                                env=session.env(), cwd=session.home, capture_output=True,
+                                text=True, timeout=60 * TIME_SCALE)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        wait_until(lambda: "image/png" in self.offered_types(), 60, "--copy's PNG")
+        self.assertNotIn("text/plain", self.offered_types())
+        self.assert_pasted_picture(RED)
+
+        # The blue capture, second on the stack, from its menu.
+        second = (THUMBNAIL_CENTRE[0], THUMBNAIL_CENTRE[1] + 230 * HEIGHT // WIDTH + 15)
+        session.tool("xdotool", "mousemove", *map(str, second), "click", "3")
+        for attempt in range(5):
+            session.tool("xdotool", "key", "Down", "Down", "Return")  # Edit, Copy
+            try:
+                wait_until(lambda: colour_close(decode_png(self.wl_paste(
+                    "--type", "image/png")).pixel(10, 10), BLUE), 10 if attempt < 4 else 30,
+                    "the menu's copy of the blue capture")
+                break
+            except AssertionError:
+                if attempt == 4:
+                    raise
+                session.tool("xdotool", "mousemove", *map(str, second), "click", "3")
+        self.assert_pasted_picture(BLUE)
+
+        # Copy Text: a picture of text as the desktop, captured and read.
+        text_png = session.root / "text.png"
+        subprocess.run(["convert", "-size", "%dx%d" % (WIDTH, HEIGHT), "xc:rgb(244,244,244)",
+                        "-font", "DejaVu-Sans", "-pointsize", "24", "-fill", "rgb(30,30,30)",
+                        "-annotate", "+80+120", TEXT_LINE, str(text_png)], check=True,
+                       timeout=60)
+        os.chmod(text_png, 0o644)
+        session.swaymsg("output", "HEADLESS-1", "bg", str(text_png), "stretch")
+        wait_until(lambda: colour_close(self.pixel(10, 10), (244, 244, 244)), 30,
+                   "the desktop of text")
+        self.capture(3)
+        result = subprocess.run(session._as_user([session.binary, "--copy-text"]),
+                                env=session.env(), cwd=session.home, capture_output=True,
+                                text=True, timeout=120 * TIME_SCALE)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("Copied", result.stdout)
+        text = wait_until(lambda: "text/plain;charset=utf-8" in self.offered_types()
+                          and self.wl_paste("--type", "text/plain;charset=utf-8").decode(),
+                          60, "the text on the Wayland clipboard")
+        self.assertGreaterEqual(difflib.SequenceMatcher(None, " ".join(text.split()),
+                                                        TEXT_LINE).ratio(), 0.95, text)
+        self.assertNotIn("image/png", self.offered_types())
+
+        # Another program's copy takes the clipboard; the program lets go of it.
+        self.wl_copy("the last word")
+        self.assertNotIn("text/uri-list", self.offered_types())
+        self.quit_cleanly(app)
+        self.assertNotIn("Paste failed", self.log())
+
+
+TEXT_LINE = "Copies reach Wayland programs at once."
 
 
 class WaylandGlobalShortcutsTest(WaylandTestCase):
