@@ -9,10 +9,12 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
 #include <QPointer>
+#include <QStandardPaths>
 
 namespace {
 
@@ -194,8 +196,21 @@ void CaptureSaver::encodeLatest(QObject *context, Encoded done)
 
 QString CaptureSaver::suggestedPath() const
 {
-    return m_preferences->saveFolder() + u'/' +
+    const QString folder = chooserFolder(
+        m_preferences->saveFolder(),
+        {QStandardPaths::writableLocation(QStandardPaths::PicturesLocation), QDir::homePath()});
+    return folder + u'/' +
            SaveName::candidate(m_preferences->namePattern(), m_clock(), QStringLiteral(".png"), 1);
+}
+
+QString CaptureSaver::chooserFolder(const QString &saveFolder, const QStringList &fallbacks)
+{
+    if (!saveFolder.isEmpty() && (QFileInfo(saveFolder).isDir() || QDir().mkpath(saveFolder)))
+        return saveFolder;
+    for (const QString &folder : fallbacks)
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    return QDir::rootPath();
 }
 
 void CaptureSaver::waitForSaves()

@@ -70,8 +70,12 @@ public:
     /// The newest capture as PNG bytes, for standard output.
     void encodeLatest(QObject *context, Encoded done);
 
-    /// A suggestion for "Save As...": the save folder and the pattern's next name.
+    /// A suggestion for "Save As...": the pattern's next name in chooserFolder().
     QString suggestedPath() const;
+    /// Where "Save As..." opens, so that the chooser never starts in a folder that is not
+    /// there: `saveFolder`, made first if it is missing and can be; else the first of
+    /// `fallbacks` (the Pictures folder, home) that is a folder.
+    static QString chooserFolder(const QString &saveFolder, const QStringList &fallbacks);
 
     /// Waits until no save is running and takes in their results (for tests).
     void waitForSaves();

@@ -53,6 +53,43 @@ class CaptureSaverTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // "Save As..." opens where a file can be saved: the save folder, made on the way if it
+    // is missing; where it cannot be made (a file in its path), the Pictures folder, else
+    // home.
+    void saveAsOpensInAFolderThatExists_data()
+    {
+        QTest::addColumn<QString>("saveFolder");
+        QTest::addColumn<bool>("picturesExists");
+        QTest::addColumn<QString>("chosen");
+
+        QTest::newRow("there") << "Screenshots" << true << "Screenshots";
+        QTest::newRow("missing: made")
+            << "Pictures/Screenshots/2026" << false << "Pictures/Screenshots/2026";
+        QTest::newRow("cannot be made: Pictures") << "file/Screenshots" << true << "Pictures";
+        QTest::newRow("nor Pictures: home") << "file/Screenshots" << false << "home";
+        QTest::newRow("none set: Pictures") << "" << true << "Pictures";
+    }
+    void saveAsOpensInAFolderThatExists()
+    {
+        QFETCH(QString, saveFolder);
+        QFETCH(bool, picturesExists);
+        QFETCH(QString, chosen);
+        QTemporaryDir base;
+        QVERIFY(QDir(base.path()).mkpath("home"));
+        QVERIFY(QDir(base.path()).mkpath("Screenshots"));
+        if (picturesExists)
+            QVERIFY(QDir(base.path()).mkpath("Pictures"));
+        QFile file(base.filePath("file"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const auto at = [&](const QString &name) { return base.filePath(name); };
+
+        const QString folder = CaptureSaver::chooserFolder(
+            saveFolder.isEmpty() ? QString() : at(saveFolder), {at("Pictures"), at("home")});
+
+        QCOMPARE(folder, at(chosen));
+        QVERIFY(QFileInfo(folder).isDir());
+    }
+
     void theExtensionChoosesTheFormat_data()
     {
         QTest::addColumn<QString>("path");
