@@ -368,7 +368,9 @@ class Desktop:
     """Xvfb + openbox + trayer + a private session bus, and the program under test."""
 
     def __init__(self, width=1280, height=800, depth=24, tray=True, binary=None,
-                 service_dirs=()):
+                 service_dirs=(), openbox_config=None):
+        # An rc.xml of openbox's to use in place of its default one (None: the default).
+        self.openbox_config = openbox_config
         self.width = width
         self.height = height
         self.depth = depth
@@ -535,7 +537,8 @@ class Desktop:
         self.display = ":" + number
 
     def _start_openbox(self):
-        child = self._spawn("openbox", ["openbox", "--sm-disable"])
+        config = ["--config-file", str(self.openbox_config)] if self.openbox_config else []
+        child = self._spawn("openbox", ["openbox", "--sm-disable", *config])
 
         def managed():
             if child.popen.poll() is not None:

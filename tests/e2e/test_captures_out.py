@@ -13,7 +13,7 @@ from urllib.parse import unquote, urlparse
 from desktop import (BUS_NAME, TIME_SCALE, DesktopTestCase, Image, _die_with_parent,
                      colour_close, wait_until)
 from test_editor import CAPTURE_COLOUR, RED, EditorTestCase
-from test_stack import RECEIVER, DropReceiver, png_size
+from test_stack import RECEIVER, DropReceiver, drag_argv, png_size
 
 PROBE_PATH = "/org/orrinvale/Orrinvale/Testing"
 PROBE = "org.orrinvale.Orrinvale.Testing"
@@ -358,6 +358,73 @@ class PinTest(StackOfThree):
         desktop.run("--clear")
 
         wait_until(lambda: not desktop.is_viewable(pin.id), 20, "the pin to close")
+
+
+# openbox without its Alt+drag binding, which moves a window wherever it is grabbed (and so
+# takes the Alt-drag out of a pin for itself); a press still focuses and raises.
+PLAIN_OPENBOX = Path(__file__).with_name("openbox-no-alt-drag.xml")
+
+
+@unittest.skipUnless(RECEIVER, "set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
+class PinOpacityAndDragOutTest(DropReceiver, StackOfThree):
+    """A pin's Ctrl+wheel and its Alt-drag out, on a desktop whose window manager leaves
+    Alt+drag to the programs."""
+
+    desktop_options = {"openbox_config": PLAIN_OPENBOX}
+    TITLE = PinTest.TITLE
+    open_pin = PinTest.open_pin
+
+    def opacity(self, pin):
+        """The window's opacity as the window manager reads it; 1 when unset (opaque)."""
+        value = self.desktop.window_property(pin.id, "_NET_WM_WINDOW_OPACITY")
+        return int(value) / 0xFFFFFFFF if value is not None else 1.0
+
+    def wheel(self, pin, button, notches, *modifiers):
+        x, y, _, _ = self.desktop.geometry(pin.id)
+        argv = ["xdotool", "mousemove", str(max(x, 0) + 20), str(max(y, 0) + 20)]
+        argv += [a for m in modifiers for a in ("keydown", m)]
+        argv += ["click", "--repeat", str(notches), "--delay", "30", str(button)]
+        argv += [a for m in modifiers for a in ("keyup", m)]
+        self.desktop.tool(*argv)
+
+    def test_ctrl_wheel_sets_the_opacity_within_its_bounds_and_leaves_the_zoom(self):
+        desktop = self.desktop
+        pin = self.open_pin(1)
+        wait_until(lambda: desktop.geometry(pin.id)[2] == desktop.width, 20,
+                   "the pin at the capture's natural size")
+        self.assertEqual(self.opacity(pin), 1.0)
+
+        self.wheel(pin, 5, 3, "ctrl")
+        wait_until(lambda: abs(self.opacity(pin) - 0.85) < 0.001, 20, "85% opacity")
+        self.wheel(pin, 5, 30, "ctrl")
+        wait_until(lambda: abs(self.opacity(pin) - 0.2) < 0.001, 20, "the floor of 20%")
+        self.wheel(pin, 4, 40, "ctrl")
+        wait_until(lambda: self.opacity(pin) == 1.0, 20, "fully opaque again")
+        self.assertEqual(desktop.geometry(pin.id)[2], desktop.width)
+
+    def test_alt_drag_out_of_a_pin_gives_a_png_file_of_its_capture(self):
+        desktop = self.desktop
+        pin = self.open_pin(1)
+        # Ten notches smaller, the pin leaves room for the receiver beside it.
+        self.wheel(pin, 5, 10)
+        small = round(desktop.width / 1.1 ** 10)
+        wait_until(lambda: abs(desktop.geometry(pin.id)[2] - small) <= 2, 20,
+                   "the pin to zoom out")
+        x, y, _, _ = desktop.geometry(pin.id)
+        start = (max(x, 0) + 30, max(y, 0) + 30)
+        _, output = self.open_receiver(20, 420, 400, 300)
+
+        self.desktop.tool("xdotool", "keydown", "alt",
+                          *drag_argv(start, (220, 570))[1:], "keyup", "alt", timeout=60)
+
+        drops = wait_until(lambda: self.drops(output), 30, "the drop from the pin")
+        self.assertEqual(len(drops[0]["urls"]), 1, drops)
+        data = Path(unquote(urlparse(drops[0]["urls"][0]).path)).read_bytes()
+        self.assertEqual(png_size(data), (desktop.width, desktop.height))
+        picture = decode_png(data)
+        self.assertTrue(colour_close(picture.pixel(640, 400), self.GREEN))
+        # The pin stayed where it was: the drag took the capture out, not the window.
+        self.assertEqual(desktop.geometry(pin.id)[:2], (x, y))
 
 
 if __name__ == "__main__":
