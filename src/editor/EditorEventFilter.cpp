@@ -137,13 +137,15 @@ bool EditorEventFilter::keyPressed(QKeyEvent *event)
         return true;
     }
     // Saving to a file leaves the editor open (unlike "Save Edits"). Spelled out: not every
-    // desktop's key scheme binds Save As.
+    // desktop's key scheme binds Save As. As with Ctrl+C, a text field being typed into
+    // keeps its keys.
     const Qt::KeyboardModifiers held = event->modifiers() & ~Qt::KeypadModifier;
-    if (event->key() == Qt::Key_S && held == (Qt::ControlModifier | Qt::ShiftModifier)) {
+    const bool save = event->key() == Qt::Key_S && !focusIsTextField(m_window);
+    if (save && held == (Qt::ControlModifier | Qt::ShiftModifier)) {
         m_editor->saveRenderedImageAs();
         return true;
     }
-    if (event->key() == Qt::Key_S && held == Qt::ControlModifier) {
+    if (save && held == Qt::ControlModifier) {
         m_editor->saveRenderedImageToFile();
         return true;
     }

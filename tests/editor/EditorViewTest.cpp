@@ -1,11 +1,18 @@
+#include "capture/CaptureSaver.h"
+#include "capture/ClipboardCopy.h"
 #include "editor/CanvasInputLayer.h"
+#include "editor/EditorSession.h"
 #include "editor/EditorState.h"
 #include "editor/EditorWindowFixture.h"
+#include "fakes/FakeFileChooser.h"
+#include "platform/Preferences.h"
 
+#include <QDir>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
 #include <QQmlComponent>
 #include <QQuickItem>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -84,6 +91,49 @@ private Q_SLOTS:
 
         QVERIFY(swallowed);
         QCOMPARE(toolLabel(e.state->tools()->currentTool()), tool);
+    }
+
+    // Ctrl+C copies, Ctrl+S saves and Ctrl+Shift+S asks where to save the picture, the
+    // editor staying open; while a text field has the keyboard they are the field's.
+    void copyAndSaveKeysUnlessATextFieldHasTheKeyboard_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<bool>("inField");
+
+        for (const bool inField : {false, true}) {
+            const char *where = inField ? " in a text field" : "";
+            QTest::addRow("Ctrl+C%s", where) << int(Qt::Key_C) << false << inField;
+            QTest::addRow("Ctrl+S%s", where) << int(Qt::Key_S) << false << inField;
+            QTest::addRow("Ctrl+Shift+S%s", where) << int(Qt::Key_S) << true << inField;
+        }
+    }
+    void copyAndSaveKeysUnlessATextFieldHasTheKeyboard()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, shift);
+        QFETCH(bool, inField);
+        QTemporaryDir folder;
+        OpenEditor e;
+        QVERIFY(e.ready);
+        e.delegate->preferences()->setSaveFolder(folder.path());
+        EditorSession *session = e.state->session();
+        FakeFileChooser chooser;
+        session->setImageSources(session->clipboard(), &chooser);
+        std::unique_ptr<QQuickItem> field;
+        if (inField)
+            QVERIFY(field = e.focusedTextField());
+
+        pressKey(e.window, key == Qt::Key_C ? 54 : 39, QString(),
+                 Qt::ControlModifier | (shift ? Qt::ShiftModifier : Qt::NoModifier), key);
+        session->captureSaver()->waitForSaves();
+
+        const bool acts = !inField;
+        QCOMPARE(session->clipboardCopy()->offered() != nullptr, acts && key == Qt::Key_C);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(),
+                 acts && key == Qt::Key_S && !shift ? 1 : 0);
+        QCOMPARE(chooser.requests(), acts && shift ? 1 : 0);
+        QVERIFY(e.window->isVisible());
     }
 
     void typingInATextFieldNeverSwitchesTools()
