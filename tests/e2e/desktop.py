@@ -41,6 +41,7 @@ INTERFACE = "org.orrinvale.Orrinvale"
 
 PANEL_TITLE = "Orrinvale Stack"
 SETTINGS_TITLE = "Settings"
+EDITOR_TITLE = "Screenshot Editor"
 TRAY_ICON_NAME = "Orrinvale"
 
 TIME_SCALE = float(os.environ.get("ORRINVALE_E2E_TIME_SCALE", "1") or "1")
@@ -806,6 +807,25 @@ class Desktop:
 
         return wait_until(viewable, timeout, "a viewable window titled %r" % name,
                           interval=0.1)
+
+    def open_editor_from_thumbnail(self, scale=1.0, timeout=30):
+        """The editor window, opened by clicking the first thumbnail until it shows (the
+        stack may still be sliding in when the capture lands). `scale` is the pixels to a
+        point of the stack."""
+        thumbnail = (round((self.width / scale - 270 + 10 + 115) * scale),
+                     round((40 + 20) * scale))
+
+        def opened():
+            windows = [w for w in self.find_windows(name=EDITOR_TITLE, wm_class="orrinvale")
+                       if self.is_viewable(w.id)]
+            if windows:
+                return windows[0]
+            self.tool("xdotool", "mousemove", str(thumbnail[0]), str(thumbnail[1]),
+                      "click", "1")
+            return None
+
+        return wait_until(opened, timeout, "the editor to open from the thumbnail",
+                          interval=1.0)
 
     def stacking(self):
         """_NET_CLIENT_LIST_STACKING, bottom to top."""

@@ -8,12 +8,11 @@ import json
 import subprocess
 import unittest
 
-from desktop import (BUS_NAME, INTERFACE, OBJECT_PATH, TIME_SCALE, DesktopTestCase, Image,
-                     WaitTimeout, _die_with_parent, wait_until)
+from desktop import (BUS_NAME, EDITOR_TITLE, INTERFACE, OBJECT_PATH, TIME_SCALE,
+                     DesktopTestCase, Image, WaitTimeout, _die_with_parent, wait_until)
 
 PROBE_PATH = "/org/orrinvale/Orrinvale/Testing"
 PROBE = "org.orrinvale.Orrinvale.Testing"
-EDITOR_TITLE = "Screenshot Editor"
 GROUND = (244, 244, 244)
 LINES = ["Copy Text reads what the screen shows.",
          "Invoice 2041 is due on March 14, 2027.",
@@ -128,18 +127,7 @@ class CopyTextTest(CopyTextTestCase):
 class CopyTextFromTheEditorTest(CopyTextTestCase):
 
     def open_editor(self):
-        d = self.desktop
-        thumbnail = (d.width - 270 + 10 + 115, 40 + 20)
-
-        def opened():
-            windows = [w for w in d.find_windows(name=EDITOR_TITLE, wm_class="orrinvale")
-                       if d.is_viewable(w.id)]
-            if windows:
-                return windows[0]
-            d.tool("xdotool", "mousemove", str(thumbnail[0]), str(thumbnail[1]), "click", "1")
-            return None
-
-        return wait_until(opened, 30, "the editor to open from the thumbnail", interval=1.0)
+        return self.desktop.open_editor_from_thumbnail()
 
     def button(self, editor, name):
         content = self.desktop.geometry(editor.id)

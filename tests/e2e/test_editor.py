@@ -46,21 +46,7 @@ class EditorTestCase(test_stack.DropReceiver, DesktopTestCase):
             self.skipTest("set ORRINVALE_DROP_RECEIVER to the e2e_drop_receiver program")
 
     def open_editor(self):
-        """Clicks the first thumbnail until the editor opens (the stack may still be sliding
-        in when the capture lands)."""
-        d = self.desktop
-        thumbnail = (round((d.width / self.scale - 270 + 10 + 115) * self.scale),
-                     round((40 + 20) * self.scale))
-
-        def opened():
-            windows = [w for w in d.find_windows(name=EDITOR_TITLE, wm_class="orrinvale")
-                       if d.is_viewable(w.id)]
-            if windows:
-                return windows[0]
-            d.tool("xdotool", "mousemove", str(thumbnail[0]), str(thumbnail[1]), "click", "1")
-            return None
-
-        return wait_until(opened, 30, "the editor to open from the thumbnail", interval=1.0)
+        return self.desktop.open_editor_from_thumbnail(self.scale)
 
     def wait_for_focus(self):
         d = self.desktop
