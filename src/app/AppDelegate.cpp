@@ -81,6 +81,9 @@ AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
         PermissionBootstrap::compiledBuildId(), [this] { setupGlobalShortcut(); });
     connect(&m_screenshotManager, &ScreenshotManager::regionSelectionReady, this,
             &AppDelegate::openRegionOverlay);
+    m_regionOverlay = std::make_unique<RegionOverlayWindows>([this](const QVariantMap &properties) {
+        return makeView(QStringLiteral("region/RegionOverlay.qml"), properties);
+    });
 }
 
 AppDelegate::~AppDelegate()
@@ -107,6 +110,10 @@ void AppDelegate::applicationDidFinishLaunching()
     if (m_permissions->isTrusted())
         setupGlobalShortcut();
     setupMenuBar();
+    // The overlay's windows wait, hidden, from a moment after the launch, so that the first
+    // request finds them ready.
+    QMetaObject::invokeMethod(
+        this, [this] { m_regionOverlay->prepare(); }, Qt::QueuedConnection);
 }
 
 void AppDelegate::bootstrapPermissions()
@@ -221,7 +228,7 @@ void AppDelegate::requestCapture(const CaptureRequest &request)
 void AppDelegate::openRegionOverlay(const DesktopPicture &picture, const QList<QRect> &windows)
 {
     // A second request while one overlay is up replaces it: the first one ends unaccepted.
-    if (m_regionOverlay) {
+    if (m_regionOverlay->isOpen()) {
         closeRegionOverlay();
         m_screenshotManager.cancelRegion();
     }
@@ -237,20 +244,17 @@ void AppDelegate::openRegionOverlay(const DesktopPicture &picture, const QList<Q
         closeRegionOverlay();
         m_screenshotManager.cancelRegion();
     });
-    m_regionOverlay = std::make_unique<RegionOverlayWindows>(
-        std::move(selection), [this](const QVariantMap &properties) {
-            return makeView(QStringLiteral("region/RegionOverlay.qml"), properties);
-        });
+    m_regionOverlay->open(std::move(selection));
 }
 
 void AppDelegate::closeRegionOverlay()
 {
-    // Called from the selection's own signals: it goes once they have returned.
-    if (RegionOverlayWindows *overlay = m_regionOverlay.release()) {
-        for (QQuickView *view : overlay->windows())
-            view->hide();
-        overlay->deleteLater();
-    }
+    m_regionOverlay->close();
+}
+
+RegionOverlayWindows *AppDelegate::regionOverlay() const
+{
+    return m_regionOverlay->isOpen() ? m_regionOverlay.get() : nullptr;
 }
 
 void AppDelegate::openSettingsFromMenu()

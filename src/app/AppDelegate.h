@@ -58,7 +58,10 @@ public:
     QQuickView *overlayWindow() const { return m_overlayWindow.get(); }
     QQuickView *editorWindow() const { return m_editorWindow; }
     QQuickView *settingsWindow() const { return m_settingsWindow.get(); }
-    RegionOverlayWindows *regionOverlay() const { return m_regionOverlay.get(); }
+    /// The region overlay while it is open; null otherwise.
+    RegionOverlayWindows *regionOverlay() const;
+    /// The region overlay's windows, hidden or not.
+    RegionOverlayWindows *regionOverlayWindows() const { return m_regionOverlay.get(); }
     QSystemTrayIcon *statusItem() const { return m_statusItem.get(); }
     QMenu *menu() const { return m_menu.get(); }
     ClipboardCopy *clipboardCopy() const { return m_clipboardCopy.get(); }

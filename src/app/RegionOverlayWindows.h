@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QRect>
 #include <QVariantMap>
 
 #include <functional>
@@ -14,8 +15,12 @@ class RegionSelection;
  * The region overlay's windows: one frameless, always-on-top window over each screen,
  * showing that screen's part of the frozen picture, all sharing one RegionSelection. The
  * keyboard is grabbed by the one under the pointer, so Enter, Escape and the arrows reach
- * the overlay whichever window had the focus. AppDelegate makes one per SelectRegion
- * request and deletes it once the selection is accepted or cancelled.
+ * the overlay whichever window had the focus.
+ *
+ * AppDelegate keeps one for the whole run. Its windows are made once, ahead of the first
+ * request, and only hidden between requests: opening the overlay then hands them the new
+ * picture and shows them, which is what lets it appear at once on a large screen. While
+ * hidden they show an empty selection and no picture.
  */
 class RegionOverlayWindows : public QObject
 {
@@ -25,18 +30,48 @@ public:
     /// Makes a view of the overlay's QML with these initial properties.
     using ViewFactory = std::function<QQuickView *(const QVariantMap &properties)>;
 
-    RegionOverlayWindows(std::unique_ptr<RegionSelection> selection, const ViewFactory &makeView,
-                         QObject *parent = nullptr);
+    explicit RegionOverlayWindows(const ViewFactory &makeView, QObject *parent = nullptr);
     ~RegionOverlayWindows() override;
 
+    /// Makes the hidden window of each screen that has none yet and lets go of those of
+    /// screens that are gone.
+    void prepare();
+    /// Shows `selection`'s picture over every screen, in place of an overlay still open.
+    void open(std::unique_ptr<RegionSelection> selection);
+    /// Hides the windows. The selection is deleted once the event that closed it is over,
+    /// so this may be called from its own signals.
+    void close();
+
+    bool isOpen() const { return m_selection != nullptr; }
+    /// The open overlay's selection; null while closed.
     RegionSelection *selection() const { return m_selection.get(); }
-    const QList<QQuickView *> &windows() const { return m_windows; }
+    /// The windows of the open overlay, one per screen; none while closed.
+    const QList<QQuickView *> &windows() const { return m_shown; }
+    /// Every window made so far, shown or hidden.
+    QList<QQuickView *> allWindows() const;
 
 Q_SIGNALS:
     /// The first window has shown the picture on the screen.
     void firstFrameShown();
 
 private:
+    struct ScreenWindow
+    {
+        QRect geometry;
+        QQuickView *view = nullptr;
+    };
+
+    QQuickView *windowFor(const QRect &geometry);
+    void onFrameSwapped(QQuickView *view);
+
+    ViewFactory m_makeView;
+    // What hidden windows show, so that no window refers to a selection that is gone.
+    std::unique_ptr<RegionSelection> m_idle;
     std::unique_ptr<RegionSelection> m_selection;
-    QList<QQuickView *> m_windows;
+    QList<ScreenWindow> m_screens;
+    QList<QQuickView *> m_shown;
+    // Windows of the open overlay that have not yet shown a frame, and the one that takes
+    // the keyboard once it has.
+    QList<QQuickView *> m_awaitingFrame;
+    QQuickView *m_keyboardWindow = nullptr;
 };

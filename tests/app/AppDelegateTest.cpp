@@ -1,13 +1,16 @@
 #include "app/AppDelegate.h"
+#include "app/RegionOverlayWindows.h"
 #include "capture/CaptureSaver.h"
 #include "capture/ClipboardCopy.h"
 #include "capture/DragOutData.h"
 #include "editor/EditorSession.h"
 #include "fakes/FakeScreenCapture.h"
 #include "platform/NullDesktopWindowing.h"
+#include "region/RegionSelection.h"
 
 #include <QDir>
 #include <QMenu>
+#include <QPointer>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSignalSpy>
@@ -177,6 +180,70 @@ private Q_SLOTS:
 
         QCOMPARE(delegate->screenshotManager()->count(), 1);
         QCOMPARE(delegate->screenshotManager()->imageAt(0), before);
+    }
+
+    void theOverlaysWindowsAreMadeOnceAndHiddenBetweenUses_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<int>("added");
+        QTest::newRow("Escape") << QStringLiteral("escape") << 0;
+        QTest::newRow("accepted") << QStringLiteral("accept") << 1;
+        QTest::newRow("replaced by a new request") << QStringLiteral("again") << 0;
+    }
+
+    // Each request shows the same windows again with its own picture and selection; once
+    // it ends they are hidden and hold neither, and its selection is gone.
+    void theOverlaysWindowsAreMadeOnceAndHiddenBetweenUses()
+    {
+        QFETCH(QString, ending);
+        QFETCH(int, added);
+        auto delegate = makeDelegate();
+        ScreenshotManager *manager = delegate->screenshotManager();
+        const auto select = [&] {
+            manager->request(CaptureRequest::ofKind(CaptureRequest::Kind::SelectRegion));
+        };
+        select();
+        QVERIFY(QTest::qWaitFor([&] { return delegate->regionOverlay() != nullptr; }, 10000));
+        const QList<QQuickView *> first = delegate->regionOverlay()->windows();
+        QCOMPARE(first.size(), QGuiApplication::screens().size());
+        QCOMPARE(delegate->regionOverlayWindows()->allWindows(), first);
+        QPointer<RegionSelection> old = delegate->regionOverlay()->selection();
+
+        if (ending == QLatin1String("again")) {
+            select();
+            QVERIFY(QTest::qWaitFor([&] { return old.isNull(); }, 10000));
+            QVERIFY(delegate->regionOverlay());
+            QCOMPARE(delegate->regionOverlay()->windows(), first);
+            old = delegate->regionOverlay()->selection();
+            old->cancel();
+        } else {
+            old->setSelection(QRect(10, 10, 30, 20));
+            if (ending == QLatin1String("escape"))
+                QVERIFY(old->key(Qt::Key_Escape, Qt::NoModifier));
+            else
+                old->accept();
+        }
+        QVERIFY(QTest::qWaitFor([&] { return old.isNull(); }, 10000));
+        QVERIFY(!delegate->regionOverlay());
+        QVERIFY(QTest::qWaitFor([&] { return manager->count() == added; }, 10000));
+        for (QQuickView *view : first) {
+            QVERIFY(!view->isVisible());
+            QVERIFY(view->rootObject()->property("picture").value<QImage>().isNull());
+            auto *shown = view->rootObject()->property("selection").value<RegionSelection *>();
+            QVERIFY(shown && !shown->hasSelection() && shown->picture().isEmpty());
+        }
+
+        select();
+        QVERIFY(QTest::qWaitFor([&] { return delegate->regionOverlay() != nullptr; }, 10000));
+        QCOMPARE(delegate->regionOverlay()->windows(), first);
+        RegionSelection *next = delegate->regionOverlay()->selection();
+        for (QQuickView *view : first) {
+            QVERIFY(view->isVisible());
+            QCOMPARE(view->rootObject()->property("selection").value<RegionSelection *>(), next);
+            const QImage picture = view->rootObject()->property("picture").value<QImage>();
+            QCOMPARE(picture.size(), view->screen()->size() * view->screen()->devicePixelRatio());
+        }
+        next->cancel();
     }
 };
 

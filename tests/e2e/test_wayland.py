@@ -334,6 +334,13 @@ class WaylandRegionAndWindowTest(WaylandTestCase):
         self.session.tool(self.session.binary, "--save", str(path))
         return path.read_bytes()
 
+    def open_overlay_and_drag(self):
+        session = self.session
+        self.assertEqual(session.tool(session.binary, "--region"), "")
+        wait_until(lambda: session.x_shown("Orrinvale Region"), 90, "the region overlay")
+        # From pixel (300, 300) to pixel (499, 459), both included: 200x160.
+        session.tool(*drag_argv((300, 300), (499, 459), steps=20), timeout=60)
+
     def test_a_region_selected_on_the_portal_picture_lands_at_its_size(self):
         session = self.session
         app = session.start_app()
@@ -342,17 +349,14 @@ class WaylandRegionAndWindowTest(WaylandTestCase):
         wait_until(lambda: session.get_property("CaptureCount") == 1, 90,
                    "the first capture through the portal")
 
-        self.assertEqual(session.tool(session.binary, "--region"), "")
-        wait_until(lambda: session.x_windows("Orrinvale Region"), 90, "the region overlay")
-        # From pixel (300, 300) to pixel (499, 459), both included: 200x160.
-        session.tool(*drag_argv((300, 300), (499, 459), steps=20), timeout=60)
+        self.open_overlay_and_drag()
         # No keyboard exists on the headless output (nothing would take the overlay's Enter):
         # a double click inside the selection accepts it.
         session.tool("xdotool", "mousemove", "400", "380", "sleep", "0.3", "click", "--repeat",
                      "2", "--delay", "80", "1")
         wait_until(lambda: session.get_property("CaptureCount") == 2, 60,
                    "the region on the stack")
-        wait_until(lambda: not session.x_windows("Orrinvale Region"), 30, "the overlay to close")
+        wait_until(lambda: not session.x_shown("Orrinvale Region"), 30, "the overlay to close")
 
         data = self.saved_capture()
         self.assertEqual(png_size(data), (200, 160))

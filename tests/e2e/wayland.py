@@ -258,6 +258,11 @@ class WaylandSession:
         return [window for window in tree.walk()
                 if window.parent is not None and window.name == name]
 
+    def x_shown(self, name):
+        """The windows titled `name` that are mapped on the XWayland display."""
+        return [window for window in self.x_windows(name)
+                if "IsViewable" in self.tool("xwininfo", "-id", str(window.id))]
+
     def x_property(self, window_id, name):
         """One property of an XWayland window as xprop prints it, or None when it is unset."""
         return parse_xprop_value(self.tool("xprop", "-id", str(window_id), name), name)

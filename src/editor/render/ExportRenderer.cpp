@@ -269,16 +269,7 @@ Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annota
                               QRectF(a.imagePayload->rect()));
         } else if (ShapePaths::isShape(a.type) &&
                    a.points.size() >= (ShapePaths::isPlacedByClick(a.type) ? 1 : 2)) {
-            if (a.type == DrawingTool::Pen && a.color.alpha() == 255) {
-                // Opaque: round-capped segments cover exactly the round-joined stroke, and
-                // rasterise in half the time of its outline. (Translucent ones would darken
-                // where segments overlap.)
-                painter.setPen(ShapePaths::shapePen(a, ShapePaths::ShapeTarget::image, c.sx));
-                for (qsizetype i = 1; i < a.points.size(); ++i)
-                    painter.drawLine(pointMap.map(QLineF(a.points.at(i - 1), a.points.at(i))));
-            } else {
-                ShapePaths::drawShape(painter, a, ShapePaths::ShapeTarget::image, pointMap, c.sx);
-            }
+            ShapePaths::drawShape(painter, a, ShapePaths::ShapeTarget::image, pointMap, c.sx);
         }
     }
     painter.end();

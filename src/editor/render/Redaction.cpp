@@ -92,9 +92,16 @@ QImage mosaic(const QImage &capture, const QRect &rect, const QList<QRect> &hidd
     const int rows = (rect.height() + cellSize - 1) / cellSize;
     SideMeans top(columns), bottom(columns), left(rows), right(rows);
     const QRect inside = capture.rect();
+    // Only the redactions that reach into the ring can hide a pixel of it.
+    const QRect ring = rect.adjusted(-ringWidth, -ringWidth, ringWidth, ringWidth);
+    QList<QRect> near;
+    for (const QRect &other : hidden) {
+        if (other.intersects(ring))
+            near.append(other);
+    }
     const auto sample = [&](SideMeans &side, int cell, int x, int y) {
         const QPoint p(x, y);
-        if (inside.contains(p) && !isHidden(p, rect, hidden))
+        if (inside.contains(p) && !isHidden(p, rect, near))
             side.add(cell, capture.pixel(p));
     };
     // The ring: rows above and below, columns left and right, clipped to the capture.

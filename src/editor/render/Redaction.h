@@ -27,7 +27,7 @@ struct RedactionSource
  * Redactions, which must never show what they hide: not on screen and not in any saved
  * picture. A redaction covers whole pixels (its rectangle grown outward, never blended at
  * its edges) in one opaque colour, or in a mosaic made only from the capture's pixels
- * around it (outside every redaction) plus noise seeded by its place, so two captures that
+ * around it (outside every redaction) plus noise salted by its place, so two captures that
  * differ only under it give the same picture. Used by the drawing layer and the export.
  */
 namespace Redaction {

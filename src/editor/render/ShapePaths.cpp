@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QPainter>
+#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +14,70 @@ namespace ShapePaths {
 namespace {
 
 constexpr double thirtyDegrees = 0.5235987755982988;
+
+bool isFreehand(DrawingTool type)
+{
+    return type == DrawingTool::Pen || type == DrawingTool::Highlighter;
+}
+
+void drawSegments(QPainter &painter, const Annotation &annotation, const QPen &pen,
+                  const QTransform &pointMap)
+{
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const QList<QPointF> &points = annotation.points;
+    for (qsizetype i = 1; i < points.size(); ++i)
+        painter.drawLine(pointMap.map(QLineF(points.at(i - 1), points.at(i))));
+}
+
+// A freehand stroke as round-capped segments: together they cover exactly the round-joined
+// polyline, and they rasterise far faster than its outline, whose many self-crossings the
+// filler has to untangle. A translucent stroke is painted opaque on a layer of its own,
+// which is then laid down at its opacity, so it never darkens where it crosses itself;
+// the layer keeps its place in the drawing order, under every later record.
+void drawFreehand(QPainter &painter, const Annotation &annotation, QPen pen,
+                  const QTransform &pointMap)
+{
+    QColor colour = pen.color();
+    const double opacity = colour.alphaF();
+    if (opacity >= 1) {
+        drawSegments(painter, annotation, pen, pointMap);
+        return;
+    }
+    if (!(opacity > 0))
+        return;
+    colour.setAlphaF(1);
+    pen.setColor(colour);
+    const QTransform device = painter.transform();
+    QPolygonF mapped;
+    mapped.reserve(annotation.points.size());
+    for (const QPointF &p : annotation.points)
+        mapped.append(pointMap.map(p));
+    // Half the pen's width on the device, and a pixel for the antialiased edge.
+    const double reach = pen.widthF() / 2 * std::sqrt(std::abs(device.determinant())) + 2;
+    const QRectF onDevice =
+        device.mapRect(mapped.boundingRect())
+            .adjusted(-reach, -reach, reach, reach)
+            .intersected(QRectF(0, 0, painter.device()->width(), painter.device()->height()));
+    const QRect bounds = onDevice.toAlignedRect();
+    if (bounds.isEmpty())
+        return;
+    QImage layer(bounds.size(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull())
+        return;
+    layer.fill(Qt::transparent);
+    {
+        QPainter onLayer(&layer);
+        onLayer.setRenderHints(painter.renderHints());
+        onLayer.setTransform(device * QTransform::fromTranslate(-bounds.x(), -bounds.y()));
+        drawSegments(onLayer, annotation, pen, pointMap);
+    }
+    painter.save();
+    painter.resetTransform();
+    painter.setOpacity(painter.opacity() * opacity);
+    painter.drawImage(bounds.topLeft(), layer);
+    painter.restore();
+}
 
 } // namespace
 
@@ -160,6 +225,10 @@ void drawShape(QPainter &painter, const Annotation &annotation, ShapeTarget targ
 {
     if (!isShape(annotation.type) || annotation.points.isEmpty())
         return;
+    if (isFreehand(annotation.type) && annotation.points.size() >= 2) {
+        drawFreehand(painter, annotation, shapePen(annotation, target, lengthScale), pointMap);
+        return;
+    }
     const QPainterPath path = shapePath(annotation, pointMap, lengthScale);
     if (annotation.type == DrawingTool::Redact) {
         // Without the capture at hand (the whole-frame painter), every redaction is solid.
