@@ -123,27 +123,20 @@ QList<TextBand> TextBands::find(const QImage &grey, int largestScale, int pieces
         lines.push_back({top, bottom, inked, small ? std::max(largestScale, 1) : 1});
     }
 
-    // Neighbours of the same enlargement go together, cut where the work done so far (pixels
-    // read) passes an equal share, so that there are no more stretches than pieces asked for
-    // (and changes of enlargement).
+    // Neighbours of the same enlargement go together while their work (pixels read) stays
+    // within an equal share.
     const auto work = [](const Line &line) {
         return qint64(line.bottom - line.top) * line.scale * line.scale;
     };
     qint64 total = 0;
     for (const Line &line : lines)
         total += work(line);
-    const qint64 parts = std::max(pieces, 1);
+    const qint64 share = std::max<qint64>(1, (total + pieces - 1) / std::max(pieces, 1));
     std::vector<Line> stretches;
-    qint64 done = 0;
-    qint64 share = -1;
     for (const Line &line : lines) {
-        // The share a line belongs to is the one its middle falls in.
-        const qint64 its =
-            std::min(parts - 1, (done + work(line) / 2) * parts / std::max<qint64>(total, 1));
-        done += work(line);
-        if (stretches.empty() || stretches.back().scale != line.scale || its != share) {
+        if (stretches.empty() || stretches.back().scale != line.scale ||
+            work(stretches.back()) + work(line) > share) {
             stretches.push_back(line);
-            share = its;
             continue;
         }
         stretches.back().bottom = line.bottom;

@@ -98,8 +98,8 @@ private Q_SLOTS:
             QCOMPARE(done->value(), fails || lines.isEmpty() ? QString() : clipboard);
     }
 
-    // The recogniser reads grey pixels in the chosen languages, told the resolution they
-    // amount to: the fake capture's marks are large, so they are read at their own size.
+    // The recogniser reads grey pixels at two to a point, in the chosen languages, told the
+    // resolution they amount to.
     void theRecogniserGetsThePreparedPicture()
     {
         Fixture f({"eng.traineddata", "fra.traineddata"});
@@ -113,7 +113,7 @@ private Q_SLOTS:
         QCOMPARE(f.recogniser->lastPicture().format(), QImage::Format_Grayscale8);
         QVERIFY(f.recogniser->lastPicture().width() <= size.width() * 2);
         QCOMPARE(f.recogniser->lastLanguages(), QStringList{"eng"});
-        QCOMPARE(f.recogniser->lastDotsPerInch(), 96);
+        QCOMPARE(f.recogniser->lastDotsPerInch(), 192);
     }
 
     // Each band's lines come back in the picture's own pixels, side-by-side columns joined
