@@ -16,7 +16,7 @@ class TessBaseAPI;
  * `dataFolder`. An engine reads one picture at a time, so calls at once each take one of
  * their own: engines are set up when first needed and kept, idle, for the next request
  * while the languages stay the same (setting one up costs about a tenth of reading a
- * screen; each holds the language data's networks and dictionaries, some 15 MB for
+ * screen; each holds the language data's networks and dictionaries, some 30 MB for
  * English). Made by AppDelegate, used by TextCopy's worker threads.
  */
 class TesseractRecogniser final : public TextRecogniser

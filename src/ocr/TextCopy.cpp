@@ -65,12 +65,8 @@ Lines readBand(TextRecogniser &recogniser, const QImage &grey, const TextBand &b
     QList<RecognisedLine> placed;
     for (const RecognisedLine &line : lines.value()) {
         const QRect box = line.box;
-        // Whole pixels down (QPoint's division would round).
-        const int by = band.scale;
-        placed.append({line.text, QRect(QPoint(band.area.left() + box.left() / by,
-                                               band.area.top() + box.top() / by),
-                                        QPoint(band.area.left() + box.right() / by,
-                                               band.area.top() + box.bottom() / by))});
+        placed.append({line.text, QRect(band.area.topLeft() + box.topLeft() / band.scale,
+                                        band.area.topLeft() + box.bottomRight() / band.scale)});
     }
     return placed;
 }
