@@ -22,29 +22,20 @@ class LayerNode : public QSGNode
 {
 public:
     explicit LayerNode(QQuickWindow *window)
-        : committed(window->createImageNode()), changedOpacity(new QSGOpacityNode),
-          changed(window->createImageNode()), above(window->createImageNode()),
-          opacity(new QSGOpacityNode), live(window->createImageNode())
+        : committed(window->createImageNode()), opacity(new QSGOpacityNode),
+          live(window->createImageNode())
     {
-        for (QSGImageNode *node : {committed, changed, above, live})
-            node->setOwnsTexture(false);
+        committed->setOwnsTexture(false);
+        live->setOwnsTexture(false);
         appendChildNode(committed);
-        appendChildNode(changedOpacity);
-        changedOpacity->appendChildNode(changed);
-        appendChildNode(above);
         appendChildNode(opacity);
         opacity->appendChildNode(live);
     }
 
     QSGImageNode *committed;
-    QSGOpacityNode *changedOpacity;
-    QSGImageNode *changed;
-    QSGImageNode *above;
     QSGOpacityNode *opacity;
     QSGImageNode *live;
     std::unique_ptr<QSGTexture> committedTexture;
-    std::unique_ptr<QSGTexture> changedTexture;
-    std::unique_ptr<QSGTexture> aboveTexture;
     std::unique_ptr<QSGTexture> liveTexture;
 };
 
@@ -124,7 +115,6 @@ void DrawingLayer::scheduleRender()
 void DrawingLayer::invalidateCommitted()
 {
     m_committedInvalid = true;
-    m_wantedSplitRow = -1;
     ++m_listVersion;
     scheduleRender();
 }
@@ -139,29 +129,8 @@ bool DrawingLayer::anyShapeIn(int first, int last) const
     return false;
 }
 
-bool DrawingLayer::canSplitAt(int row) const
-{
-    const QList<Annotation> &records = editor()->document()->list();
-    if (row < 0 || row >= m_drawnRows || row >= records.size() || m_committedInvalid ||
-        editor()->document()->drawing())
-        return false;
-    // A mosaic never reads what another redaction hides: moving a redaction may change
-    // the mosaics above and below it, so then everything is drawn again.
-    if (records.at(row).type == DrawingTool::Redact) {
-        return std::none_of(records.begin(), records.end(), [&](const Annotation &other) {
-            return other.type == DrawingTool::Redact && other.pixelate &&
-                   other.id != records.at(row).id;
-        });
-    }
-    return true;
-}
-
 void DrawingLayer::rowsAboutToBeRemoved(int first, int last)
 {
-    if (m_splitRow >= 0 || m_wantedSplitRow >= 0) {
-        invalidateCommitted();
-        return;
-    }
     ++m_listVersion;
     // Only shapes already in the picture change it; text and images leave it as it is.
     if (first < m_drawnRows && anyShapeIn(first, std::min(last, m_drawnRows - 1)))
@@ -173,10 +142,6 @@ void DrawingLayer::rowsAboutToBeRemoved(int first, int last)
 
 void DrawingLayer::rowsInserted(int first, int last)
 {
-    if (m_splitRow >= 0 || m_wantedSplitRow >= 0) {
-        invalidateCommitted();
-        return;
-    }
     // Rows at or past m_drawnRows are drawn on top by the next render; an insertion among
     // the drawn rows changes the picture below the top only if it adds a shape.
     if (first < m_drawnRows) {
@@ -192,17 +157,12 @@ void DrawingLayer::rowsInserted(int first, int last)
 void DrawingLayer::rowsChanged(int first, int last)
 {
     // Typing in a text box changes its row at every key: nothing to draw for it.
-    if (!anyShapeIn(first, last))
-        return;
-    ++m_listVersion;
-    const int split = m_splitRow >= 0 ? m_splitRow : m_wantedSplitRow;
-    if (first == last && (first == split || (split < 0 && canSplitAt(first)))) {
-        m_wantedSplitRow = first;
-    } else if (split >= 0 || first < m_drawnRows) {
-        m_committedInvalid = true;
-        m_wantedSplitRow = -1;
+    if (anyShapeIn(first, last)) {
+        ++m_listVersion;
+        if (first < m_drawnRows)
+            m_committedInvalid = true;
+        scheduleRender();
     }
-    scheduleRender();
 }
 
 void DrawingLayer::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
@@ -240,16 +200,7 @@ void DrawingLayer::updatePolish()
 void DrawingLayer::renderCommitted()
 {
     const QList<Annotation> &records = editor()->document()->list();
-    if (m_wantedSplitRow >= 0 && !m_committedInvalid && !m_committed.isNull()) {
-        renderSplit();
-        return;
-    }
-    if (m_committedInvalid || m_committed.isNull() || m_splitRow >= 0) {
-        m_splitRow = -1;
-        m_wantedSplitRow = -1;
-        m_above = QImage();
-        m_changed.update(std::nullopt);
-        m_changedTextureStale = true;
+    if (m_committedInvalid || m_committed.isNull()) {
         // What is shown must never hold a removed or changed stroke: render now.
         m_committed = ShapeRaster::render(records, m_target, redactionSource());
         m_committedTarget = m_target;
@@ -261,27 +212,6 @@ void DrawingLayer::renderCommitted()
     appendRows();
     if (!(m_committedTarget == m_target))
         startBackgroundRender();
-}
-
-void DrawingLayer::renderSplit()
-{
-    const QList<Annotation> &records = editor()->document()->list();
-    const int row = m_wantedSplitRow;
-    const RedactionSource source = redactionSource();
-    if (row != m_splitRow || !(m_committedTarget == m_target)) {
-        // Once per drag: the rows below and above the changing one, each in a picture.
-        m_committed = ShapeRaster::render(records.mid(0, row), m_target, source);
-        m_above = ShapeRaster::render(records.mid(row + 1), m_target, source);
-        m_committedTarget = m_target;
-        m_drawnRows = int(records.size());
-        m_splitRow = row;
-        m_committedTextureStale = true;
-        m_aboveTextureStale = true;
-    }
-    m_changed.retarget(m_target);
-    m_changed.invalidate();
-    m_changed.update(records.at(row), source);
-    m_changedTextureStale = true;
 }
 
 void DrawingLayer::appendRows()
@@ -366,26 +296,8 @@ QSGNode *DrawingLayer::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
         replaceTexture(window(), node->live, node->liveTexture, m_live.image());
         m_liveTextureStale = false;
     }
-    const QRectF whole(0, 0, m_target.pixels.width() / m_target.ratio,
-                       m_target.pixels.height() / m_target.ratio);
-    node->live->setRect(whole);
-    const bool split = m_splitRow >= 0 && !m_above.isNull() && !m_changed.image().isNull();
-    if (split && m_aboveTextureStale) {
-        replaceTexture(window(), node->above, node->aboveTexture, m_above);
-        m_aboveTextureStale = false;
-    }
-    if (split && m_changedTextureStale) {
-        replaceTexture(window(), node->changed, node->changedTexture, m_changed.image());
-        m_changedTextureStale = false;
-    }
-    if (!node->aboveTexture)
-        replaceTexture(window(), node->above, node->aboveTexture, m_live.image());
-    if (!node->changedTexture)
-        replaceTexture(window(), node->changed, node->changedTexture, m_live.image());
-    // Both are made for the current view, or not shown.
-    node->above->setRect(split ? whole : QRectF());
-    node->changed->setRect(split ? whole : QRectF());
-    node->changedOpacity->setOpacity(split && m_changed.isShowing() ? m_changed.opacity() : 0);
+    node->live->setRect(QRectF(0, 0, m_target.pixels.width() / m_target.ratio,
+                               m_target.pixels.height() / m_target.ratio));
     // Nothing being drawn: the live picture is left out of the frame altogether.
     node->opacity->setOpacity(hasLive ? m_live.opacity() : 0);
     return node;

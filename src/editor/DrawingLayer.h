@@ -29,9 +29,6 @@ class QPainter;
  *   while the exact one is rendered on a worker thread from a copy of the list.
  * - The record being drawn lives in a second picture (LiveStroke) that each pen sample
  *   extends by its new segment.
- * - While one drawn shape alone changes (a Select drag, a restyle), the records below it
- *   and those above it stay in two pictures of their own and only the changed record is
- *   drawn again, between them. Any other change merges them back into one.
  */
 class DrawingLayer : public EditorCanvasItem
 {
@@ -68,10 +65,6 @@ private:
     void rowsInserted(int first, int last);
     void rowsChanged(int first, int last);
     bool anyShapeIn(int first, int last) const;
-    /// Whether a change of row `row` alone may be shown by drawing it again between the
-    /// pictures below and above it.
-    bool canSplitAt(int row) const;
-    void renderSplit();
     void renderCommitted();
     void appendRows();
     void startBackgroundRender();
@@ -95,13 +88,4 @@ private:
 
     LiveStroke m_live;
     bool m_liveTextureStale = true;
-
-    // The split around one changing row: m_committed holds the rows below it, m_above the
-    // rows above it, m_changed the row itself.
-    int m_splitRow = -1;
-    int m_wantedSplitRow = -1;
-    QImage m_above;
-    bool m_aboveTextureStale = true;
-    LiveStroke m_changed;
-    bool m_changedTextureStale = true;
 };

@@ -137,55 +137,6 @@ private Q_SLOTS:
         QVERIFY(isWhite(zoomed.pixel(500 - 310, 250)));
     }
 
-    // A record that alone changes is drawn again between the records below and above it;
-    // any other change after that gives the one picture of every record in order.
-    void aChangedRecordKeepsItsPlaceInTheOrder_data()
-    {
-        QTest::addColumn<int>("then");
-        QTest::newRow("the move alone") << 0;
-        QTest::newRow("then another record restyled") << 1;
-        QTest::newRow("then a record added") << 2;
-        QTest::newRow("then the move undone") << 3;
-    }
-
-    void aChangedRecordKeepsItsPlaceInTheOrder()
-    {
-        QFETCH(int, then);
-        LayerWindow w;
-        QVERIFY(w.f.ready && w.exposed);
-        AnnotationDocument &d = *w.f.state->document();
-        const Annotation below = record(DrawingTool::Line, {{100, 100}, {100, 400}}, Qt::blue);
-        const Annotation moving = record(DrawingTool::Line, {{50, 150}, {350, 150}}, Qt::red);
-        const Annotation above = record(DrawingTool::Line, {{200, 100}, {200, 400}}, Qt::blue);
-        d.add(below);
-        d.add(moving);
-        d.add(above);
-        w.grab();
-
-        Annotation moved = moving;
-        moved.points = {{50, 250}, {350, 250}};
-        d.show(moved);
-        d.finishShowing(moving);
-        if (then == 1)
-            d.update(below.id, [](Annotation &a) { a.color = Qt::green; });
-        else if (then == 2)
-            d.add(record(DrawingTool::Line, {{300, 50}, {300, 60}}, Qt::blue));
-        else if (then == 3)
-            d.undo();
-        const QImage image = w.grab();
-
-        const double y = then == 3 ? 150 : 250;
-        QVERIFY(isRed(w.at(image, QPointF(150, y))));
-        // Over the record below it, under the one above it.
-        QVERIFY(isRed(w.at(image, QPointF(100, y))));
-        QVERIFY(isBlue(w.at(image, QPointF(200, y))));
-        // Gone from where it was.
-        QVERIFY(isWhite(w.at(image, QPointF(150, then == 3 ? 250 : 150))));
-        const QRgb lower = w.at(image, QPointF(100, 330));
-        QVERIFY(then == 1 ? qGreen(lower) > 200 && qRed(lower) < 80 && qBlue(lower) < 80
-                          : isBlue(lower));
-    }
-
     void theRecordBeingDrawnLiesOverTheCommittedOnes()
     {
         LayerWindow w;
