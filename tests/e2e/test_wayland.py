@@ -4,6 +4,7 @@ through the desktop's screenshot portal without a prompt, leaves no file of the 
 behind, shows the stack at its place on every workspace and drags captures out into other
 programs."""
 
+import difflib
 import hashlib
 import json
 import os
