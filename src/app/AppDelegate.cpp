@@ -13,13 +13,13 @@
 #include "ocr/TesseractRecogniser.h"
 #include "ocr/TextCopy.h"
 #include "ocr/TextLanguages.h"
+#include "platform/DesktopFileChooser.h"
 #include "platform/DesktopWindowing.h"
 #include "platform/DisplaySession.h"
 #include "platform/GlobalKeys.h"
 #include "platform/Log.h"
 #include "platform/Permissions.h"
 #include "platform/QtClock.h"
-#include "platform/QuickFileChooser.h"
 #include "platform/ScreenCapture.h"
 #include "platform/TemporaryFiles.h"
 #include "platform/WaylandDataControlClipboard.h"
@@ -50,7 +50,7 @@ AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
     // files cannot use each other across folders.
     m_engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_clipboard = WaylandDataControlClipboard::create();
-    m_fileChooser = std::make_unique<QuickFileChooser>(&m_engine);
+    m_fileChooser = std::make_unique<DesktopFileChooser>(&m_engine);
     m_clipboardCopy = std::make_unique<ClipboardCopy>(&m_screenshotManager, m_clipboard.get(),
                                                       std::make_shared<TemporaryFiles>());
     connect(&m_screenshotManager, &ScreenshotManager::captureFinished, this,
@@ -424,7 +424,12 @@ void AppDelegate::pinCapture(quint64 captureId)
                 if (!visible)
                     window->deleteLater();
             });
-            window->setPosition(at);
+            // At the pointer, on its screen: a capture of the whole screen covers it.
+            const QScreen *screen = QGuiApplication::screenAt(at);
+            if (!screen)
+                screen = QGuiApplication::primaryScreen();
+            window->setPosition(
+                screen ? PinState::placement(at, window->size(), screen->availableGeometry()) : at);
             window->create();
             m_windowing->keepOnAllDesktops(window);
             m_pinWindows.removeAll(nullptr);

@@ -66,8 +66,9 @@ Result<CaptureSaver::Target> CaptureSaver::targetFor(const QString &path)
     if (suffix == QLatin1String("webp") && hasWebp())
         return Target{Format::Webp, extension};
     return Result<Target>::failure(
-        QStringLiteral("cannot save as .%1: use .png, .jpg or .jpeg%2")
-            .arg(QFileInfo(path).suffix(), hasWebp() ? QStringLiteral(" or .webp") : QString()));
+        QStringLiteral("cannot save as .%1: use %2")
+            .arg(QFileInfo(path).suffix(), hasWebp() ? QStringLiteral(".png, .jpg, .jpeg or .webp")
+                                                     : QStringLiteral(".png, .jpg or .jpeg")));
 }
 
 Result<QByteArray> CaptureSaver::encode(const QImage &image, Format format)

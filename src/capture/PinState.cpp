@@ -14,6 +14,15 @@ QSizeF PinState::size() const
     return m_image.deviceIndependentSize() * m_zoom;
 }
 
+QPoint PinState::placement(QPoint pointer, QSize size, const QRect &screen)
+{
+    const auto along = [](int at, int length, int start, int end) {
+        return std::max(start, std::min(at, end - length));
+    };
+    return {along(pointer.x(), size.width(), screen.left(), screen.left() + screen.width()),
+            along(pointer.y(), size.height(), screen.top(), screen.top() + screen.height())};
+}
+
 void PinState::wheel(QPointF angleDelta, bool control)
 {
     const qreal notches = (angleDelta.y() != 0 ? angleDelta.y() : angleDelta.x()) / 120.0;

@@ -2,7 +2,9 @@
 
 #include <QImage>
 #include <QObject>
+#include <QPoint>
 #include <QPointF>
+#include <QRect>
 #include <QSizeF>
 #include <QtQml/qqmlregistration.h>
 
@@ -38,6 +40,11 @@ public:
     qreal opacity() const { return m_opacity; }
     /// The window's size in points: the capture's natural size at the zoom.
     QSizeF size() const;
+
+    /// Where a pin of `size` opens for the pointer at `pointer`: its corner at the pointer,
+    /// moved back just enough to lie within `screen` (the free area of the pointer's screen);
+    /// one larger than the screen starts at the screen's top-left corner.
+    static QPoint placement(QPoint pointer, QSize size, const QRect &screen);
 
     /// A wheel turn as WheelHandler reports it: plain it zooms (away from the user: larger),
     /// with Ctrl it sets the opacity.

@@ -11,7 +11,7 @@ class QWindow;
  * The desktop's file chooser, as "Insert" uses it (one image file, no folders) and as
  * "Save As..." does (a new file's path). The answer
  * comes later; it goes to `context` and is dropped if `context` is gone by then.
- * QuickFileChooser is the real one; tests give their own.
+ * DesktopFileChooser is the real one; tests give their own.
  */
 class FileChooser
 {

@@ -45,6 +45,34 @@ private Q_SLOTS:
         QVERIFY(qAbs(pin.size().height() - 300 * zoom) < 1e-6);
     }
 
+    // On a 1920x1080 screen right of another (x from 1920), with a 30-point panel at its top.
+    void placementKeepsThePinOnThePointersScreen_data()
+    {
+        QTest::addColumn<QPoint>("pointer");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QPoint>("placed");
+
+        QTest::newRow("room for it: at the pointer")
+            << QPoint(2000, 100) << QSize(400, 300) << QPoint(2000, 100);
+        QTest::newRow("near the far corner: moved back onto the screen")
+            << QPoint(3800, 1000) << QSize(400, 300) << QPoint(3440, 780);
+        QTest::newRow("under the panel: moved below it")
+            << QPoint(2500, 10) << QSize(400, 300) << QPoint(2500, 30);
+        QTest::newRow("the whole screen's size: fills it")
+            << QPoint(3000, 500) << QSize(1920, 1050) << QPoint(1920, 30);
+        QTest::newRow("larger than the screen: from its top-left corner")
+            << QPoint(3000, 500) << QSize(2560, 1440) << QPoint(1920, 30);
+    }
+
+    void placementKeepsThePinOnThePointersScreen()
+    {
+        QFETCH(QPoint, pointer);
+        QFETCH(QSize, size);
+        QFETCH(QPoint, placed);
+
+        QCOMPARE(PinState::placement(pointer, size, QRect(1920, 30, 1920, 1050)), placed);
+    }
+
     void backToTheNaturalSizeExactly()
     {
         PinState pin(1, QImage(100, 100, QImage::Format_RGB32));

@@ -285,12 +285,22 @@ class SaveTest(StackOfThree):
             self.assertTrue(colour_close(self.decoded_file(folder / name).pixel(640, 400),
                                          self.BLUE))
 
-    def test_save_as_from_the_menu_opens_the_file_chooser_in_a_window_of_its_own(self):
+    def test_save_as_from_the_menu_writes_the_file_named_in_a_chooser_of_its_own(self):
         desktop = self.desktop
         self.open_menu(1)
         desktop.key(*["Down"] * 5, "Return")  # Edit, Copy, Copy Text, Save, Save As...
 
-        desktop.wait_for_window("Save As")
+        chooser = desktop.wait_for_window("Save As")
+        # A name typed over the one suggested is the file written, in the format it names.
+        path = Path(desktop.root) / "chosen.jpg"
+        desktop.tool("xdotool", "windowactivate", "--sync", str(chooser.id), check=False)
+        desktop.key("ctrl+a")
+        desktop.tool("xdotool", "type", "--delay", "20", str(path))
+        desktop.key("Return")
+        wait_until(lambda: path.exists(), 30, "the file named in the chooser")
+        with open(path, "rb") as written:
+            self.assertEqual(written.read(3), b"\xff\xd8\xff")
+        wait_until(lambda: "Saved %s" % path in self.app.stdout(), 20, "the line saying so")
 
     def small_folder(self, options):
         if os.geteuid() != 0:

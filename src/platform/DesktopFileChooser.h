@@ -8,15 +8,17 @@
 class QQmlEngine;
 
 /**
- * The file chooser of Qt Quick's dialogs: the desktop's own (through its portal or
- * platform theme) where there is one, else Qt's. One dialog at a time per chooser. Owned by
+ * The desktop's own file chooser (through its portal or platform theme) where there is one,
+ * else Qt's: Qt Quick's dialog for an image to open, and Qt's widget dialog for a file to
+ * write, since Qt 6.4's Quick one cannot take a new file's name (its "Open" button keeps the
+ * name suggested, whatever was typed). One dialog at a time per chooser. Owned by
  * AppDelegate, which gives it the engine the editor's windows use.
  */
-class QuickFileChooser final : public FileChooser
+class DesktopFileChooser final : public FileChooser
 {
 public:
-    explicit QuickFileChooser(QQmlEngine *engine);
-    ~QuickFileChooser() override;
+    explicit DesktopFileChooser(QQmlEngine *engine);
+    ~DesktopFileChooser() override;
 
     void chooseImage(QWindow *parent, QObject *context,
                      std::function<void(const QUrl &)> chosen) override;

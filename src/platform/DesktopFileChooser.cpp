@@ -1,8 +1,10 @@
-#include "QuickFileChooser.h"
+#include "DesktopFileChooser.h"
 
 #include "Log.h"
 
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QWindow>
@@ -42,15 +44,15 @@ private:
 
 } // namespace
 
-QuickFileChooser::QuickFileChooser(QQmlEngine *engine) : m_engine(engine) {}
+DesktopFileChooser::DesktopFileChooser(QQmlEngine *engine) : m_engine(engine) {}
 
-QuickFileChooser::~QuickFileChooser()
+DesktopFileChooser::~DesktopFileChooser()
 {
     delete m_dialog.data();
 }
 
-void QuickFileChooser::chooseImage(QWindow *parent, QObject *context,
-                                   std::function<void(const QUrl &)> chosen)
+void DesktopFileChooser::chooseImage(QWindow *parent, QObject *context,
+                                     std::function<void(const QUrl &)> chosen)
 {
     open("fileMode: FileDialog.OpenFile\n"
          "nameFilters: [\"Images (*.png *.jpg *.jpeg *.gif *.bmp *.webp *.tif "
@@ -58,21 +60,51 @@ void QuickFileChooser::chooseImage(QWindow *parent, QObject *context,
          QStringLiteral("Insert Image"), {}, parent, context, std::move(chosen));
 }
 
-void QuickFileChooser::chooseSaveFile(QWindow *parent, QObject *context, const QString &suggested,
-                                      std::function<void(const QUrl &)> chosen)
+void DesktopFileChooser::chooseSaveFile(QWindow *parent, QObject *context, const QString &suggested,
+                                        std::function<void(const QUrl &)> chosen)
 {
+    if (m_dialog)
+        return;
     const QFileInfo file(suggested);
-    open("fileMode: FileDialog.SaveFile\n"
-         "nameFilters: [\"PNG (*.png)\", \"JPEG (*.jpg *.jpeg)\", \"WebP (*.webp)\"]\n",
-         QStringLiteral("Save As"),
-         {{QStringLiteral("currentFolder"), QUrl::fromLocalFile(file.absolutePath())},
-          {QStringLiteral("selectedFile"), QUrl::fromLocalFile(file.absoluteFilePath())}},
-         parent, context, std::move(chosen));
+    auto *dialog = new QFileDialog(nullptr, QStringLiteral("Save As"), file.absolutePath());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    const QStringList filters = {QStringLiteral("PNG (*.png)"),
+                                 QStringLiteral("JPEG (*.jpg *.jpeg)"),
+                                 QStringLiteral("WebP (*.webp)")};
+    dialog->setNameFilters(filters);
+    // A name typed without an extension takes that of the format chosen below it.
+    dialog->setDefaultSuffix(QStringLiteral("png"));
+    QObject::connect(dialog, &QFileDialog::filterSelected, dialog,
+                     [dialog, filters](const QString &filter) {
+                         static const QStringList suffixes = {
+                             QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("webp")};
+                         const qsizetype at = filters.indexOf(filter);
+                         if (at >= 0)
+                             dialog->setDefaultSuffix(suffixes.at(at));
+                     });
+    dialog->selectFile(file.fileName());
+    if (parent) {
+        dialog->setWindowModality(Qt::WindowModal);
+        dialog->winId();
+        if (QWindow *handle = dialog->windowHandle())
+            handle->setTransientParent(parent);
+    }
+    const QPointer<QObject> requester(context);
+    QObject::connect(dialog, &QFileDialog::fileSelected, dialog,
+                     [requester, chosen = std::move(chosen)](const QString &path) {
+                         // The editor that asked may have closed while the chooser was open.
+                         if (requester && !path.isEmpty())
+                             chosen(QUrl::fromLocalFile(path));
+                     });
+    m_dialog = dialog;
+    dialog->open();
 }
 
-void QuickFileChooser::open(const QByteArray &dialogBody, const QString &title,
-                            const QVariantMap &properties, QWindow *parent, QObject *context,
-                            std::function<void(const QUrl &)> chosen)
+void DesktopFileChooser::open(const QByteArray &dialogBody, const QString &title,
+                              const QVariantMap &properties, QWindow *parent, QObject *context,
+                              std::function<void(const QUrl &)> chosen)
 {
     // A second request while a chooser is open would stack a second one on it.
     if (m_dialog)
@@ -113,4 +145,4 @@ void QuickFileChooser::open(const QByteArray &dialogBody, const QString &title,
     QMetaObject::invokeMethod(chooser, "open");
 }
 
-#include "QuickFileChooser.moc"
+#include "DesktopFileChooser.moc"
