@@ -227,6 +227,11 @@ std::optional<QImage> decode(const QByteArray &bytes)
     QImage image;
     if (!reader.read(&image) || image.isNull())
         return std::nullopt;
+    // Palette, grey and 16-bit files come as what they are; the editor's views and renderer
+    // take 32-bit pixels (Qt Quick's software renderer shows a palette picture as blank).
+    if (image.depth() != 32 || image.format() == QImage::Format_RGBX8888)
+        image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                : QImage::Format_RGB32);
     // An image file's pixels are its points.
     image.setDevicePixelRatio(1);
     return image;

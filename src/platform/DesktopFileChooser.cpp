@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QStandardPaths>
 #include <QWindow>
 
 namespace {
@@ -42,6 +43,16 @@ private:
     std::function<void(const QUrl &)> m_chosen;
 };
 
+/// Where an image is looked for first: the user's pictures (else the chooser's own
+/// default, the folder the program was started in).
+QVariantMap picturesFolder()
+{
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (pictures.isEmpty() || !QFileInfo(pictures).isDir())
+        return {};
+    return {{QStringLiteral("currentFolder"), QUrl::fromLocalFile(pictures)}};
+}
+
 } // namespace
 
 DesktopFileChooser::DesktopFileChooser(QQmlEngine *engine) : m_engine(engine) {}
@@ -57,7 +68,7 @@ void DesktopFileChooser::chooseImage(QWindow *parent, QObject *context,
     open("fileMode: FileDialog.OpenFile\n"
          "nameFilters: [\"Images (*.png *.jpg *.jpeg *.gif *.bmp *.webp *.tif "
          "*.tiff *.ppm *.pgm *.pbm *.ico)\"]\n",
-         QStringLiteral("Insert Image"), {}, parent, context, std::move(chosen));
+         QStringLiteral("Insert Image"), picturesFolder(), parent, context, std::move(chosen));
 }
 
 void DesktopFileChooser::chooseSaveFile(QWindow *parent, QObject *context, const QString &suggested,

@@ -194,6 +194,10 @@ private Q_SLOTS:
             << QUrl(QStringLiteral("file://localhost") + tile) << QByteArray();
         QTest::newRow("image data")
             << QUrl() << encoded(halves({30, 20}, Qt::red, Qt::blue), "bmp");
+        QTest::newRow("palette PNG data")
+            << QUrl()
+            << encoded(halves({30, 20}, Qt::red, Qt::blue).convertToFormat(QImage::Format_Indexed8),
+                       "png");
         // The caps are on the bytes the picture takes, not on the memory it came in.
         QTest::newRow("image data at the size cap")
             << QUrl() << oversizedData(ImageIntake::maximumFileBytes);
@@ -212,6 +216,8 @@ private Q_SLOTS:
         QCOMPARE(decoded->image.size(), QSize(30, 20));
         QCOMPARE(decoded->image.deviceIndependentSize(), QSizeF(30, 20));
         QCOMPARE(decoded->image.pixelColor(5, 10), QColor(Qt::red));
+        // Whatever the file's pixel format, the editor gets 32-bit pixels to show and draw.
+        QCOMPARE(decoded->image.depth(), 32);
     }
 
     void pipesAndDevicesAreNeverOpened_data()
