@@ -29,6 +29,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QQuickItem>
 #include <QQuickView>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -271,6 +272,8 @@ void AppDelegate::showSettingsWindow()
                       {QStringLiteral("autostart"), QVariant::fromValue(&m_autostart)}});
         m_settingsWindow.reset(window);
         window->setTitle(QStringLiteral("Settings"));
+        connect(window->rootObject(), SIGNAL(folderChoiceRequested()), this,
+                SLOT(chooseSaveFolder()));
         new HideOnClose(window);
         window->setFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         const QSize size(400, 350);
@@ -285,6 +288,13 @@ void AppDelegate::showSettingsWindow()
     m_settingsWindow->show();
     m_settingsWindow->raise();
     m_settingsWindow->requestActivate();
+}
+
+void AppDelegate::chooseSaveFolder()
+{
+    m_fileChooser->chooseFolder(
+        m_settingsWindow.get(), &m_preferences, m_preferences.saveFolder(),
+        [this](const QUrl &folder) { m_preferences.setSaveFolder(folder.toLocalFile()); });
 }
 
 void AppDelegate::openEditor(int index)

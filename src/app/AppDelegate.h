@@ -73,6 +73,9 @@ public Q_SLOTS:
     void takeScreenshotFromMenu();
     void openSettingsFromMenu();
     void showSettingsWindow();
+    /// The settings' "Choose..." beside the save folder: the folder chooser, then the
+    /// folder picked is the save folder.
+    void chooseSaveFolder();
     void openEditor(int index);
     /// Hands `request` to the screenshot manager on a later turn of the event loop.
     void requestCapture(const CaptureRequest &request);

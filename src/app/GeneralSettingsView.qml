@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import Orrinvale
 
@@ -11,6 +10,9 @@ ColumnLayout {
     id: root
     required property Autostart autostart
     required property Preferences preferences
+
+    /// "Choose..." asks for the desktop's folder chooser, which sets the save folder.
+    signal folderChoiceRequested
 
     spacing: 8
 
@@ -29,7 +31,7 @@ ColumnLayout {
 
     Label {
         objectName: "autostartError"
-        Layout.maximumWidth: 360
+        Layout.fillWidth: true
         visible: text.length > 0
         text: root.autostart.lastError
         wrapMode: Text.Wrap
@@ -51,7 +53,7 @@ ColumnLayout {
     }
 
     RowLayout {
-        Layout.maximumWidth: 360
+        Layout.fillWidth: true
         spacing: 6
 
         Label {
@@ -65,12 +67,12 @@ ColumnLayout {
         }
         Button {
             text: "Choose..."
-            onClicked: folderDialog.open()
+            onClicked: root.folderChoiceRequested()
         }
     }
 
     RowLayout {
-        Layout.maximumWidth: 360
+        Layout.fillWidth: true
         spacing: 6
 
         Label {
@@ -88,7 +90,7 @@ ColumnLayout {
     // What the pattern gives now, while it is typed (%n: the lowest free number).
     Label {
         objectName: "nameExample"
-        Layout.maximumWidth: 360
+        Layout.fillWidth: true
         elide: Text.ElideMiddle
         text: SaveName.example(pattern.text)
         color: "#666666"
@@ -97,7 +99,7 @@ ColumnLayout {
 
     // The languages Copy Text reads: those whose language data is installed.
     RowLayout {
-        Layout.maximumWidth: 360
+        Layout.fillWidth: true
         spacing: 6
 
         Label {
@@ -135,12 +137,5 @@ ColumnLayout {
     TextLanguages {
         id: textLanguages
         preferences: root.preferences
-    }
-
-    FolderDialog {
-        id: folderDialog
-        currentFolder: "file://" + root.preferences.saveFolder
-        onAccepted: root.preferences.saveFolder = decodeURIComponent(
-                        selectedFolder.toString().replace(/^file:\/\//, ""))
     }
 }

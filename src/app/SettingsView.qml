@@ -9,6 +9,8 @@ Page {
     required property Preferences preferences
     required property Autostart autostart
 
+    signal folderChoiceRequested
+
     width: 400
     height: 350
 
@@ -37,9 +39,12 @@ Page {
 
         Item {
             GeneralSettingsView {
+                // The folder and the name pattern take what width the window has.
                 anchors.centerIn: parent
+                width: parent.width - 40
                 autostart: root.autostart
                 preferences: root.preferences
+                onFolderChoiceRequested: root.folderChoiceRequested()
             }
         }
     }

@@ -96,6 +96,28 @@ void DesktopFileChooser::chooseSaveFile(QWindow *parent, QObject *context, const
                              dialog->setDefaultSuffix(suffixes.at(at));
                      });
     dialog->selectFile(file.fileName());
+    openWidgetDialog(dialog, parent, context, std::move(chosen));
+}
+
+void DesktopFileChooser::chooseFolder(QWindow *parent, QObject *context, const QString &start,
+                                      std::function<void(const QUrl &)> chosen)
+{
+    if (m_dialog)
+        return;
+    // A save folder not made yet (it is made on the first save) opens where it would be.
+    QString existing = QFileInfo(start).absoluteFilePath();
+    while (!QFileInfo(existing).isDir() && QFileInfo(existing).absolutePath() != existing)
+        existing = QFileInfo(existing).absolutePath();
+    auto *dialog = new QFileDialog(nullptr, QStringLiteral("Choose Folder"), existing);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    openWidgetDialog(dialog, parent, context, std::move(chosen));
+}
+
+void DesktopFileChooser::openWidgetDialog(QFileDialog *dialog, QWindow *parent, QObject *context,
+                                          std::function<void(const QUrl &)> chosen)
+{
     if (parent) {
         dialog->setWindowModality(Qt::WindowModal);
         dialog->winId();
@@ -105,7 +127,7 @@ void DesktopFileChooser::chooseSaveFile(QWindow *parent, QObject *context, const
     const QPointer<QObject> requester(context);
     QObject::connect(dialog, &QFileDialog::fileSelected, dialog,
                      [requester, chosen = std::move(chosen)](const QString &path) {
-                         // The editor that asked may have closed while the chooser was open.
+                         // The window that asked may have closed while the chooser was open.
                          if (requester && !path.isEmpty())
                              chosen(QUrl::fromLocalFile(path));
                      });

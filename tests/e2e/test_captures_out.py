@@ -333,6 +333,35 @@ class SaveTest(StackOfThree):
         self.assert_save_fails(read_only, "Read-only file system", [])
 
 
+class SaveFolderChoiceTest(DesktopTestCase):
+    """The settings' "Choose..." beside the save folder: the desktop's folder chooser, and
+    the folder picked there is where captures are saved."""
+
+    def test_the_folder_picked_in_the_chooser_becomes_the_save_folder(self):
+        desktop = self.desktop
+        chosen = Path(desktop.root) / "picked"
+        chosen.mkdir()
+        desktop.open_tray_menu(1)
+        desktop.key("Down", "Down", "Down", "Down", "Return")  # "Settings..."
+        window = desktop.wait_for_window("Settings")
+        x, y, width, _ = desktop.geometry(window.id)
+        desktop.tool("xdotool", "mousemove", str(x + width * 3 // 4), str(y + 10), "click", "1")
+        # "Choose..." ends the folder's row, 20 points in from the window's right edge.
+        desktop.tool("xdotool", "mousemove", str(x + width - 55), str(y + 192), "click", "1")
+
+        chooser = desktop.wait_for_window("Choose Folder")
+        desktop.tool("xdotool", "windowactivate", "--sync", str(chooser.id), check=False)
+        desktop.key("ctrl+a")
+        desktop.tool("xdotool", "type", "--delay", "20", str(chosen))
+        desktop.key("Return")
+        desktop.run("--take-screenshot")
+        desktop.wait_for_property("CaptureCount", 1)
+
+        result = desktop.run("--save")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual([p.parent for p in chosen.iterdir()], [chosen])
+
+
 class PinTest(StackOfThree):
     """A pin: on top, on every workspace, the capture at its natural size; the wheel zooms it;
     Escape closes it; removing its capture closes it too."""

@@ -22,3 +22,9 @@ void FakeFileChooser::chooseSaveFile(QWindow *parent, QObject *context, const QS
     m_suggested = suggested;
     chooseImage(parent, context, std::move(chosen));
 }
+
+void FakeFileChooser::chooseFolder(QWindow *parent, QObject *context, const QString &start,
+                                   std::function<void(const QUrl &)> chosen)
+{
+    chooseSaveFile(parent, context, start, std::move(chosen));
+}

@@ -17,6 +17,9 @@ public:
     /// Like chooseImage; the suggestion is kept for the test to read.
     void chooseSaveFile(QWindow *parent, QObject *context, const QString &suggested,
                         std::function<void(const QUrl &)> chosen) override;
+    /// Like chooseSaveFile, the start folder kept as the suggestion.
+    void chooseFolder(QWindow *parent, QObject *context, const QString &start,
+                      std::function<void(const QUrl &)> chosen) override;
     QString suggested() const { return m_suggested; }
 
     int requests() const { return m_requests; }
