@@ -3,8 +3,9 @@ import QtQuick.Controls as QQC
 import QtQuick.Layouts
 import Orrinvale
 
-// The editor's toolbar, 85 points high. First row: the tools, Undo, Redo, Clear, the zoom,
-// Copy, Copy Text, Cancel and "Save Edits"; a divider; second row: the colour swatches with the colour well,
+// The editor's toolbar, 85 points high. First row: the tools, Undo, Redo, Clear, Revert to
+// Original, the zoom, Copy, Copy Text, Cancel and "Save Edits"; a divider; second row: the
+// colour swatches with the colour well,
 // the highlighter, ellipse and step tools, and one place shared by the line widths (with the
 // stroked tools, and Select when a shape is selected) and the text style controls (with
 // the Text and Select tools).
@@ -171,6 +172,14 @@ Rectangle {
                     objectName: "clearButton"
                     text: "Clear"
                     onClicked: root.editor.clear()
+                }
+
+                // Back to the capture as it was taken: every annotation and the crop go.
+                ToolbarButton {
+                    objectName: "revertButton"
+                    text: "Revert to Original"
+                    enabled: root.editor.canRevert
+                    onClicked: root.editor.revertToOriginal()
                 }
 
                 // 75 points wide; narrower only once the flexible space has nothing left,
@@ -457,6 +466,15 @@ Rectangle {
 
                 Item {
                     Layout.fillWidth: true
+                }
+
+                // An earlier editor's unsaved edits are shown: until the next edit.
+                QQC.Label {
+                    objectName: "draftNote"
+                    visible: root.editor.draftRestored
+                    text: "Unsaved edits restored"
+                    color: SystemColors.secondaryText
+                    font.pixelSize: 11
                 }
             }
         }
