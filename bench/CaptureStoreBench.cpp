@@ -2,12 +2,15 @@
 // noise and text; a clean desktop with windows and text): compressed bytes per capture and
 // ratio, compress and decode times, plain zstd on the raw pixels for comparison, the resident
 // memory after 100 captures of each set through the real manager (each set in a fresh child
-// process), and the time to open the editor on a compressed capture.
+// process), the same for 100 busy captures each saved with 50 annotations (an inserted picture
+// among them) against 100 unedited ones, and the time to open the editor on a compressed
+// capture.
 
 #include "capture/CaptureStore.h"
 #include "capture/ScreenshotManager.h"
 #include "capture/ZstdPixelCodec.h"
 #include "editor/EditorSession.h"
+#include "editor/document/SavedEdits.h"
 #include "platform/Preferences.h"
 #include "platform/ScreenCapture.h"
 
@@ -228,9 +231,45 @@ void codecFigures(const QString &set)
     }
 }
 
+/// 50 records of every kind over a 3840x2160 capture shown in a 1000-point-wide canvas, one
+/// of them an inserted picture of 400 x 300 busy pixels, distinct per `n`.
+SavedEdits::Content fiftyRecords(int n)
+{
+    SavedEdits::Content content;
+    content.canvasSize = QSizeF(1000, 562.5);
+    QRandomGenerator random(quint32(1000 + n));
+    const auto point = [&random] { return QPointF(random.bounded(1000.0), random.bounded(562.0)); };
+    const DrawingTool kinds[] = {
+        DrawingTool::Pen,  DrawingTool::Rectangle,   DrawingTool::Arrow, DrawingTool::Ellipse,
+        DrawingTool::Line, DrawingTool::Highlighter, DrawingTool::Step,  DrawingTool::Redact};
+    for (int i = 0; i < 44; ++i) {
+        const DrawingTool kind = kinds[i % 8];
+        Annotation record =
+            Annotation::create(kind, point(), QColor::fromHsv((i * 40) % 360, 255, 230));
+        const int points = kind == DrawingTool::Pen || kind == DrawingTool::Highlighter ? 40 : 1;
+        for (int p = 0; p < points; ++p)
+            record.points.append(point());
+        record.pixelate = i % 16 == 7;
+        content.records.append(record);
+    }
+    for (int i = 0; i < 5; ++i) {
+        Annotation text = Annotation::createText(point(), Qt::white, i % 2 == 0,
+                                                 QStringLiteral("DejaVu Sans"), 24);
+        text.textPayload = QStringLiteral("Note %1 on capture %2").arg(i).arg(n);
+        content.records.append(text);
+    }
+    QImage inserted = busyContent().copy(QRect(100 + n, 200, 400, 300));
+    Annotation image = Annotation::create(DrawingTool::DroppedImage, point(), Qt::red);
+    image.imagePayload = inserted;
+    content.records.append(image);
+    return content;
+}
+
 /// Child process: 100 captures of `set` through the manager, each compressed before the next
-/// is taken (as a user pressing the key once a second would have it); prints the figures.
-int stackFigures(const QString &set)
+/// is taken (as a user pressing the key once a second would have it); with `edited`, each then
+/// saved with fiftyRecords() and its flattened picture and thumbnail made before the next.
+/// Prints the figures.
+int stackFigures(const QString &set, bool edited = false)
 {
     const qint64 before = residentBytes();
     ScreenshotManager manager(std::make_unique<GeneratedCapture>(content(set)),
@@ -238,25 +277,49 @@ int stackFigures(const QString &set)
     CaptureStore *store = manager.store();
     QSignalSpy finished(&manager, &ScreenshotManager::captureFinished);
     const qint64 withContent = residentBytes();
-    std::vector<double> toCompressed;
+    std::vector<double> toCompressed, toFlattened;
     for (int i = 0; i < StackSize; ++i) {
         QElapsedTimer timer;
         timer.start();
+        // An edited capture's inserted picture is kept compressed too: one more each.
+        const int held = store->usage().compressedCount;
         manager.takeScreenshot();
         const bool done = QTest::qWaitFor(
-            [&] { return finished.size() == i + 1 && store->usage().compressedCount == i + 1; },
+            [&] { return finished.size() == i + 1 && store->usage().compressedCount == held + 1; },
             60000);
         if (!done) {
             std::printf("capture %d was not compressed in time\n", i + 1);
             return 1;
         }
         toCompressed.push_back(timer.nsecsElapsed() / 1e6);
+        if (!edited)
+            continue;
+        const quint64 id = manager.captureIdAt(0);
+        const SavedEdits::Content records = fiftyRecords(i);
+        QSignalSpy rowChanges(manager.screenshots(), &QAbstractItemModel::dataChanged);
+        QElapsedTimer saved;
+        saved.start();
+        manager.setEdits(id, SavedEdits::make(records, store));
+        // The flattened picture's sizes, then its thumbnail; the inserted picture compressed.
+        const bool flattened = QTest::qWaitFor(
+            [&] { return rowChanges.size() >= 2 && store->usage().rawCount == 0; }, 60000);
+        if (!flattened) {
+            std::printf("edited capture %d was not drawn in time\n", i + 1);
+            return 1;
+        }
+        toFlattened.push_back(saved.nsecsElapsed() / 1e6);
     }
+    store->waitForWorkers();
     const CaptureStore::Usage usage = store->usage();
     const qint64 after = residentBytes();
-    std::printf("%s content, %d captures of 3840x2160\n", qPrintable(set), StackSize);
+    std::printf("%s content, %d captures of 3840x2160%s\n", qPrintable(set), StackSize,
+                edited ? " each saved with 50 annotations" : "");
     print(QStringLiteral("  take to verified compressed copy (thumbnail first), median"),
           median(toCompressed), "ms");
+    if (edited)
+        print(QStringLiteral(
+                  "  saved edits to flattened row and thumbnail, off the UI thread, median"),
+              median(toFlattened), "ms");
     print(QStringLiteral("  compressed pixels held"), usage.compressedBytes / 1e6, "MB");
     print(QStringLiteral("  raw pixels held"), usage.rawBytes / 1e6, "MB");
     print(QStringLiteral("  as raw images they would be"),
@@ -265,6 +328,7 @@ int stackFigures(const QString &set)
     print(QStringLiteral("  process RSS with the generated content, no capture"), withContent / 1e6,
           "MB");
     print(QStringLiteral("  process RSS after %1 captures").arg(StackSize), after / 1e6, "MB");
+    std::printf("rss-after-captures %lld\n", after);
     print(QStringLiteral("  of which the benchmark's own source picture"),
           double(CaptureSize.width()) * CaptureSize.height() * 4 / 1e6, "MB");
     return 0;
@@ -364,16 +428,34 @@ int main(int argc, char **argv)
     const QStringList arguments = app.arguments();
     if (arguments.size() > 2 && arguments.at(1) == QLatin1String("--stack"))
         return stackFigures(arguments.at(2));
+    if (arguments.size() > 2 && arguments.at(1) == QLatin1String("--edited-stack"))
+        return stackFigures(arguments.at(2), true);
 
     codecFigures(QStringLiteral("busy"));
     codecFigures(QStringLiteral("clean"));
     codecFigures(QStringLiteral("busy, independent grain"));
-    for (const QString &set : {QStringLiteral("busy"), QStringLiteral("clean")}) {
+    // Each stack in a fresh process; the edited busy one against the unedited busy one.
+    const auto stack = [](const QString &mode, const QString &set) -> qint64 {
         QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--stack"), set});
-        child.waitForFinished(600000);
-    }
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {mode, set});
+        child.waitForFinished(900000);
+        qint64 rss = -1;
+        for (const QByteArray &line : child.readAll().split('\n')) {
+            if (line.startsWith("rss-after-captures "))
+                rss = line.mid(19).toLongLong();
+            else if (!line.isEmpty())
+                std::printf("%s\n", line.constData());
+        }
+        std::fflush(stdout);
+        return rss;
+    };
+    const qint64 unedited = stack(QStringLiteral("--stack"), QStringLiteral("busy"));
+    stack(QStringLiteral("--stack"), QStringLiteral("clean"));
+    const qint64 edited = stack(QStringLiteral("--edited-stack"), QStringLiteral("busy"));
+    if (unedited > 0 && edited > 0)
+        print(QStringLiteral("100 busy captures, edited (50 annotations each) / unedited RSS"),
+              100.0 * double(edited) / double(unedited), "%");
     editorFigures();
     return 0;
 }

@@ -330,7 +330,8 @@ void AppDelegate::openEditor(int index)
             },
             Qt::QueuedConnection);
     });
-    // A closed editor is gone for good; its annotations are discarded with it.
+    // A closed editor is gone for good; as it hides, its session lets the editor keep its
+    // unsaved edits as the capture's draft.
     connect(window, &QWindow::visibleChanged, window, [window](bool visible) {
         if (!visible)
             window->deleteLater();

@@ -1,5 +1,6 @@
 #include "CaptureStore.h"
 
+#include "capture/CaptureEdits.h"
 #include "capture/ZstdPixelCodec.h"
 #include "platform/Log.h"
 #include "platform/MemoryPolicy.h"
@@ -47,17 +48,51 @@ CaptureStore::~CaptureStore()
     m_decodeWorker.clear();
     m_compressWorker.waitForDone();
     m_decodeWorker.waitForDone();
+    // Edits let go of their kept pictures through remove(): let them do it while the
+    // entries are still whole.
+    {
+        const auto entries = std::exchange(m_entries, {});
+    }
 }
 
 void CaptureStore::insert(quint64 id, const QImage &image)
 {
     Entry &entry = m_entries[id];
     ++entry.generation;
+    // Edits drawn for other pixels do not fit these; they go once the entry is whole.
+    const std::shared_ptr<const CaptureEdits> earlier = std::exchange(entry.edits, nullptr);
+    ++entry.editsGeneration;
     entry.raw = image;
     entry.packed = QByteArray();
     entry.compressing = false;
     entry.compressionFailed = false;
     m_cache.removeIf([id](const Decoded &decoded) { return decoded.id == id; });
+}
+
+quint64 CaptureStore::keep(const QImage &image)
+{
+    const quint64 key = m_nextKeptKey++;
+    insert(key, image);
+    compress(key);
+    return key;
+}
+
+void CaptureStore::setEdits(quint64 id, std::shared_ptr<const CaptureEdits> edits)
+{
+    const auto it = m_entries.find(id);
+    if (it == m_entries.end())
+        return;
+    // The edits replaced may hold the last handles of kept pictures, whose release edits the
+    // entries: they go at the end, when `it` is no longer used.
+    const std::shared_ptr<const CaptureEdits> earlier = std::exchange(it->edits, std::move(edits));
+    ++it->editsGeneration;
+    m_cache.removeIf([id](const Decoded &decoded) { return decoded.id == id; });
+}
+
+std::shared_ptr<const CaptureEdits> CaptureStore::edits(quint64 id) const
+{
+    const auto it = m_entries.constFind(id);
+    return it == m_entries.cend() ? nullptr : it->edits;
 }
 
 void CaptureStore::compress(quint64 id)
@@ -104,9 +139,10 @@ void CaptureStore::finishCompression(quint64 id, quint64 generation,
         return;
     }
     entry.packed = packed.value();
-    // An open editor's capture stays decoded: its raw pixels simply become the decoded copy.
-    if (m_holds.value(id) > 0)
-        remember(id, generation, entry.raw);
+    // An open editor's capture stays decoded: its raw pixels simply become the decoded copy
+    // (of an edited capture, the flattened picture is what is cached).
+    if (m_holds.value(id) > 0 && !entry.edits)
+        remember(id, generation, entry.editsGeneration, entry.raw);
     entry.raw = QImage();
     // The raw pixels leave a screen-sized hole in the heap, which the C library keeps
     // resident unless asked: give it back, off this thread.
@@ -116,8 +152,12 @@ void CaptureStore::finishCompression(quint64 id, quint64 generation,
 
 void CaptureStore::remove(quint64 id)
 {
-    if (m_entries.remove(id) == 0)
+    // Taken out first: its edits may let go of kept pictures, which removes them in turn.
+    const auto it = m_entries.find(id);
+    if (it == m_entries.end())
         return;
+    const Entry taken = std::move(*it);
+    m_entries.erase(it);
     m_cache.removeIf([id](const Decoded &decoded) { return decoded.id == id; });
     // A screen-sized hole again: give it back, off this thread.
     m_compressWorker.start([] { MemoryPolicy::releaseFreedMemory(); });
@@ -134,7 +174,7 @@ QImage CaptureStore::readyImage(quint64 id) const
     const auto it = m_entries.constFind(id);
     if (it == m_entries.cend())
         return {};
-    return it->raw.isNull() ? cached(id) : it->raw;
+    return it->raw.isNull() || it->edits ? cached(id) : it->raw;
 }
 
 QImage CaptureStore::cached(quint64 id) const
@@ -143,7 +183,8 @@ QImage CaptureStore::cached(quint64 id) const
     if (it == m_entries.cend())
         return {};
     for (const Decoded &decoded : m_cache) {
-        if (decoded.id == id && decoded.generation == it->generation)
+        if (decoded.id == id && decoded.generation == it->generation &&
+            decoded.editsGeneration == it->editsGeneration)
             return decoded.image;
     }
     return {};
@@ -152,9 +193,12 @@ QImage CaptureStore::cached(quint64 id) const
 QImage CaptureStore::image(quint64 id) const
 {
     const QImage ready = readyImage(id);
-    if (!ready.isNull() || !isCompressed(id))
+    const auto it = m_entries.constFind(id);
+    if (!ready.isNull() || it == m_entries.cend() || (!it->edits && it->packed.isEmpty()))
         return ready;
-    const Result<QImage> decoded = m_codec->decompress(m_entries.value(id).packed);
+    Result<QImage> decoded = originalSource(*it)();
+    if (decoded.ok() && it->edits)
+        decoded = it->edits->renderer()(decoded.value());
     if (!decoded.ok()) {
         logDecodeFailure(id, decoded.error());
         return {};
@@ -170,16 +214,17 @@ void CaptureStore::load(quint64 id, QObject *context, Delivery done)
         return;
     }
     Entry &entry = *it;
-    if (!entry.raw.isNull()) {
+    if (!entry.raw.isNull() && !entry.edits) {
         done(entry.raw);
         return;
     }
     if (const QImage decoded = cached(id); !decoded.isNull()) {
-        remember(id, entry.generation, decoded); // now the most recently used
+        // Now the most recently used.
+        remember(id, entry.generation, entry.editsGeneration, decoded);
         done(decoded);
         return;
     }
-    if (entry.packed.isEmpty()) {
+    if (entry.raw.isNull() && entry.packed.isEmpty()) {
         done(Result<QImage>::failure(QStringLiteral("capture %1 has no pixels").arg(id)));
         return;
     }
@@ -189,22 +234,65 @@ void CaptureStore::load(quint64 id, QObject *context, Delivery done)
         return; // the decode already running serves this request too
     entry.decoding = true;
     m_decodeWorker.start(
-        [this, id, generation = entry.generation, packed = entry.packed, codec = m_codec] {
-            const Result<QImage> image = codec->decompress(packed);
+        [this, id, generation = entry.generation, editsGeneration = entry.editsGeneration,
+         original = originalSource(entry),
+         renderer = entry.edits ? entry.edits->renderer() : CaptureEdits::Renderer()] {
+            Result<QImage> image = original();
+            if (image.ok() && renderer)
+                image = renderer(image.value());
             QMetaObject::invokeMethod(
-                this, [this, id, generation, image] { finishDecoding(id, generation, image); },
+                this,
+                [this, id, generation, editsGeneration, image] {
+                    finishDecoding(id, generation, editsGeneration, image);
+                },
                 Qt::QueuedConnection);
         });
 }
 
-void CaptureStore::finishDecoding(quint64 id, quint64 generation, const Result<QImage> &image)
+void CaptureStore::loadOriginal(quint64 id, QObject *context, Delivery done)
+{
+    const auto it = m_entries.constFind(id);
+    if (it == m_entries.cend() || !it->edits) {
+        load(id, context, std::move(done)); // the original is what load gives
+        return;
+    }
+    if (!it->raw.isNull()) {
+        done(it->raw);
+        return;
+    }
+    m_decodeWorker.start([this, id, generation = it->generation, original = originalSource(*it),
+                          context = QPointer<QObject>(context), done = std::move(done)] {
+        const Result<QImage> image = original();
+        QMetaObject::invokeMethod(
+            this,
+            [this, id, generation, context, done, image] {
+                const auto it = m_entries.constFind(id);
+                if (!context || it == m_entries.cend() || it->generation != generation)
+                    return;
+                if (!image.ok())
+                    logDecodeFailure(id, image.error());
+                done(image);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+CaptureStore::PixelSource CaptureStore::originalSource(const Entry &entry) const
+{
+    if (!entry.raw.isNull())
+        return [raw = entry.raw] { return Result<QImage>(raw); };
+    return [packed = entry.packed, codec = m_codec] { return codec->decompress(packed); };
+}
+
+void CaptureStore::finishDecoding(quint64 id, quint64 generation, quint64 editsGeneration,
+                                  const Result<QImage> &image)
 {
     const auto it = m_entries.find(id);
     if (it == m_entries.end())
         return;
     it->decoding = false;
     const auto waiting = std::exchange(it->waiting, {});
-    if (it->generation != generation) {
+    if (it->generation != generation || it->editsGeneration != editsGeneration) {
         // New pixels arrived while the old ones were decoding: serve the new ones.
         for (const auto &[context, done] : waiting) {
             if (context)
@@ -213,7 +301,7 @@ void CaptureStore::finishDecoding(quint64 id, quint64 generation, const Result<Q
         return;
     }
     if (image.ok())
-        remember(id, generation, image.value());
+        remember(id, generation, editsGeneration, image.value());
     else
         logDecodeFailure(id, image.error());
     for (const auto &[context, done] : waiting) {
@@ -227,16 +315,19 @@ CaptureStore::PixelSource CaptureStore::source(quint64 id) const
     if (const QImage ready = readyImage(id); !ready.isNull())
         return [ready] { return Result<QImage>(ready); };
     const auto it = m_entries.constFind(id);
-    if (it == m_entries.cend() || it->packed.isEmpty()) {
+    if (it == m_entries.cend() || (it->raw.isNull() && it->packed.isEmpty())) {
         return [id] {
             return Result<QImage>::failure(QStringLiteral("there is no capture %1").arg(id));
         };
     }
-    return [packed = it->packed, codec = m_codec] {
-        Result<QImage> image = codec->decompress(packed);
+    return [original = originalSource(*it),
+            renderer = it->edits ? it->edits->renderer() : CaptureEdits::Renderer()] {
+        Result<QImage> image = original();
         if (!image.ok())
             return Result<QImage>::failure(QStringLiteral("cannot decode the capture: ") +
                                            image.error());
+        if (renderer)
+            image = renderer(image.value());
         return image;
     };
 }
@@ -251,10 +342,11 @@ void CaptureStore::keepDecoded(quint64 id, QObject *holder)
     });
 }
 
-void CaptureStore::remember(quint64 id, quint64 generation, const QImage &image)
+void CaptureStore::remember(quint64 id, quint64 generation, quint64 editsGeneration,
+                            const QImage &image)
 {
     m_cache.removeIf([id](const Decoded &decoded) { return decoded.id == id; });
-    m_cache.prepend(Decoded{id, generation, image});
+    m_cache.prepend(Decoded{id, generation, editsGeneration, image});
     trimCache();
 }
 

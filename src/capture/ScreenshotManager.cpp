@@ -374,22 +374,47 @@ void ScreenshotManager::setVisible(bool visible)
     Q_EMIT isVisibleChanged();
 }
 
-void ScreenshotManager::replace(int index, const QImage &image)
+bool ScreenshotManager::setEdits(quint64 captureId, std::shared_ptr<const CaptureEdits> edits)
 {
-    if (index < 0 || index >= count())
-        return;
-    m_store.insert(m_screenshots.idAt(index), image);
-    m_screenshots.replace(index, image);
-    makeThumbnail(m_screenshots.idAt(index), m_screenshots.revisionAt(index), image);
+    if (indexOfCapture(captureId) < 0)
+        return false;
+    const std::shared_ptr<const CaptureEdits> draft = m_drafts.take(captureId);
+    m_store.setEdits(captureId, std::move(edits));
+    refreshFlattened(captureId);
+    return true;
 }
 
-bool ScreenshotManager::replaceCapture(quint64 captureId, const QImage &image)
+std::shared_ptr<const CaptureEdits> ScreenshotManager::edits(quint64 captureId) const
 {
-    const int index = indexOfCapture(captureId);
-    if (index < 0)
-        return false;
-    replace(index, image);
-    return true;
+    return m_store.edits(captureId);
+}
+
+void ScreenshotManager::setDraft(quint64 captureId, std::shared_ptr<const CaptureEdits> draft)
+{
+    if (!draft) {
+        const std::shared_ptr<const CaptureEdits> dropped = m_drafts.take(captureId);
+        return;
+    }
+    if (indexOfCapture(captureId) >= 0)
+        m_drafts.insert(captureId, std::move(draft));
+}
+
+std::shared_ptr<const CaptureEdits> ScreenshotManager::draft(quint64 captureId) const
+{
+    return m_drafts.value(captureId);
+}
+
+void ScreenshotManager::refreshFlattened(quint64 captureId)
+{
+    // The store draws the flattened picture on its worker (and caches it, for the drag-out
+    // or the copy likely to follow); newer edits meanwhile are served by the same delivery.
+    m_store.load(captureId, this, [this, captureId](const Result<QImage> &flattened) {
+        const int index = indexOfCapture(captureId);
+        if (!flattened.ok() || index < 0)
+            return; // the store has said why, or the capture is gone
+        m_screenshots.replace(index, flattened.value());
+        makeThumbnail(captureId, m_screenshots.revisionAt(index), flattened.value());
+    });
 }
 
 void ScreenshotManager::requestPreview(int index)
@@ -416,6 +441,7 @@ bool ScreenshotManager::removeCapture(quint64 captureId)
 {
     if (!m_screenshots.remove(captureId))
         return false;
+    m_drafts.remove(captureId);
     m_store.remove(captureId);
     Q_EMIT captureRemoved(captureId);
     // Its pixels may have been what held the next capture back.
@@ -431,6 +457,7 @@ void ScreenshotManager::removeAll()
     if (ids.isEmpty())
         return;
     m_screenshots.clear();
+    m_drafts.clear();
     for (const quint64 id : ids) {
         m_store.remove(id);
         Q_EMIT captureRemoved(id);

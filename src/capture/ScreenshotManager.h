@@ -14,14 +14,17 @@
 #include <memory>
 #include <optional>
 
+class CaptureEdits;
 class PixelCodec;
 class ScreenCapture;
 
 /**
  * Holds the captures of the run, newest first, and whether the stack is shown; takes new
  * captures through the screen-capture service. Their pixels are kept in a CaptureStore,
- * compressed once the thumbnail is made. One instance, owned by AppDelegate; the stack panel
- * and the editor bind to it.
+ * compressed once the thumbnail is made. A capture is its original picture and, once edited,
+ * its saved edits, which everything that hands it out sees drawn over it; an editor closed
+ * with edits unsaved leaves them here as the capture's draft. One instance, owned by
+ * AppDelegate; the stack panel and the editor bind to it.
  */
 class ScreenshotManager : public QObject
 {
@@ -67,13 +70,19 @@ public:
     quint64 captureIdAt(int index) const { return m_screenshots.idAt(index); }
     int indexOfCapture(quint64 captureId) const { return m_screenshots.indexOf(captureId); }
 
-    /// Puts `image` in place of the capture at `index`; the count and the others stay.
-    void replace(int index, const QImage &image);
-    /// The same for the capture with this id, wherever it now is; false if there is none.
-    bool replaceCapture(quint64 captureId, const QImage &image);
+    /// The edits of the capture with this id from now on (null: none, the original again),
+    /// in place of its draft; its flattened picture is drawn off the UI thread and its row
+    /// and thumbnail follow when it is ready. False if there is no such capture.
+    bool setEdits(quint64 captureId, std::shared_ptr<const CaptureEdits> edits);
+    /// The saved edits of the capture, null when it has none.
+    std::shared_ptr<const CaptureEdits> edits(quint64 captureId) const;
+    /// Keeps `draft` as the unsaved edits of the capture (null: it has none); nothing for a
+    /// capture not on the stack. A draft lives as long as its capture.
+    void setDraft(quint64 captureId, std::shared_ptr<const CaptureEdits> draft);
+    std::shared_ptr<const CaptureEdits> draft(quint64 captureId) const;
 
-    /// Takes the capture with this id off the stack and lets go of its pixels; false if
-    /// there is none. The ones below move up.
+    /// Takes the capture with this id off the stack and lets go of its pixels, edits and
+    /// draft; false if there is none. The ones below move up.
     bool removeCapture(quint64 captureId);
     /// Empties the stack.
     void removeAll();
@@ -138,6 +147,8 @@ private:
     void insertCapture(quint64 captureId, const QImage &image);
     void addToStack(quint64 captureId, const QImage &image);
     void makeThumbnail(quint64 captureId, int revision, const QImage &image);
+    /// The row and thumbnail of the capture after its edits changed.
+    void refreshFlattened(quint64 captureId);
     void setVisible(bool visible);
 
     std::unique_ptr<ScreenCapture> m_capture;
@@ -158,4 +169,6 @@ private:
     QThreadPool m_worker;
     // Thumbnails on their own thread, so a capture never waits behind one.
     QThreadPool m_thumbnailWorker;
+    // After the store: drafts hold pictures kept by it, let go of before it goes.
+    QHash<quint64, std::shared_ptr<const CaptureEdits>> m_drafts;
 };

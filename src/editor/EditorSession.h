@@ -7,8 +7,11 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <functional>
+#include <memory>
 
+class CaptureStore;
 class Clipboard;
+class SavedEdits;
 class CaptureSaver;
 class ClipboardCopy;
 class TextCopy;
@@ -19,8 +22,9 @@ class ScreenshotManager;
  * What an open editor window works on: its capture, held by the capture's id so newer
  * captures pushing it down the stack never swap the picture under the editor, and the way
  * to close its own window. A compressed capture's pixels arrive a moment after the window
- * opens (`imageChanged`); one that cannot be decoded closes the window again. Made by
- * AppDelegate for each editor window.
+ * opens (`imageChanged`); one that cannot be decoded closes the window again. The image is
+ * the capture's original; its saved edits and its draft come with it. Made by AppDelegate
+ * for each editor window.
  */
 class EditorSession : public QObject
 {
@@ -45,7 +49,9 @@ public:
     }
     Clipboard *clipboard() const { return m_clipboard; }
     /// The editor's window: the file chooser's parent, hidden when the edits are saved.
-    void setWindow(QWindow *window) { m_window = window; }
+    /// Its hiding, however it comes (Escape, its close button, another editor), is the
+    /// session's `closing`.
+    void setWindow(QWindow *window);
     QWindow *window() const { return m_window; }
     FileChooser *fileChooser() const { return m_fileChooser; }
     /// Where "Copy" puts the rendered picture; absent, copying does nothing. Outlives the
@@ -64,10 +70,19 @@ public:
     quint64 captureId() const { return m_captureId; }
     /// Where the capture is in the stack now; -1 if it is not there.
     int captureIndex() const;
+    /// The capture's original picture, without its edits.
     QImage image() const { return m_image; }
+    CaptureStore *store() const;
 
-    /// Puts `image` in the stack in place of this editor's capture; false if it is gone.
-    bool saveImage(const QImage &image);
+    /// The capture's saved edits, null when it has none (or is gone).
+    std::shared_ptr<const SavedEdits> savedEdits() const;
+    /// The edits an earlier editor of the capture left unsaved, null when there are none.
+    std::shared_ptr<const SavedEdits> draft() const;
+    /// Makes `edits` the capture's saved edits (null: none, the original again), dropping
+    /// its draft; false if the capture is gone.
+    bool saveEdits(std::shared_ptr<const SavedEdits> edits);
+    /// Keeps `draft` as the capture's unsaved edits (null: drops them).
+    void keepDraft(std::shared_ptr<const SavedEdits> draft);
 
 public Q_SLOTS:
     void close();
@@ -77,9 +92,12 @@ public Q_SLOTS:
 Q_SIGNALS:
     void imageChanged();
     void captureIndexChanged();
+    /// The editor is closing, once, for whatever reason: the last moment to keep a draft.
+    void closing();
 
 private:
     void refresh();
+    void announceClosing();
 
     ScreenshotManager *m_manager;
     quint64 m_captureId;
@@ -92,4 +110,5 @@ private:
     CaptureSaver *m_captureSaver = nullptr;
     TextCopy *m_textCopy = nullptr;
     QPointer<QWindow> m_window;
+    bool m_closing = false;
 };

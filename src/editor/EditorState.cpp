@@ -50,6 +50,11 @@ EditorState::EditorState(QObject *parent)
     connect(&m_document, &AnnotationDocument::selectionChanged, this, widthsShown);
     connect(m_document.records(), &QAbstractItemModel::rowsRemoved, this, widthsShown);
     connect(m_document.records(), &QAbstractItemModel::rowsInserted, this, widthsShown);
+    // The note on a restored draft lasts until the next edit.
+    connect(&m_document, &AnnotationDocument::historyChanged, this, [this] {
+        setDraftRestored(false);
+        Q_EMIT canRevertChanged();
+    });
 }
 
 QRectF EditorState::cropView() const
@@ -148,8 +153,10 @@ void EditorState::setSession(EditorSession *session)
     if (m_session)
         disconnect(m_session, nullptr, this, nullptr);
     m_session = session;
-    if (m_session)
+    if (m_session) {
         connect(m_session, &EditorSession::imageChanged, this, &EditorState::captureChanged);
+        connect(m_session, &EditorSession::closing, this, &EditorState::keepDraft);
+    }
     captureChanged();
     Q_EMIT sessionChanged();
 }
@@ -166,6 +173,78 @@ void EditorState::captureChanged()
 {
     const bool hasImage = m_session && !m_session->image().isNull();
     m_viewport.setCaptureSize(hasImage ? m_session->image().deviceIndependentSize() : QSizeF(0, 0));
+    if (hasImage)
+        restoreEdits();
+}
+
+void EditorState::restoreEdits()
+{
+    if (m_restored)
+        return;
+    m_restored = true;
+    const std::shared_ptr<const SavedEdits> draft = m_session->draft();
+    m_takenUp = draft ? draft : m_session->savedEdits();
+    if (m_takenUp) {
+        const SavedEdits::Content taken = m_takenUp->content();
+        QHash<QUuid, QImage> displays;
+        for (const Annotation &record : taken.records) {
+            if (record.imagePayload && !record.imagePayload->isNull()) {
+                displays.insert(record.id, ImageIntake::displayCopy(*record.imagePayload));
+                m_takenUpImages.insert(record.id, record.imagePayload->cacheKey());
+            }
+        }
+        m_viewport.setCanvasSize(taken.canvasSize);
+        m_document.load(taken.records, displays, taken.crop);
+    }
+    setDraftRestored(draft != nullptr);
+    Q_EMIT canRevertChanged();
+}
+
+void EditorState::setDraftRestored(bool restored)
+{
+    if (m_draftRestored == restored)
+        return;
+    m_draftRestored = restored;
+    Q_EMIT draftRestoredChanged();
+}
+
+bool EditorState::canRevert() const
+{
+    return !m_finished && m_session && m_session->savedEdits() && !m_document.isEmpty();
+}
+
+SavedEdits::Content EditorState::content() const
+{
+    SavedEdits::Content now;
+    for (const Annotation &record : m_document.list()) {
+        if (!isBlankText(record))
+            now.records.append(record);
+    }
+    now.crop = m_document.crop();
+    now.canvasSize = m_viewport.viewSize();
+    return now;
+}
+
+StoredImage EditorState::reusableImage(const Annotation &record) const
+{
+    if (!m_takenUp || !record.imagePayload)
+        return {};
+    const auto key = m_takenUpImages.constFind(record.id);
+    if (key == m_takenUpImages.cend() || *key != record.imagePayload->cacheKey())
+        return {};
+    return m_takenUp->storedImage(record.id);
+}
+
+void EditorState::keepDraft()
+{
+    // Before the picture came, nothing was taken up, so an earlier draft stays as it is.
+    if (m_finished || m_cancelled || !m_restored || !m_session || m_session->captureIndex() < 0)
+        return;
+    const SavedEdits::Content now = content();
+    const auto reuse = [this](const Annotation &record) { return reusableImage(record); };
+    const std::shared_ptr<const SavedEdits> saved = m_session->savedEdits();
+    const bool unsaved = saved ? !saved->holds(now, reuse) : !now.isEmpty();
+    m_session->keepDraft(unsaved ? SavedEdits::make(now, m_session->store(), reuse) : nullptr);
 }
 
 void EditorState::toolChanged()
@@ -338,27 +417,49 @@ void EditorState::clear()
         m_document.clear();
 }
 
+void EditorState::revertToOriginal()
+{
+    if (canRevert())
+        m_document.revert();
+}
+
 void EditorState::cancel()
 {
-    if (m_session)
-        m_session->close();
+    if (!m_session)
+        return;
+    m_cancelled = true;
+    if (!m_finished)
+        m_session->keepDraft(nullptr);
+    m_session->close();
 }
 
 bool EditorState::saveRenderedImage()
 {
     if (m_finished || !m_session)
         return false;
-    const std::optional<QImage> picture = renderedImage();
-    if (!picture)
+    // Whatever would keep the picture from being made is found here, before anything
+    // changes; the stack draws it off the UI thread.
+    const QImage &original = m_session->image();
+    const Result<ExportRenderer::Canvas> canvas =
+        ExportRenderer::check(original.size(), original.devicePixelRatio(), m_viewport.viewSize(),
+                              m_document.list(), m_document.crop());
+    if (!canvas.ok()) {
+        Log::line(canvas.error());
         return false;
-    if (!m_session->saveImage(*picture)) {
+    }
+    const SavedEdits::Content now = content();
+    const auto reuse = [this](const Annotation &record) { return reusableImage(record); };
+    std::shared_ptr<const SavedEdits> edits = m_session->savedEdits();
+    if (!edits || !edits->holds(now, reuse))
+        edits = now.isEmpty() ? nullptr : SavedEdits::make(now, m_session->store(), reuse);
+    if (!m_session->saveEdits(edits)) {
         Log::line(QStringLiteral("Edits not saved: the capture is no longer on the stack."));
         return false;
     }
-    // The capture is the flattened picture now: a second save would draw the annotations
-    // onto it again.
+    // The editor's work is in the stack; it takes nothing more on its way out.
     m_finished = true;
     Q_EMIT finishedChanged();
+    Q_EMIT canRevertChanged();
     m_pointer.end();
     m_session->finish();
     return true;

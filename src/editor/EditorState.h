@@ -2,6 +2,7 @@
 
 #include "ImageIntake.h"
 #include "editor/document/AnnotationDocument.h"
+#include "editor/document/SavedEdits.h"
 #include "editor/tools/CanvasPointer.h"
 #include "editor/tools/ToolSettings.h"
 #include "editor/viewport/CanvasViewport.h"
@@ -15,6 +16,7 @@
 #include <QVariantList>
 
 #include <QtQml/qqmlregistration.h>
+#include <memory>
 #include <optional>
 
 class EditorSession;
@@ -26,8 +28,10 @@ class Preferences;
  * It ties them together (a tool change ends the drag and the selection; a colour or a width
  * chosen while a record is selected restyles it), takes the canvas's pointer, Escape and the
  * toolbar's actions, and brings images in. What it wants of the window (letting go of the
- * keyboard, hiding, closing) it asks for by signal or through the session. Made by
- * EditorView.qml, one per window.
+ * keyboard, hiding, closing) it asks for by signal or through the session. It takes up the
+ * capture's saved edits, or the draft an earlier editor left, once the picture is there;
+ * closing with edits unsaved leaves them as the capture's draft, and only Cancel throws
+ * them away. Made by EditorView.qml, one per window.
  */
 class EditorState : public QObject
 {
@@ -55,6 +59,10 @@ class EditorState : public QObject
     Q_PROPERTY(QRectF textRegionView READ textRegionView NOTIFY textRegionChanged)
     // Saved: the editor takes no more edits and is on its way out.
     Q_PROPERTY(bool finished READ isFinished NOTIFY finishedChanged)
+    // The edits shown are a draft an earlier editor left; false again from the next edit.
+    Q_PROPERTY(bool draftRestored READ draftRestored NOTIFY draftRestoredChanged)
+    // "Revert to Original" applies: the capture has saved edits and something is left to drop.
+    Q_PROPERTY(bool canRevert READ canRevert NOTIFY canRevertChanged)
 
 public:
     explicit EditorState(QObject *parent = nullptr);
@@ -72,6 +80,8 @@ public:
     ToolSettings *tools() { return &m_tools; }
     const ToolSettings *tools() const { return &m_tools; }
     bool isFinished() const { return m_finished; }
+    bool draftRestored() const { return m_draftRestored; }
+    bool canRevert() const;
     bool showsLineWidths() const;
     bool showsRedactStyles() const;
     QRectF cropView() const;
@@ -127,11 +137,17 @@ public:
     Q_INVOKABLE void deleteSelected();
     /// Removes every record (one step of the history); the selection is left to name nothing.
     Q_INVOKABLE void clear();
-    /// Closes the editor; the annotations are discarded.
+    /// "Revert to Original": drops every annotation and the crop, as one step; the stack
+    /// shows the original once the edits are saved.
+    Q_INVOKABLE void revertToOriginal();
+    /// Closes the editor; the edits since the capture was last saved are discarded, a
+    /// draft included.
     Q_INVOKABLE void cancel();
-    /// Renders the capture with every annotation, puts the picture in the stack in place of
-    /// the capture and closes the editor. On failure one line is logged and everything
-    /// stays as it was. After a save the editor takes no further edits.
+    /// "Save Edits": the annotations become the capture's saved edits (none left: the
+    /// original again), its draft goes, the stack draws the flattened picture off the UI
+    /// thread, and the editor closes. When the picture could not be made (no layout, too
+    /// large, a crop off it) one line is logged and everything stays as it was. After a save
+    /// the editor takes no further edits.
     Q_INVOKABLE bool saveRenderedImage();
     /// The capture with every annotation, as "Save Edits" makes it; one line on failure.
     std::optional<QImage> renderedImage() const;
@@ -165,6 +181,8 @@ Q_SIGNALS:
     void sessionChanged();
     void preferencesChanged();
     void finishedChanged();
+    void draftRestoredChanged();
+    void canRevertChanged();
     void selectionHandlesChanged();
     void showsLineWidthsChanged();
     void cropViewChanged();
@@ -182,6 +200,15 @@ private:
     void captureChanged();
     void releaseKeyFocusLater();
     void insertImage(const ImageIntake::Decoded &picture, QPointF centre, const QColor &color);
+    /// Takes up the draft or the saved edits, once the capture's picture is there.
+    void restoreEdits();
+    /// The editor is closing: unsaved edits stay as the capture's draft.
+    void keepDraft();
+    /// The document as the stack would keep it (blank texts left out).
+    SavedEdits::Content content() const;
+    /// The kept copy of a record's image that a new SavedEdits may share.
+    StoredImage reusableImage(const Annotation &record) const;
+    void setDraftRestored(bool restored);
 
     QPointer<EditorSession> m_session;
     QPointer<Preferences> m_preferences;
@@ -190,6 +217,13 @@ private:
     ToolSettings m_tools;
     CanvasPointer m_pointer;
     bool m_finished = false;
+    bool m_cancelled = false;
+    bool m_restored = false; // the edits to take up have been taken up
+    bool m_draftRestored = false;
+    // The edits taken up, and the cache key of each of their images as decoded: an image
+    // record still holding that picture shares its kept copy.
+    std::shared_ptr<const SavedEdits> m_takenUp;
+    QHash<QUuid, qint64> m_takenUpImages;
     std::optional<QRectF> m_textRegion;
     QPointF m_textRegionStart;
 };

@@ -1,10 +1,12 @@
 import QtQuick
 import QtQuick.Controls as QQC
 import QtQuick.Layouts
+import QtQuick.Shapes
 import Orrinvale
 
-// The editor's toolbar, 85 points high. First row: the tools, Undo, Redo, Clear, the zoom,
-// Copy, Copy Text, Cancel and "Save Edits"; a divider; second row: the colour swatches with the colour well,
+// The editor's toolbar, 85 points high. First row: the tools, Undo, Redo, Clear, Revert to
+// Original, the zoom, Copy, Copy Text, Cancel and "Save Edits"; a divider; second row: the
+// colour swatches with the colour well,
 // the highlighter, ellipse and step tools, and one place shared by the line widths (with the
 // stroked tools, and Select when a shape is selected) and the text style controls (with
 // the Text and Select tools).
@@ -155,22 +157,94 @@ Rectangle {
                     Layout.fillWidth: true
                 }
 
-                ToolbarButton {
-                    objectName: "undoButton"
-                    text: "Undo"
-                    onClicked: root.editor.undo()
-                }
+                // The edit commands sit closer together than the other controls, Revert to
+                // Original closest, which leaves the row room for it.
+                Row {
+                    spacing: 4
 
-                ToolbarButton {
-                    objectName: "redoButton"
-                    text: "Redo"
-                    onClicked: root.editor.redo()
-                }
+                    ToolbarButton {
+                        objectName: "undoButton"
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: "Undo"
+                        onClicked: root.editor.undo()
+                    }
 
-                ToolbarButton {
-                    objectName: "clearButton"
-                    text: "Clear"
-                    onClicked: root.editor.clear()
+                    ToolbarButton {
+                        objectName: "redoButton"
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: "Redo"
+                        onClicked: root.editor.redo()
+                    }
+
+                    // Clear, and Revert to Original beside it without a gap: a glyph (an arrow
+                    // turning back), since at the 850-point minimum the row has no room for its
+                    // words.
+                    Row {
+                        ToolbarButton {
+                            objectName: "clearButton"
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: "Clear"
+                            onClicked: root.editor.clear()
+                        }
+
+                        // Back to the capture as it was taken: every annotation and the crop go.
+                        QQC.AbstractButton {
+                            id: revertButton
+                            objectName: "revertButton"
+                            text: "Revert to Original"
+                            focusPolicy: Qt.NoFocus
+                            anchors.verticalCenter: parent.verticalCenter
+                            implicitWidth: 20
+                            implicitHeight: 24
+                            enabled: root.editor.canRevert
+                            Accessible.name: text
+                            QQC.ToolTip.visible: hovered
+                            QQC.ToolTip.text: text
+                            onClicked: root.editor.revertToOriginal()
+
+                            contentItem: Item {
+                                opacity: revertButton.enabled ? 1 : 0.35
+
+                                // Three quarters of a circle, turning anticlockwise to an arrowhead
+                                // at its top left.
+                                Shape {
+                                    anchors.fill: parent
+                                    antialiasing: true
+                                    ShapePath {
+                                        strokeColor: SystemColors.primaryText
+                                        strokeWidth: 1.5
+                                        fillColor: "transparent"
+                                        capStyle: ShapePath.RoundCap
+                                        startX: 5
+                                        startY: 12
+                                        PathArc {
+                                            x: 10
+                                            y: 7
+                                            radiusX: 5
+                                            radiusY: 5
+                                            useLargeArc: true
+                                            direction: PathArc.Counterclockwise
+                                        }
+                                    }
+                                    ShapePath {
+                                        strokeColor: "transparent"
+                                        fillColor: SystemColors.primaryText
+                                        startX: 3
+                                        startY: 9
+                                        PathLine { x: 5; y: 14 }
+                                        PathLine { x: 8; y: 10 }
+                                        PathLine { x: 3; y: 9 }
+                                    }
+                                }
+                            }
+                            background: Rectangle {
+                                radius: 4
+                                color: revertButton.down ? Qt.rgba(0.5, 0.5, 0.5, 0.3)
+                                     : revertButton.hovered ? Qt.rgba(0.5, 0.5, 0.5, 0.15) : "transparent"
+                            }
+                        }
+                    }
+
                 }
 
                 // 75 points wide; narrower only once the flexible space has nothing left,
@@ -457,6 +531,15 @@ Rectangle {
 
                 Item {
                     Layout.fillWidth: true
+                }
+
+                // An earlier editor's unsaved edits are shown: until the next edit.
+                QQC.Label {
+                    objectName: "draftNote"
+                    visible: root.editor.draftRestored
+                    text: "Unsaved edits restored"
+                    color: SystemColors.secondaryText
+                    font.pixelSize: 11
                 }
             }
         }

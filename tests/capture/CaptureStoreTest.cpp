@@ -1,4 +1,6 @@
 #include "capture/CaptureStore.h"
+#include "capture/StoredImage.h"
+#include "fakes/FakeCaptureEdits.h"
 #include "fakes/FakePixelCodec.h"
 #include "fakes/StdoutCapture.h"
 
@@ -272,6 +274,73 @@ private Q_SLOTS:
         opener.join();
 
         QCOMPARE(codec->compressCalls(), 1);
+    }
+
+    // An edited capture hands out its flattened picture on every path, raw or compressed,
+    // while the editor still gets the original; dropping the edits gives the original again.
+    void editsAreDrawnOverWhatIsHandedOut_data()
+    {
+        QTest::addColumn<bool>("compressed");
+        QTest::newRow("raw") << false;
+        QTest::newRow("compressed") << true;
+    }
+
+    void editsAreDrawnOverWhatIsHandedOut()
+    {
+        QFETCH(bool, compressed);
+        Fixture f;
+        const QImage original = picture(1);
+        if (compressed)
+            QVERIFY(f.addCompressed(1, original));
+        else
+            f.store.insert(1, original);
+        QObject context;
+        QVERIFY(f.load(1, &context)); // a decoded copy in the cache, to be replaced
+
+        f.store.setEdits(1, std::make_shared<FakeCaptureEdits>(Qt::red));
+
+        const QColor red(Qt::red);
+        QCOMPARE(f.store.image(1).pixelColor(5, 5), red);
+        QCOMPARE(f.store.source(1)().value().pixelColor(5, 5), red);
+        const auto loaded = f.load(1, &context);
+        QVERIFY(loaded && loaded->ok());
+        QCOMPARE(loaded->value().pixelColor(5, 5), red);
+        QCOMPARE(f.store.readyImage(1).pixelColor(5, 5), red); // now cached
+        std::optional<Result<QImage>> originalCopy;
+        f.store.loadOriginal(1, &context,
+                             [&](const Result<QImage> &image) { originalCopy = image; });
+        QTRY_VERIFY(originalCopy.has_value());
+        QCOMPARE(originalCopy->value(), original);
+        QCOMPARE(f.store.isCompressed(1), compressed);
+
+        f.store.setEdits(1, nullptr);
+        QCOMPARE(f.store.image(1), original);
+        QCOMPARE(f.load(1, &context)->value(), original);
+    }
+
+    // A kept picture lives while a handle of it does, its capture's edits included, and is
+    // compressed like a capture meanwhile.
+    void keptPicturesGoWithTheirLastHandle()
+    {
+        Fixture f;
+        QVERIFY(f.addCompressed(1, picture(1)));
+        const QImage inserted = picture(2, QSize(64, 48));
+        auto first = std::make_optional<StoredImage>(&f.store, inserted);
+        StoredImage second = *first;
+        f.store.waitForWorkers();
+        QCOMPARE(f.store.usage().compressedCount, 2);
+        QCOMPARE(f.store.usage().rawCount, 0);
+        QCOMPARE(second.image(), inserted);
+        QCOMPARE(second.source()().value(), inserted);
+
+        first.reset();
+        f.store.setEdits(1, std::make_shared<FakeCaptureEdits>(Qt::red, QImage(), second));
+        second = StoredImage();
+        QCOMPARE(f.store.usage().compressedCount, 2); // the edits hold it
+
+        f.store.remove(1);
+        QCOMPARE(f.store.usage().compressedCount, 0);
+        QCOMPARE(f.store.usage().rawCount, 0);
     }
 
     void unknownCapturesGiveFailuresNotCrashes()

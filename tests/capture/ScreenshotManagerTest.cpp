@@ -1,5 +1,6 @@
 #include "capture/ScreenshotManager.h"
 #include "editor/EditorSession.h"
+#include "fakes/FakeCaptureEdits.h"
 #include "fakes/FakePixelCodec.h"
 #include "fakes/FakeScreenCapture.h"
 #include "fakes/StdoutCapture.h"
@@ -94,7 +95,10 @@ private Q_SLOTS:
             QCOMPARE(f.manager.captureIdAt(9 - i), finished.at(i).at(0).value<quint64>());
     }
 
-    void savedEditFollowsItsCaptureAndIsKeptLikeOne()
+    // Saved edits land on the editor's own capture wherever new captures moved it; what the
+    // stack hands out and its thumbnail are the flattened picture, drawn off the UI thread,
+    // while the original stays compressed and is what the editor sees.
+    void savedEditsFollowTheirCaptureWhichStaysCompressed()
     {
         Fixture f;
         QVERIFY(f.take());
@@ -105,28 +109,24 @@ private Q_SLOTS:
         const quint64 id = f.manager.captureIdAt(1);
         QVERIFY(f.take());
         QCOMPARE(session.captureIndex(), 2);
-        QCOMPARE(session.image(), shown);
         for (int k = 0; k < 3; ++k)
             QVERIFY(f.waitCompressed(f.manager.captureIdAt(k)));
         const QImage others[] = {f.manager.imageAt(0), f.manager.imageAt(1)};
         QImage edited(200, 100, QImage::Format_RGB32);
         edited.fill(Qt::magenta);
 
-        QVERIFY(session.saveImage(edited));
-        f.manager.replace(3, edited);  // not in the list: ignored
-        f.manager.replace(-1, edited); // likewise
+        QVERIFY(f.manager.setEdits(id, std::make_shared<FakeCaptureEdits>(Qt::red, edited)));
+        QVERIFY(!f.manager.setEdits(id + 100, std::make_shared<FakeCaptureEdits>(Qt::red)));
 
         QCOMPARE(f.manager.count(), 3);
         QCOMPARE(f.manager.captureIdAt(2), id);
         QCOMPARE(f.manager.imageAt(2), edited);
         QCOMPARE(f.manager.imageAt(0), others[0]);
         QCOMPARE(f.manager.imageAt(1), others[1]);
-        QCOMPARE(f.manager.store()->usage().rawCount, 1);
-        QVERIFY(f.waitCompressed(id));
+        QCOMPARE(f.manager.store()->usage().rawCount, 0);
         QCOMPARE(f.manager.store()->usage().compressedCount, 3);
-        QCOMPARE(f.manager.imageAt(2), edited);
         const QModelIndex row = f.manager.screenshots()->index(2);
-        QCOMPARE(row.data(CaptureListModel::PixelSizeRole).toSize(), QSize(200, 100));
+        QTRY_COMPARE(row.data(CaptureListModel::PixelSizeRole).toSize(), QSize(200, 100));
         const auto thumbnail = [&] {
             return row.data(CaptureListModel::ThumbnailRole).value<QImage>();
         };
@@ -136,6 +136,39 @@ private Q_SLOTS:
                        thumbnail().pixelColor(115, 57) == QColor(Qt::magenta);
             },
             10000));
+        QTRY_COMPARE(session.image(), shown);
+    }
+
+    // A draft belongs to its capture alone: it outlives the removal of others and goes with
+    // its own, the pictures it keeps with it.
+    void aDraftLivesAsLongAsItsCapture()
+    {
+        Fixture f;
+        QVERIFY(f.take());
+        QVERIFY(f.take());
+        const quint64 older = f.manager.captureIdAt(1);
+        const quint64 newer = f.manager.captureIdAt(0);
+        QVERIFY(f.waitCompressed(older) && f.waitCompressed(newer));
+        const auto keeping = [&](int n) {
+            QImage inserted(40, 30, QImage::Format_RGB32);
+            inserted.fill(QColor::fromHsv(n * 60, 200, 200));
+            return std::make_shared<FakeCaptureEdits>(Qt::red, QImage(),
+                                                      StoredImage(f.manager.store(), inserted));
+        };
+        f.manager.setDraft(older, keeping(1));
+        f.manager.setDraft(newer, keeping(2));
+        f.manager.setDraft(newer + 100, keeping(3)); // no such capture: not kept
+        f.manager.store()->waitForWorkers();
+        QCOMPARE(f.manager.store()->usage().compressedCount, 4);
+
+        QVERIFY(f.manager.removeCapture(newer));
+
+        QVERIFY(f.manager.draft(older));
+        QVERIFY(!f.manager.draft(newer));
+        QCOMPARE(f.manager.store()->usage().compressedCount, 2);
+        f.manager.removeAll();
+        QVERIFY(!f.manager.draft(older));
+        QCOMPARE(f.manager.store()->usage().compressedCount, 0);
     }
 
     void editorSeesTheCapturedPixelsCompressedOrNot_data()

@@ -161,7 +161,7 @@ private Q_SLOTS:
 
         double right = 0;
         for (const char *name : {"toolPan", "toolArrow", "insertButton", "undoButton", "redoButton",
-                                 "clearButton", "cancelButton", "saveButton"}) {
+                                 "clearButton", "revertButton", "cancelButton", "saveButton"}) {
             QQuickItem *control = e.item(name);
             QVERIFY2(control, name);
             const QRectF box = control->mapRectToItem(toolbar, control->boundingRect());
@@ -169,7 +169,7 @@ private Q_SLOTS:
             QVERIFY2(control->width() >= control->implicitWidth() / 2, name);
             right = box.right();
         }
-        QVERIFY(right <= toolbar->width() - 15);
+        QVERIFY2(right <= toolbar->width() - 15, qPrintable(QString::number(right)));
         // The second row, with its widest shared place showing (Select, no shape chosen).
         QVERIFY(click(e, "toolSelect"));
         right = 0;
@@ -299,6 +299,47 @@ private Q_SLOTS:
 
         QTRY_VERIFY_WITH_TIMEOUT(!e.window, 5000);
         QCOMPARE(manager->screenshots()->revisionAt(0), before);
+    }
+
+    // However the window goes (its close button, another editor opened), its unsaved edits
+    // stay as the capture's draft, and the next editor shows them with the note, enabling
+    // Revert to Original only on a capture with saved edits.
+    void aClosedWindowLeavesADraft_data()
+    {
+        QTest::addColumn<bool>("anotherEditor");
+        QTest::newRow("close button") << false;
+        QTest::newRow("another editor") << true;
+    }
+
+    void aClosedWindowLeavesADraft()
+    {
+        QFETCH(bool, anotherEditor);
+        OpenEditor e;
+        QVERIFY(e.ready);
+        QTRY_VERIFY(!e.state->session()->image().isNull());
+        ScreenshotManager *manager = e.delegate->screenshotManager();
+        e.state->document()->add(Annotation::create(DrawingTool::Pen, {10, 10}, Qt::red));
+        QVERIFY(!e.item("draftNote")->isVisible());
+        QVERIFY(!e.item("revertButton")->isEnabled());
+
+        if (anotherEditor)
+            e.delegate->openEditor(0);
+        else
+            e.window->close();
+
+        QTRY_VERIFY_WITH_TIMEOUT(!e.window, 5000);
+        QVERIFY(manager->draft(manager->captureIdAt(0)));
+        if (!anotherEditor)
+            e.delegate->openEditor(0);
+        QQuickView *window = e.delegate->editorWindow();
+        QVERIFY(window && window->rootObject());
+        auto *state = window->rootObject()->property("editor").value<EditorState *>();
+        QTRY_COMPARE(state->document()->records()->count(), 1);
+        QQuickItem *note = findItem(window->rootObject(), QLatin1String("draftNote"));
+        QTRY_VERIFY(note->isVisible());
+        QVERIFY(!findItem(window->rootObject(), QLatin1String("revertButton"))->isEnabled());
+        state->document()->clear();
+        QVERIFY(!note->isVisible());
     }
 
     void afterASaveNothingMoreIsTaken()

@@ -233,6 +233,44 @@ void AnnotationDocument::clear()
     push(std::move(step));
 }
 
+void AnnotationDocument::revert()
+{
+    if (isEmpty())
+        return;
+    EditStep step;
+    step.kind = EditStep::Kind::Revert;
+    for (int row = 0; row < m_records.count(); ++row) {
+        const Annotation &record = m_records.at(row);
+        step.records.append({row, versionOf(record), m_records.displayImage(record.id)});
+    }
+    step.cropBefore = m_crop;
+    m_records.clear();
+    if (m_crop) {
+        m_crop.reset();
+        Q_EMIT cropChanged();
+    }
+    push(std::move(step));
+}
+
+void AnnotationDocument::load(const QList<Annotation> &records,
+                              const QHash<QUuid, QImage> &displays, std::optional<QRectF> crop)
+{
+    m_drawing.reset();
+    m_textSession.reset();
+    select(std::nullopt);
+    m_records.clear();
+    for (const Annotation &record : records)
+        m_records.insertAt(m_records.count(), record, displays.value(record.id));
+    renumberSteps();
+    if (crop != m_crop) {
+        m_crop = crop;
+        Q_EMIT cropChanged();
+    }
+    m_history = EditHistory();
+    Q_EMIT drawingChanged();
+    Q_EMIT historyChanged();
+}
+
 bool AnnotationDocument::undo()
 {
     m_textSession.reset();
@@ -295,6 +333,16 @@ bool AnnotationDocument::apply(const EditStep &step, bool forwards)
     }
     case EditStep::Kind::Crop:
         m_crop = forwards ? step.cropAfter : step.cropBefore;
+        Q_EMIT cropChanged();
+        return true;
+    case EditStep::Kind::Revert:
+        if (!allPresent(step.records, forwards))
+            return false;
+        if (forwards)
+            removeRows(step.records);
+        else
+            insertRows(step.records);
+        m_crop = forwards ? std::nullopt : step.cropBefore;
         Q_EMIT cropChanged();
         return true;
     }

@@ -4,6 +4,7 @@
 #include "AnnotationListModel.h"
 #include "EditHistory.h"
 
+#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QRectF>
@@ -82,6 +83,16 @@ public:
     void removeIfBlankText(const QUuid &id);
     /// Removes every record, as one step; the selection is left as it is, naming nothing.
     void clear();
+    /// "Revert to Original": removes every record and the crop, as one step; nothing when
+    /// there is neither.
+    void revert();
+    /// Holds `records` (each image record with the copy of its image the canvas shows, by
+    /// id) and `crop` from now on, in place of everything, with no history: the edits a
+    /// capture was saved or left with, taken up again.
+    void load(const QList<Annotation> &records, const QHash<QUuid, QImage> &displays,
+              std::optional<QRectF> crop);
+    /// Whether there is any record or a crop.
+    bool isEmpty() const { return m_records.count() == 0 && !m_crop; }
     /// Takes back the newest edit; false when there is none.
     bool undo();
     /// Makes the newest undone edit again; false when there is none.

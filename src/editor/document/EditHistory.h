@@ -22,6 +22,7 @@ struct EditStep
         Remove, // `records` left the list from their rows (Delete, Clear)
         Change, // the record went from `before` to `after` (move, scale, restyle, text)
         Crop,   // the output rectangle went from `cropBefore` to `cropAfter`
+        Revert, // `records` left the list and the crop went from `cropBefore` to none
     };
     /** A record and the row it held (Remove) or holds (Insert), ascending by row. */
     struct Row

@@ -220,6 +220,41 @@ Result<Canvas> plan(QSize capturePixels, double density, QSizeF viewSize,
     return prepared.value().canvas;
 }
 
+namespace {
+
+/// The part of the picture of canvas `c` that `crop` keeps, in the picture's pixels (outward
+/// to whole pixels); empty when it misses the picture.
+QRect cropCut(const ExportRenderer::Canvas &c, const QRectF &crop)
+{
+    const double kx = c.sx * c.density;
+    const double ky = c.sy * c.density;
+    const QRectF r = crop.normalized();
+    const QRectF pixels(QPointF(std::floor(r.left() * kx), std::floor(r.top() * ky)) -
+                            QPointF(c.pixels.topLeft()),
+                        QPointF(std::ceil(r.right() * kx), std::ceil(r.bottom() * ky)) -
+                            QPointF(c.pixels.topLeft()));
+    const QRect whole(QPoint(0, 0), c.pixels.size());
+    return pixels.intersected(QRectF(whole)).toAlignedRect() & whole;
+}
+
+QString cropMissesMessage()
+{
+    return QStringLiteral("Edits not saved: the crop lies outside the picture.");
+}
+
+} // namespace
+
+Result<Canvas> check(QSize capturePixels, double density, QSizeF viewSize,
+                     const QList<Annotation> &annotations, std::optional<QRectF> crop)
+{
+    if (capturePixels.isEmpty())
+        return Result<Canvas>::failure(QStringLiteral("Edits not saved: there is no capture."));
+    Result<Canvas> canvas = plan(capturePixels, density, viewSize, annotations);
+    if (canvas.ok() && crop && cropCut(canvas.value(), *crop).isEmpty())
+        return Result<Canvas>::failure(cropMissesMessage());
+    return canvas;
+}
+
 Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annotation> &annotations,
                       std::optional<QRectF> crop)
 {
@@ -274,19 +309,9 @@ Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annota
     }
     painter.end();
     if (crop) {
-        // Canvas units to the picture's pixels, outward to whole pixels.
-        const double kx = c.sx * c.density;
-        const double ky = c.sy * c.density;
-        const QRectF r = crop->normalized();
-        const QRectF pixels(QPointF(std::floor(r.left() * kx), std::floor(r.top() * ky)) -
-                                QPointF(c.pixels.topLeft()),
-                            QPointF(std::ceil(r.right() * kx), std::ceil(r.bottom() * ky)) -
-                                QPointF(c.pixels.topLeft()));
-        const QRect cut =
-            pixels.intersected(QRectF(picture.rect())).toAlignedRect() & picture.rect();
+        const QRect cut = cropCut(c, *crop);
         if (cut.isEmpty())
-            return Result<QImage>::failure(
-                QStringLiteral("Edits not saved: the crop lies outside the picture."));
+            return Result<QImage>::failure(cropMissesMessage());
         picture = picture.copy(cut);
     }
     picture.setDevicePixelRatio(c.density);

@@ -56,6 +56,11 @@ QString zeroViewSizeMessage();
 Result<Canvas> plan(QSize capturePixels, double density, QSizeF viewSize,
                     const QList<Annotation> &annotations);
 
+/// What `render` would make of a capture of `capturePixels` at `density`, or why it would
+/// fail (as `plan`, a crop that misses the picture, no capture), without drawing anything.
+Result<Canvas> check(QSize capturePixels, double density, QSizeF viewSize,
+                     const QList<Annotation> &annotations, std::optional<QRectF> crop);
+
 /// The capture with `annotations` drawn over it on the planned canvas; its device pixel
 /// ratio is the capture's. Fails as `plan` does, or when the picture cannot be allocated.
 /// With `crop` (canvas units) the picture is cut to that rectangle, in whole pixels; a

@@ -29,6 +29,15 @@ void CanvasViewport::setAreaSize(QSizeF area)
     layOut();
 }
 
+void CanvasViewport::setCanvasSize(QSizeF size)
+{
+    if (size.isEmpty() || !isFinite(size) || size == m_viewSize)
+        return;
+    m_viewSize = size;
+    Q_EMIT viewSizeChanged();
+    layOut();
+}
+
 void CanvasViewport::layOut()
 {
     const QSizeF fitted = CanvasGeometry::fittedSize(m_area, m_capture);

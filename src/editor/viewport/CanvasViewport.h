@@ -42,6 +42,10 @@ public:
     /// space.
     void setAreaSize(QSizeF area);
     QSizeF areaSize() const { return m_area; }
+    /// Canvas space as annotations made earlier were drawn in: in place of the first
+    /// layout's, so they land on the pixels they were drawn on. An empty size changes
+    /// nothing.
+    void setCanvasSize(QSizeF size);
 
     /// Canvas space: the capture's fitted size at the first layout; empty before it.
     QSizeF viewSize() const { return m_viewSize; }
