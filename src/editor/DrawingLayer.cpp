@@ -301,9 +301,10 @@ DrawingLayer::Rendered DrawingLayer::renderWithBounds(const QList<Annotation> &r
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setTransform(target.deviceTransform());
     for (const Annotation &record : records) {
-        if (ShapeRaster::isDrawn(record.type))
-            rendered.bounds.insert(record.id,
-                                   ShapeRaster::paint(painter, record, 0, false, target, source));
+        if (ShapeRaster::isDrawn(record.type)) {
+            ShapeRaster::paint(painter, record, 0, false, target, source);
+            rendered.bounds.insert(record.id, ShapeRaster::footprint(record, target, source));
+        }
     }
     return rendered;
 }
@@ -343,14 +344,14 @@ void DrawingLayer::repaintMarked()
         return;
     const QList<Annotation> &records = editor()->document()->list();
     const RedactionSource source = redactionSource();
-    QList<QRect> known(records.size());
+    QList<QRegion> known(records.size());
     for (qsizetype row = 0; row < records.size(); ++row) {
         const Annotation &record = records.at(row);
         if (!ShapeRaster::isDrawn(record.type))
             continue;
         auto held = m_bounds.find(record.id);
         if (held == m_bounds.end() || m_marked.contains(record.id)) {
-            const QRect now = ShapeRaster::bounds(record, m_committedTarget, source);
+            const QRegion now = ShapeRaster::footprint(record, m_committedTarget, source);
             held = m_bounds.insert(record.id, now);
             m_repaint |= now;
         }
@@ -368,7 +369,7 @@ void DrawingLayer::repaintMarked()
         for (qsizetype row = 0; row < records.size(); ++row) {
             const Annotation &record = records.at(row);
             if (record.type == DrawingTool::Redact && record.pixelate &&
-                moved.intersects(known.at(row).adjusted(-ring, -ring, ring, ring)))
+                moved.intersects(known.at(row).boundingRect().adjusted(-ring, -ring, ring, ring)))
                 m_repaint |= known.at(row);
         }
     }
@@ -392,14 +393,14 @@ void DrawingLayer::appendRows()
         if (!ShapeRaster::isDrawn(record.type))
             continue;
         // The stroke just finished is already in the live picture, exactly as shown.
-        QRect touched;
+        QRegion touched = ShapeRaster::footprint(record, m_committedTarget, source);
         if (m_live.holds(record, m_committedTarget)) {
             painter.resetTransform();
             m_live.drawOnto(painter);
-            touched = ShapeRaster::bounds(record, m_committedTarget, source) | m_live.bounds();
+            touched |= m_live.bounds();
         } else {
             painter.setTransform(m_committedTarget.deviceTransform());
-            touched = ShapeRaster::paint(painter, record, 0, false, m_committedTarget, source);
+            ShapeRaster::paint(painter, record, 0, false, m_committedTarget, source);
         }
         m_bounds.insert(record.id, touched);
         m_committedDirty |= touched;

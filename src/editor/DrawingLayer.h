@@ -95,16 +95,16 @@ private:
     quint64 m_listVersion = 0;      // bumped by every change other than an append
     QRegion m_committedDirty;       // pixels of m_committed whose textures are out of date
     bool m_committedResized = true;
-    QHash<QUuid, QRect> m_bounds; // each drawn shape's device pixels in m_committed
-    QRegion m_repaint;            // pixels of m_committed to render again
-    QSet<QUuid> m_marked;         // shapes whose new pixels join m_repaint
+    QHash<QUuid, QRegion> m_bounds; // each drawn record's device pixels in m_committed
+    QRegion m_repaint;              // pixels of m_committed to render again
+    QSet<QUuid> m_marked;           // shapes whose new pixels join m_repaint
     bool m_redactionMarked = false;
 
     /** A picture rendered on the worker, with the pixels of each shape in it. */
     struct Rendered
     {
         QImage picture;
-        QHash<QUuid, QRect> bounds;
+        QHash<QUuid, QRegion> bounds;
     };
     static Rendered renderWithBounds(const QList<Annotation> &records, const RasterTarget &target,
                                      const RedactionSource &source);

@@ -207,6 +207,7 @@ private Q_SLOTS:
         QTest::newRow("a redaction added beside a mosaic") << 2;
         QTest::newRow("a stroke deleted, a step renumbered") << 3;
         QTest::newRow("a highlighter restyled under a box") << 4;
+        QTest::newRow("an ellipse and a slanted arrow moved") << 5;
     }
 
     void changesInPlaceMatchAWholeRender()
@@ -231,7 +232,10 @@ private Q_SLOTS:
         const Annotation solid =
             record(DrawingTool::Redact, {corner + QPointF(-40, -70), corner + QPointF(-0.5, -10)},
                    Qt::red);
-        for (const Annotation &a : {highlighter, box, mosaic, stroke, step1, step2})
+        const Annotation ellipse =
+            record(DrawingTool::Ellipse, {{120, 320}, {420, 480}}, QColor(0, 160, 0));
+        const Annotation arrow = record(DrawingTool::Arrow, {{20, 480}, {600, 30}}, Qt::magenta);
+        for (const Annotation &a : {highlighter, box, mosaic, stroke, step1, step2, ellipse, arrow})
             d.add(a);
         if (change == 1)
             d.add(solid);
@@ -252,8 +256,17 @@ private Q_SLOTS:
         } else if (change == 3) {
             d.remove(stroke.id);
             d.remove(step1.id);
-        } else {
+        } else if (change == 4) {
             d.update(highlighter.id, [](Annotation &a) { a.color = Qt::green; });
+        } else {
+            for (const Annotation &a : {ellipse, arrow}) {
+                Annotation moved = a;
+                moved.points = {a.points.first() + QPointF(37, -21),
+                                a.points.last() + QPointF(37, -21)};
+                d.show(moved);
+                w.grab();
+                d.finishShowing(a);
+            }
         }
         const QImage shown = w.grab();
 

@@ -4,6 +4,7 @@
 #include "text/TextMetrics.h"
 
 #include <QPainter>
+#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
@@ -19,7 +20,7 @@ void clear(QImage &image, const QRect &rect)
 }
 
 /** Where the view of a text or image record covers the canvas, in canvas units. */
-struct Footprint
+struct ViewBox
 {
     QRectF box;
     // A text's font, and where its lines start; none for an image.
@@ -27,11 +28,11 @@ struct Footprint
     QPointF textAt;
 };
 
-std::optional<Footprint> footprint(const Annotation &a)
+std::optional<ViewBox> viewBox(const Annotation &a)
 {
     if (a.points.isEmpty())
         return std::nullopt;
-    Footprint f;
+    ViewBox f;
     if (a.type == DrawingTool::DroppedImage) {
         if (!a.imagePayload || a.imagePayload->isNull())
             return std::nullopt;
@@ -58,7 +59,7 @@ std::optional<Footprint> footprint(const Annotation &a)
 
 // Clears what lies below a text or image record where its view is opaque, so that the view
 // under the layer shows through there, above the shapes before it and below the ones after.
-void clearUnder(QPainter &painter, const Annotation &a, const Footprint &f)
+void clearUnder(QPainter &painter, const Annotation &a, const ViewBox &f)
 {
     painter.save();
     painter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
@@ -130,7 +131,7 @@ QRect ShapeRaster::bounds(const Annotation &annotation, const RasterTarget &targ
                           const RedactionSource &source)
 {
     const QRectF canvas(QPointF(0, 0), QSizeF(target.pixels));
-    if (const auto f = footprint(annotation)) {
+    if (const auto f = viewBox(annotation)) {
         const QRectF box =
             target.deviceTransform().mapRect(f->box).adjusted(-2, -2, 2, 2).intersected(canvas);
         return box.isEmpty() ? QRect() : box.toAlignedRect();
@@ -149,9 +150,72 @@ QRect ShapeRaster::bounds(const Annotation &annotation, const RasterTarget &targ
     return bounds.isEmpty() ? QRect() : bounds.toAlignedRect();
 }
 
+QRegion ShapeRaster::footprint(const Annotation &annotation, const RasterTarget &target,
+                               const RedactionSource &source)
+{
+    const QRect whole = bounds(annotation, target, source);
+    if (whole.isEmpty() || !ShapePaths::isShape(annotation.type) ||
+        annotation.type == DrawingTool::Redact || annotation.type == DrawingTool::Step)
+        return whole;
+    // Pieces no wider and no taller than this (but as long as they like along an axis).
+    constexpr double piece = 32;
+    const double reach =
+        2 * ShapePaths::outerReach(annotation) * target.view.scale() * target.ratio + 2;
+    QRegion region;
+    double left = 0, top = 0, right = 0, bottom = 0;
+    const auto start = [&](QPointF p) {
+        left = right = p.x();
+        top = bottom = p.y();
+    };
+    const auto close = [&] {
+        const QRectF run(QPointF(left - reach, top - reach),
+                         QPointF(right + reach, bottom + reach));
+        region |= run.toAlignedRect() & whole;
+    };
+    const QList<QPolygonF> polygons =
+        ShapePaths::shapePath(annotation).toSubpathPolygons(target.deviceTransform());
+    for (const QPolygonF &polygon : polygons) {
+        if (polygon.isEmpty())
+            continue;
+        start(polygon.first());
+        QPointF last = polygon.first();
+        for (qsizetype i = 1; i < polygon.size(); ++i) {
+            const QPointF from = polygon.at(i - 1);
+            const QPointF to = polygon.at(i);
+            if (!std::isfinite(to.x()) || !std::isfinite(to.y()))
+                return whole;
+            // A slanted segment is cut so that no piece's rectangle is wide both ways.
+            const double across =
+                std::min(std::abs(to.x() - from.x()), std::abs(to.y() - from.y()));
+            const int parts = std::clamp(int(std::ceil(across / piece)), 1, 4096);
+            for (int k = 1; k <= parts; ++k) {
+                const QPointF p = from + (to - from) * (double(k) / parts);
+                const double l = std::min(left, p.x()), t = std::min(top, p.y());
+                const double r = std::max(right, p.x()), b = std::max(bottom, p.y());
+                if (std::min(r - l, b - t) > piece) {
+                    close();
+                    start(last);
+                    left = std::min(left, p.x());
+                    top = std::min(top, p.y());
+                    right = std::max(right, p.x());
+                    bottom = std::max(bottom, p.y());
+                } else {
+                    left = l;
+                    top = t;
+                    right = r;
+                    bottom = b;
+                }
+                last = p;
+            }
+        }
+        close();
+    }
+    return region;
+}
+
 void ShapeRaster::renderRegion(QImage &picture, const QRegion &region,
                                const QList<Annotation> &records, const RasterTarget &target,
-                               const RedactionSource &source, const QList<QRect> &known)
+                               const RedactionSource &source, const QList<QRegion> &known)
 {
     const QRegion inside = region.intersected(picture.rect());
     if (inside.isEmpty())
@@ -166,7 +230,7 @@ void ShapeRaster::renderRegion(QImage &picture, const QRegion &region,
     const bool useKnown = known.size() == records.size();
     for (qsizetype row = 0; row < records.size(); ++row) {
         const Annotation &record = records.at(row);
-        if (inside.intersects(useKnown ? known.at(row) : bounds(record, target, source)))
+        if (inside.intersects(useKnown ? known.at(row) : footprint(record, target, source)))
             paint(painter, record, 0, false, target, source);
     }
 }
@@ -174,7 +238,7 @@ void ShapeRaster::renderRegion(QImage &picture, const QRegion &region,
 QRect ShapeRaster::paint(QPainter &painter, const Annotation &annotation, qsizetype fromPoint,
                          bool opaque, const RasterTarget &target, const RedactionSource &source)
 {
-    if (const auto f = footprint(annotation)) {
+    if (const auto f = viewBox(annotation)) {
         const QRect touched = bounds(annotation, target, source);
         if (!touched.isEmpty())
             clearUnder(painter, annotation, *f);

@@ -42,21 +42,26 @@ bool isDrawn(DrawingTool type);
 /// hide what they cover of `source`'s capture.
 QImage render(const QList<Annotation> &records, const RasterTarget &target,
               const RedactionSource &source = {});
-/// Strokes `annotation` (or clears under a text or image) from point `fromPoint` on, onto `painter` set up with the target's
-/// device transform; `opaque` strokes at full opacity. Returns the device rectangle it may
-/// have touched (empty for a record that is no shape).
+/// Strokes `annotation` (or clears under a text or image) from point `fromPoint` on, onto `painter`
+/// set up with the target's device transform; `opaque` strokes at full opacity. Returns the device
+/// rectangle it may have touched (empty for a record that is no shape).
 QRect paint(QPainter &painter, const Annotation &annotation, qsizetype fromPoint, bool opaque,
             const RasterTarget &target, const RedactionSource &source = {});
 /// The device rectangle that `paint` may touch for the whole of `annotation` (empty for a
 /// record that is no shape).
 QRect bounds(const Annotation &annotation, const RasterTarget &target,
              const RedactionSource &source = {});
+/// The device pixels `paint` may touch for the whole of `annotation`, as rectangles along
+/// its outline (a box's four sides, pieces of a line or a stroke): a part of `bounds`, so
+/// that a change far from its outline need not draw it.
+QRegion footprint(const Annotation &annotation, const RasterTarget &target,
+                  const RedactionSource &source = {});
 /// Renders `region` of `picture` (made for `target`) again: cleared, then every shape of
 /// `records` that reaches into it, in order, clipped to it. The pixels inside come out as a
-/// whole render would make them. `known` may give each record's `bounds`, row by row.
+/// whole render would make them. `known` may give each record's `footprint`, row by row.
 void renderRegion(QImage &picture, const QRegion &region, const QList<Annotation> &records,
                   const RasterTarget &target, const RedactionSource &source = {},
-                  const QList<QRect> &known = {});
+                  const QList<QRegion> &known = {});
 /// The device pixels a redaction covers on `target`: the capture pixels under it, grown by
 /// what smoothing of the capture on screen can carry past them (a capture pixel and one
 /// device pixel). Empty without a usable source.
