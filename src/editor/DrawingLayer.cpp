@@ -92,9 +92,13 @@ private:
 class LayerNode : public QSGNode
 {
 public:
-    LayerNode() : committedGroup(new QSGNode), opacity(new QSGOpacityNode)
+    LayerNode()
+        : committedGroup(new QSGNode), changingGroup(new QSGOpacityNode),
+          aboveGroup(new QSGOpacityNode), opacity(new QSGOpacityNode)
     {
         appendChildNode(committedGroup);
+        appendChildNode(changingGroup);
+        appendChildNode(aboveGroup);
         appendChildNode(opacity);
     }
     ~LayerNode() override
@@ -102,12 +106,18 @@ public:
         // The tiles' nodes go with their parents; their textures are the pictures' own.
         removeAllChildNodes();
         delete committedGroup;
+        delete changingGroup;
+        delete aboveGroup;
         delete opacity;
     }
 
     QSGNode *committedGroup;
+    QSGOpacityNode *changingGroup;
+    QSGOpacityNode *aboveGroup;
     QSGOpacityNode *opacity;
     TiledPicture committed{committedGroup};
+    TiledPicture changing{changingGroup};
+    TiledPicture above{aboveGroup};
     TiledPicture live{opacity};
 };
 
@@ -178,6 +188,8 @@ void DrawingLayer::scheduleRender()
 
 void DrawingLayer::invalidateCommitted()
 {
+    leaveSplit(false);
+    m_lastChanged = {};
     m_committedInvalid = true;
     ++m_listVersion;
     scheduleRender();
@@ -212,6 +224,8 @@ void DrawingLayer::markRow(int row, bool stays)
 
 void DrawingLayer::rowsAboutToBeRemoved(int first, int last)
 {
+    leaveSplit();
+    m_lastChanged = {};
     ++m_listVersion;
     // Many rows at once (Clear, its Undo): rendering everything again costs no more.
     if (last - first >= manyRows)
@@ -228,6 +242,9 @@ void DrawingLayer::rowsAboutToBeRemoved(int first, int last)
 
 void DrawingLayer::rowsInserted(int first, int last)
 {
+    // Whatever comes is drawn into the one picture of every record.
+    leaveSplit();
+    m_lastChanged = {};
     // Rows at or past m_drawnRows are drawn on top by the next render; rows inserted among
     // the drawn ones are drawn where they cover.
     if (first < m_drawnRows) {
@@ -248,6 +265,25 @@ void DrawingLayer::rowsChanged(int first, int last)
     if (!anyDrawnIn(first, last))
         return;
     ++m_listVersion;
+    const QList<Annotation> &records = editor()->document()->list();
+    const Annotation *one =
+        first == last && first < m_drawnRows && !m_committedInvalid ? &records.at(first) : nullptr;
+    // A redaction changes the mosaics beside it, a text or image the clearing under it: those
+    // are drawn in place. So is a change while the picture is made for another view.
+    const bool splittable = one && ShapePaths::isShape(one->type) &&
+                            one->type != DrawingTool::Redact && m_committedTarget == m_target;
+    if (splittable && one->id == m_splitId) {
+        m_changingStale = true;
+        scheduleRender();
+        return;
+    }
+    leaveSplit();
+    if (splittable && one->id == m_lastChanged) {
+        m_wantSplit = true;
+        scheduleRender();
+        return;
+    }
+    m_lastChanged = one ? one->id : QUuid();
     if (!m_committedInvalid) {
         for (int row = first; row <= std::min(last, m_drawnRows - 1); ++row)
             markRow(row, true);
@@ -316,13 +352,114 @@ void DrawingLayer::renderCommitted()
         return;
     }
     appendRows();
+    if (m_wantSplit)
+        enterSplit();
+    else if (isSplit())
+        repaintChanging();
     repaintMarked();
     if (!(m_committedTarget == m_target))
         startBackgroundRender();
 }
 
+void DrawingLayer::enterSplit()
+{
+    m_wantSplit = false;
+    const QList<Annotation> &records = editor()->document()->list();
+    const auto found = std::find_if(records.begin(), records.end(),
+                                    [this](const Annotation &a) { return a.id == m_lastChanged; });
+    if (found == records.end())
+        return;
+    const qsizetype row = found - records.begin();
+    const RedactionSource source = redactionSource();
+    const QList<Annotation> above = records.mid(row + 1);
+    // Once per drag: the records below, cleared under the views above as well, and the
+    // records above.
+    m_committed = ShapeRaster::render(records.mid(0, row), m_committedTarget, source);
+    {
+        QPainter painter(&m_committed);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setTransform(m_committedTarget.deviceTransform());
+        for (const Annotation &record : above) {
+            if (!ShapePaths::isShape(record.type))
+                ShapeRaster::paint(painter, record, 0, false, m_committedTarget, source);
+        }
+    }
+    m_above = ShapeRaster::render(above, m_committedTarget, source);
+    m_changing = QImage(m_committedTarget.pixels, QImage::Format_ARGB32_Premultiplied);
+    m_changing.fill(Qt::transparent);
+    m_changingPainted = {};
+    m_changingDirty = {};
+    m_splitId = m_lastChanged;
+    m_changingStale = true;
+    m_splitResized = true;
+    m_committedResized = true;
+    // The split pictures hold every change so far.
+    m_repaint = {};
+    m_marked.clear();
+    m_redactionMarked = false;
+    repaintChanging();
+}
+
+void DrawingLayer::repaintChanging()
+{
+    if (!m_changingStale)
+        return;
+    m_changingStale = false;
+    const QList<Annotation> &records = editor()->document()->list();
+    const auto found = std::find_if(records.begin(), records.end(),
+                                    [this](const Annotation &a) { return a.id == m_splitId; });
+    if (found == records.end()) {
+        leaveSplit(false);
+        m_committedInvalid = true;
+        renderAll();
+        return;
+    }
+    const RedactionSource source = redactionSource();
+    const QRegion now = ShapeRaster::footprint(*found, m_committedTarget, source);
+    QPainter painter(&m_changing);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect &rect : m_changingPainted)
+        painter.fillRect(rect, Qt::transparent);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setTransform(m_committedTarget.deviceTransform());
+    ShapeRaster::paint(painter, *found, 0, false, m_committedTarget, source);
+    // The views above it show through where they are opaque.
+    for (auto above = found + 1; above != records.end(); ++above) {
+        if (ShapePaths::isShape(above->type))
+            continue;
+        const auto held = m_bounds.constFind(above->id);
+        if (held != m_bounds.constEnd() && held->intersects(now))
+            ShapeRaster::paint(painter, *above, 0, false, m_committedTarget, source);
+    }
+    m_changingDirty |= m_changingPainted | now;
+    m_changingPainted = now;
+    m_bounds.insert(found->id, now);
+}
+
+void DrawingLayer::leaveSplit(bool keep)
+{
+    m_wantSplit = false;
+    if (!isSplit())
+        return;
+    if (keep && !m_committed.isNull()) {
+        // Laid over each other, the three are the one picture of every record in order.
+        QPainter painter(&m_committed);
+        painter.drawImage(0, 0, m_changing);
+        painter.drawImage(0, 0, m_above);
+        m_committedResized = true;
+    }
+    m_splitId = {};
+    m_changing = {};
+    m_above = {};
+    m_changingPainted = {};
+    m_changingDirty = {};
+    update();
+}
+
 void DrawingLayer::renderAll()
 {
+    leaveSplit(false);
     // What is shown must never hold a removed or changed stroke: render now.
     const QList<Annotation> &records = editor()->document()->list();
     Rendered rendered = renderWithBounds(records, m_target, redactionSource());
@@ -436,6 +573,8 @@ void DrawingLayer::backgroundRenderDone()
         return;
     }
     Rendered rendered = m_worker.result();
+    leaveSplit(false);
+    m_lastChanged = {};
     m_committed = std::move(rendered.picture);
     m_bounds = std::move(rendered.bounds);
     m_committedTarget = m_workerTarget;
@@ -467,6 +606,14 @@ QSGNode *DrawingLayer::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
                          pictureToItem);
     m_committedDirty = {};
     m_committedResized = false;
+    if (isSplit()) {
+        node->changing.sync(window(), m_changing, m_changingDirty, m_splitResized, pictureToItem);
+        node->above.sync(window(), m_above, {}, m_splitResized, pictureToItem);
+        m_changingDirty = {};
+        m_splitResized = false;
+    }
+    node->changingGroup->setOpacity(isSplit() ? 1 : 0);
+    node->aboveGroup->setOpacity(isSplit() ? 1 : 0);
     const bool hasLive = m_live.isShowing();
     // Every image node needs a texture, even one left out of the frame.
     if (hasLive || m_liveResized) {

@@ -36,6 +36,10 @@ class QPainter;
  *   while the exact one is rendered on a worker thread from a copy of the list.
  * - The record being drawn lives in a second picture (LiveStroke) that each pen sample
  *   extends by its new segment.
+ * - While one drawn shape changes again and again (a Select drag, from its second step on),
+ *   the records below it and those above it stay in pictures of their own and only it is
+ *   drawn again, between them; the views above it still clear what lies under them. Any
+ *   other change lays the three pictures back into one.
  * - Each picture is shown as tiles, and only the tiles a change touched take new
  *   textures, so a frame never uploads the whole canvas for a small change.
  */
@@ -78,6 +82,11 @@ private:
     /// the change is made) what it covers then, are rendered again.
     void markRow(int row, bool stays);
     void renderCommitted();
+    void enterSplit();
+    void repaintChanging();
+    /// Lays the split pictures back into one (or drops them, when `keep` is false).
+    void leaveSplit(bool keep = true);
+    bool isSplit() const { return !m_splitId.isNull(); }
     void renderAll();
     void repaintMarked();
     void appendRows();
@@ -99,6 +108,18 @@ private:
     QRegion m_repaint;              // pixels of m_committed to render again
     QSet<QUuid> m_marked;           // shapes whose new pixels join m_repaint
     bool m_redactionMarked = false;
+
+    // The split around one changing shape: m_committed holds the records below it, m_above
+    // those above it, m_changing the shape alone.
+    QUuid m_lastChanged; // the shape the newest change was of
+    QUuid m_splitId;
+    bool m_wantSplit = false;
+    bool m_changingStale = false;
+    QImage m_changing;
+    QImage m_above;
+    QRegion m_changingPainted; // the pixels of m_changing the shape is in
+    QRegion m_changingDirty;
+    bool m_splitResized = true;
 
     /** A picture rendered on the worker, with the pixels of each shape in it. */
     struct Rendered

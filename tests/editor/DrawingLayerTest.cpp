@@ -208,6 +208,8 @@ private Q_SLOTS:
         QTest::newRow("a stroke deleted, a step renumbered") << 3;
         QTest::newRow("a highlighter restyled under a box") << 4;
         QTest::newRow("an ellipse and a slanted arrow moved") << 5;
+        QTest::newRow("a box dragged in steps under a later text plate") << 6;
+        QTest::newRow("the same, then another record restyled") << 7;
     }
 
     void changesInPlaceMatchAWholeRender()
@@ -237,6 +239,8 @@ private Q_SLOTS:
         const Annotation arrow = record(DrawingTool::Arrow, {{20, 480}, {600, 30}}, Qt::magenta);
         for (const Annotation &a : {highlighter, box, mosaic, stroke, step1, step2, ellipse, arrow})
             d.add(a);
+        // A plate over the box's path, added after it.
+        d.add(textRecord({180, 150}, QStringLiteral("Over"), Qt::darkBlue, true));
         if (change == 1)
             d.add(solid);
         w.grab();
@@ -258,6 +262,17 @@ private Q_SLOTS:
             d.remove(step1.id);
         } else if (change == 4) {
             d.update(highlighter.id, [](Annotation &a) { a.color = Qt::green; });
+        } else if (change >= 6) {
+            for (int step = 1; step <= 5; ++step) {
+                Annotation moved = box;
+                moved.points = {box.points.first() + QPointF(15 * step, 9 * step),
+                                box.points.last() + QPointF(15 * step, 9 * step)};
+                d.show(moved);
+                w.grab();
+            }
+            d.finishShowing(box);
+            if (change == 7)
+                d.update(ellipse.id, [](Annotation &a) { a.color = Qt::cyan; });
         } else {
             for (const Annotation &a : {ellipse, arrow}) {
                 Annotation moved = a;
