@@ -278,12 +278,14 @@ void DrawingLayer::rowsChanged(int first, int last)
         return;
     }
     leaveSplit();
-    if (splittable && one->id == m_lastChanged) {
+    if (splittable && one->id == m_lastChanged && one->id != m_unsplit) {
         m_wantSplit = true;
         scheduleRender();
         return;
     }
     m_lastChanged = one ? one->id : QUuid();
+    if (m_lastChanged != m_unsplit)
+        m_unsplit = {};
     if (!m_committedInvalid) {
         for (int row = first; row <= std::min(last, m_drawnRows - 1); ++row)
             markRow(row, true);
@@ -416,6 +418,19 @@ void DrawingLayer::repaintChanging()
     }
     const RedactionSource source = redactionSource();
     const QRegion now = ShapeRaster::footprint(*found, m_committedTarget, source);
+    // Where a view above it is, the clearing under the view has to take the shape and the
+    // records below it together: that is drawn in place, and this drag stays so.
+    for (auto above = found + 1; above != records.end(); ++above) {
+        if (ShapePaths::isShape(above->type))
+            continue;
+        const auto held = m_bounds.constFind(above->id);
+        if (held != m_bounds.constEnd() && held->intersects(now)) {
+            m_unsplit = m_splitId;
+            leaveSplit();
+            markRow(int(found - records.begin()), true);
+            return;
+        }
+    }
     QPainter painter(&m_changing);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     for (const QRect &rect : m_changingPainted)
@@ -424,14 +439,6 @@ void DrawingLayer::repaintChanging()
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setTransform(m_committedTarget.deviceTransform());
     ShapeRaster::paint(painter, *found, 0, false, m_committedTarget, source);
-    // The views above it show through where they are opaque.
-    for (auto above = found + 1; above != records.end(); ++above) {
-        if (ShapePaths::isShape(above->type))
-            continue;
-        const auto held = m_bounds.constFind(above->id);
-        if (held != m_bounds.constEnd() && held->intersects(now))
-            ShapeRaster::paint(painter, *above, 0, false, m_committedTarget, source);
-    }
     m_changingDirty |= m_changingPainted | now;
     m_changingPainted = now;
     m_bounds.insert(found->id, now);

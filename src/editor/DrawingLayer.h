@@ -38,8 +38,8 @@ class QPainter;
  *   extends by its new segment.
  * - While one drawn shape changes again and again (a Select drag, from its second step on),
  *   the records below it and those above it stay in pictures of their own and only it is
- *   drawn again, between them; the views above it still clear what lies under them. Any
- *   other change lays the three pictures back into one.
+ *   drawn again, between them, as long as it stays clear of the text and image views above
+ *   it. Any other change lays the three pictures back into one.
  * - Each picture is shown as tiles, and only the tiles a change touched take new
  *   textures, so a frame never uploads the whole canvas for a small change.
  */
@@ -113,6 +113,7 @@ private:
     // those above it, m_changing the shape alone.
     QUuid m_lastChanged; // the shape the newest change was of
     QUuid m_splitId;
+    QUuid m_unsplit; // the shape whose drag met a view above it: drawn in place
     bool m_wantSplit = false;
     bool m_changingStale = false;
     QImage m_changing;

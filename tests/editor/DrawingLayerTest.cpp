@@ -240,7 +240,7 @@ private Q_SLOTS:
         for (const Annotation &a : {highlighter, box, mosaic, stroke, step1, step2, ellipse, arrow})
             d.add(a);
         // A plate over the box's path, added after it.
-        d.add(textRecord({180, 150}, QStringLiteral("Over"), Qt::darkBlue, true));
+        d.add(textRecord({150, 130}, QStringLiteral("Over"), Qt::darkBlue, true));
         if (change == 1)
             d.add(solid);
         w.grab();
