@@ -12,47 +12,121 @@
 #include <QSGTexture>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace {
+
+/// The side of a picture's tiles, in device pixels.
+constexpr int tileSide = 256;
+/// A change of more rows than this renders the whole picture again.
+constexpr int manyRows = 64;
+
+/**
+ * A picture shown as tiles, each an image node with a texture of its own: a change takes
+ * new textures for the tiles it touched alone.
+ */
+class TiledPicture
+{
+public:
+    explicit TiledPicture(QSGNode *parent) : m_parent(parent) {}
+
+    /// Shows `image` placed by `pictureToItem`; the tiles meeting `dirty` take new textures,
+    /// and all of them when `resized` (the image is another one).
+    void sync(QQuickWindow *window, const QImage &image, const QRegion &dirty, bool resized,
+              const QTransform &pictureToItem)
+    {
+        const bool all = resized || image.size() != m_size;
+        if (image.size() != m_size)
+            rebuild(window, image.size());
+        for (Tile &tile : m_tiles) {
+            if (all || dirty.intersects(tile.rect)) {
+                std::unique_ptr<QSGTexture> texture(
+                    window->createTextureFromImage(image.copy(tile.rect)));
+                tile.node->setTexture(texture.get());
+                tile.texture = std::move(texture);
+            }
+            // A node joins the tree only with its texture.
+            if (!tile.node->parent())
+                m_parent->appendChildNode(tile.node);
+            tile.node->setRect(pictureToItem.mapRect(QRectF(tile.rect)));
+        }
+    }
+
+private:
+    struct Tile
+    {
+        QRect rect;
+        QSGImageNode *node = nullptr; // owned by m_parent
+        std::unique_ptr<QSGTexture> texture;
+    };
+
+    void rebuild(QQuickWindow *window, QSize size)
+    {
+        for (Tile &tile : m_tiles) {
+            m_parent->removeChildNode(tile.node);
+            delete tile.node;
+        }
+        m_tiles.clear();
+        m_size = size;
+        for (int y = 0; y < size.height(); y += tileSide) {
+            for (int x = 0; x < size.width(); x += tileSide) {
+                Tile tile;
+                tile.rect = QRect(x, y, std::min(tileSide, size.width() - x),
+                                  std::min(tileSide, size.height() - y));
+                tile.node = window->createImageNode();
+                tile.node->setOwnsTexture(false);
+                m_tiles.push_back(std::move(tile));
+            }
+        }
+    }
+
+    QSGNode *m_parent;
+    QSize m_size;
+    std::vector<Tile> m_tiles;
+};
 
 /** The layer's nodes: the committed picture, and over it the live one at its opacity. */
 class LayerNode : public QSGNode
 {
 public:
-    explicit LayerNode(QQuickWindow *window)
-        : committed(window->createImageNode()), opacity(new QSGOpacityNode),
-          live(window->createImageNode())
+    LayerNode()
+        : committedGroup(new QSGNode), changingGroup(new QSGOpacityNode),
+          aboveGroup(new QSGOpacityNode), opacity(new QSGOpacityNode)
     {
-        committed->setOwnsTexture(false);
-        live->setOwnsTexture(false);
-        appendChildNode(committed);
+        appendChildNode(committedGroup);
+        appendChildNode(changingGroup);
+        appendChildNode(aboveGroup);
         appendChildNode(opacity);
-        opacity->appendChildNode(live);
+    }
+    ~LayerNode() override
+    {
+        // The tiles' nodes go with their parents; their textures are the pictures' own.
+        removeAllChildNodes();
+        delete committedGroup;
+        delete changingGroup;
+        delete aboveGroup;
+        delete opacity;
     }
 
-    QSGImageNode *committed;
+    QSGNode *committedGroup;
+    QSGOpacityNode *changingGroup;
+    QSGOpacityNode *aboveGroup;
     QSGOpacityNode *opacity;
-    QSGImageNode *live;
-    std::unique_ptr<QSGTexture> committedTexture;
-    std::unique_ptr<QSGTexture> liveTexture;
+    TiledPicture committed{committedGroup};
+    TiledPicture changing{changingGroup};
+    TiledPicture above{aboveGroup};
+    TiledPicture live{opacity};
 };
-
-void replaceTexture(QQuickWindow *window, QSGImageNode *node, std::unique_ptr<QSGTexture> &held,
-                    const QImage &image)
-{
-    std::unique_ptr<QSGTexture> texture(window->createTextureFromImage(image));
-    node->setTexture(texture.get());
-    held = std::move(texture);
-}
 
 } // namespace
 
 DrawingLayer::DrawingLayer(QQuickItem *parent) : EditorCanvasItem(parent)
 {
     setFlag(ItemHasContents, true);
-    connect(&m_worker, &QFutureWatcher<QImage>::finished, this,
+    connect(&m_worker, &QFutureWatcher<Rendered>::finished, this,
             &DrawingLayer::backgroundRenderDone);
 }
 
@@ -114,57 +188,110 @@ void DrawingLayer::scheduleRender()
 
 void DrawingLayer::invalidateCommitted()
 {
+    leaveSplit(false);
+    m_lastChanged = {};
     m_committedInvalid = true;
     ++m_listVersion;
     scheduleRender();
 }
 
-bool DrawingLayer::anyShapeIn(int first, int last) const
+bool DrawingLayer::anyDrawnIn(int first, int last) const
 {
     const QList<Annotation> &records = editor()->document()->list();
     for (int row = std::max(first, 0); row <= last && row < records.size(); ++row) {
-        if (ShapePaths::isShape(records.at(row).type))
+        if (ShapeRaster::isDrawn(records.at(row).type))
             return true;
     }
     return false;
 }
 
+void DrawingLayer::markRow(int row, bool stays)
+{
+    const Annotation &record = editor()->document()->list().at(row);
+    if (!ShapeRaster::isDrawn(record.type))
+        return;
+    const auto held = m_bounds.constFind(record.id);
+    if (held != m_bounds.constEnd())
+        m_repaint |= *held;
+    if (stays)
+        m_marked.insert(record.id);
+    else
+        m_bounds.remove(record.id);
+    // The mosaics around a redaction read the pixels it leaves and the ones it takes.
+    if (record.type == DrawingTool::Redact)
+        m_redactionMarked = true;
+}
+
 void DrawingLayer::rowsAboutToBeRemoved(int first, int last)
 {
+    leaveSplit();
+    m_lastChanged = {};
     ++m_listVersion;
-    // Only shapes already in the picture change it; text and images leave it as it is.
-    if (first < m_drawnRows && anyShapeIn(first, std::min(last, m_drawnRows - 1)))
+    // Many rows at once (Clear, its Undo): rendering everything again costs no more.
+    if (last - first >= manyRows)
         m_committedInvalid = true;
-    else if (first < m_drawnRows)
-        m_drawnRows -= std::min(last, m_drawnRows - 1) - first + 1;
+    const int drawnLast = std::min(last, m_drawnRows - 1);
+    if (first < m_drawnRows && !m_committedInvalid) {
+        for (int row = first; row <= drawnLast; ++row)
+            markRow(row, false);
+    }
+    if (first < m_drawnRows)
+        m_drawnRows -= drawnLast - first + 1;
     scheduleRender();
 }
 
 void DrawingLayer::rowsInserted(int first, int last)
 {
-    // Rows at or past m_drawnRows are drawn on top by the next render; an insertion among
-    // the drawn rows changes the picture below the top only if it adds a shape.
+    // Whatever comes is drawn into the one picture of every record.
+    leaveSplit();
+    m_lastChanged = {};
+    // Rows at or past m_drawnRows are drawn on top by the next render; rows inserted among
+    // the drawn ones are drawn where they cover.
     if (first < m_drawnRows) {
         ++m_listVersion;
-        if (anyShapeIn(first, last))
+        m_drawnRows += last - first + 1;
+        if (last - first >= manyRows)
             m_committedInvalid = true;
-        else
-            m_drawnRows += last - first + 1;
+        if (!m_committedInvalid) {
+            for (int row = first; row <= last; ++row)
+                markRow(row, true);
+        }
     }
     scheduleRender();
 }
 
 void DrawingLayer::rowsChanged(int first, int last)
 {
-    // Typing in a text box changes its row at every key: nothing to draw for it.
-    if (anyShapeIn(first, last)) {
-        ++m_listVersion;
-        if (first < m_drawnRows)
-            m_committedInvalid = true;
+    if (!anyDrawnIn(first, last))
+        return;
+    ++m_listVersion;
+    const QList<Annotation> &records = editor()->document()->list();
+    const Annotation *one =
+        first == last && first < m_drawnRows && !m_committedInvalid ? &records.at(first) : nullptr;
+    // A redaction changes the mosaics beside it, a text or image the clearing under it: those
+    // are drawn in place. So is a change while the picture is made for another view.
+    const bool splittable = one && ShapePaths::isShape(one->type) &&
+                            one->type != DrawingTool::Redact && m_committedTarget == m_target;
+    if (splittable && one->id == m_splitId) {
+        m_changingStale = true;
         scheduleRender();
+        return;
     }
+    leaveSplit();
+    if (splittable && one->id == m_lastChanged && one->id != m_unsplit) {
+        m_wantSplit = true;
+        scheduleRender();
+        return;
+    }
+    m_lastChanged = one ? one->id : QUuid();
+    if (m_lastChanged != m_unsplit)
+        m_unsplit = {};
+    if (!m_committedInvalid) {
+        for (int row = first; row <= std::min(last, m_drawnRows - 1); ++row)
+            markRow(row, true);
+    }
+    scheduleRender();
 }
-
 void DrawingLayer::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
 {
     QQuickItem::geometryChange(newGeometry, oldGeometry);
@@ -189,29 +316,212 @@ void DrawingLayer::updatePolish()
     target.ratio = ratio;
     target.pixels = QSize(int(std::ceil(width() * ratio)), int(std::ceil(height() * ratio)));
     m_target = target;
+    const QSize liveSize = m_live.image().size();
     m_live.retarget(target);
+    if (m_live.image().size() != liveSize)
+        m_liveResized = true;
     if (m_target.pixels.isEmpty())
         return;
     renderCommitted();
-    if (m_live.update(editor()->document()->drawing(), redactionSource()))
-        m_liveTextureStale = true;
+    QRegion changed;
+    if (m_live.update(editor()->document()->drawing(), redactionSource(), &changed))
+        m_liveDirty |= changed;
+}
+
+DrawingLayer::Rendered DrawingLayer::renderWithBounds(const QList<Annotation> &records,
+                                                      const RasterTarget &target,
+                                                      const RedactionSource &source)
+{
+    Rendered rendered;
+    rendered.picture = QImage(target.pixels, QImage::Format_ARGB32_Premultiplied);
+    rendered.picture.fill(Qt::transparent);
+    QPainter painter(&rendered.picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setTransform(target.deviceTransform());
+    for (const Annotation &record : records) {
+        if (ShapeRaster::isDrawn(record.type)) {
+            ShapeRaster::paint(painter, record, 0, false, target, source);
+            rendered.bounds.insert(record.id, ShapeRaster::footprint(record, target, source));
+        }
+    }
+    return rendered;
 }
 
 void DrawingLayer::renderCommitted()
 {
-    const QList<Annotation> &records = editor()->document()->list();
     if (m_committedInvalid || m_committed.isNull()) {
-        // What is shown must never hold a removed or changed stroke: render now.
-        m_committed = ShapeRaster::render(records, m_target, redactionSource());
-        m_committedTarget = m_target;
-        m_drawnRows = int(records.size());
-        m_committedInvalid = false;
-        m_committedTextureStale = true;
+        renderAll();
         return;
     }
     appendRows();
+    if (m_wantSplit)
+        enterSplit();
+    else if (isSplit())
+        repaintChanging();
+    repaintMarked();
     if (!(m_committedTarget == m_target))
         startBackgroundRender();
+}
+
+void DrawingLayer::enterSplit()
+{
+    m_wantSplit = false;
+    const QList<Annotation> &records = editor()->document()->list();
+    const auto found = std::find_if(records.begin(), records.end(),
+                                    [this](const Annotation &a) { return a.id == m_lastChanged; });
+    if (found == records.end())
+        return;
+    const qsizetype row = found - records.begin();
+    const RedactionSource source = redactionSource();
+    const QList<Annotation> above = records.mid(row + 1);
+    // Once per drag: the records below, cleared under the views above as well, and the
+    // records above.
+    m_committed = ShapeRaster::render(records.mid(0, row), m_committedTarget, source);
+    {
+        QPainter painter(&m_committed);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setTransform(m_committedTarget.deviceTransform());
+        for (const Annotation &record : above) {
+            if (!ShapePaths::isShape(record.type))
+                ShapeRaster::paint(painter, record, 0, false, m_committedTarget, source);
+        }
+    }
+    m_above = ShapeRaster::render(above, m_committedTarget, source);
+    m_changing = QImage(m_committedTarget.pixels, QImage::Format_ARGB32_Premultiplied);
+    m_changing.fill(Qt::transparent);
+    m_changingPainted = {};
+    m_changingDirty = {};
+    m_splitId = m_lastChanged;
+    m_changingStale = true;
+    m_splitResized = true;
+    m_committedResized = true;
+    // The split pictures hold every change so far.
+    m_repaint = {};
+    m_marked.clear();
+    m_redactionMarked = false;
+    repaintChanging();
+}
+
+void DrawingLayer::repaintChanging()
+{
+    if (!m_changingStale)
+        return;
+    m_changingStale = false;
+    const QList<Annotation> &records = editor()->document()->list();
+    const auto found = std::find_if(records.begin(), records.end(),
+                                    [this](const Annotation &a) { return a.id == m_splitId; });
+    if (found == records.end()) {
+        leaveSplit(false);
+        m_committedInvalid = true;
+        renderAll();
+        return;
+    }
+    const RedactionSource source = redactionSource();
+    const QRegion now = ShapeRaster::footprint(*found, m_committedTarget, source);
+    // Where a view above it is, the clearing under the view has to take the shape and the
+    // records below it together: that is drawn in place, and this drag stays so.
+    for (auto above = found + 1; above != records.end(); ++above) {
+        if (ShapePaths::isShape(above->type))
+            continue;
+        const auto held = m_bounds.constFind(above->id);
+        if (held != m_bounds.constEnd() && held->intersects(now)) {
+            m_unsplit = m_splitId;
+            leaveSplit();
+            markRow(int(found - records.begin()), true);
+            return;
+        }
+    }
+    QPainter painter(&m_changing);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const QRect &rect : m_changingPainted)
+        painter.fillRect(rect, Qt::transparent);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setTransform(m_committedTarget.deviceTransform());
+    ShapeRaster::paint(painter, *found, 0, false, m_committedTarget, source);
+    m_changingDirty |= m_changingPainted | now;
+    m_changingPainted = now;
+    m_bounds.insert(found->id, now);
+}
+
+void DrawingLayer::leaveSplit(bool keep)
+{
+    m_wantSplit = false;
+    if (!isSplit())
+        return;
+    if (keep && !m_committed.isNull()) {
+        // Laid over each other, the three are the one picture of every record in order.
+        QPainter painter(&m_committed);
+        painter.drawImage(0, 0, m_changing);
+        painter.drawImage(0, 0, m_above);
+        m_committedResized = true;
+    }
+    m_splitId = {};
+    m_changing = {};
+    m_above = {};
+    m_changingPainted = {};
+    m_changingDirty = {};
+    update();
+}
+
+void DrawingLayer::renderAll()
+{
+    leaveSplit(false);
+    // What is shown must never hold a removed or changed stroke: render now.
+    const QList<Annotation> &records = editor()->document()->list();
+    Rendered rendered = renderWithBounds(records, m_target, redactionSource());
+    m_committed = std::move(rendered.picture);
+    m_bounds = std::move(rendered.bounds);
+    m_committedTarget = m_target;
+    m_drawnRows = int(records.size());
+    m_committedInvalid = false;
+    m_committedResized = true;
+    m_committedDirty = {};
+    m_repaint = {};
+    m_marked.clear();
+    m_redactionMarked = false;
+}
+
+void DrawingLayer::repaintMarked()
+{
+    if (m_repaint.isEmpty() && m_marked.isEmpty())
+        return;
+    const QList<Annotation> &records = editor()->document()->list();
+    const RedactionSource source = redactionSource();
+    QList<QRegion> known(records.size());
+    for (qsizetype row = 0; row < records.size(); ++row) {
+        const Annotation &record = records.at(row);
+        if (!ShapeRaster::isDrawn(record.type))
+            continue;
+        auto held = m_bounds.find(record.id);
+        if (held == m_bounds.end() || m_marked.contains(record.id)) {
+            const QRegion now = ShapeRaster::footprint(record, m_committedTarget, source);
+            held = m_bounds.insert(record.id, now);
+            m_repaint |= now;
+        }
+        known[row] = *held;
+    }
+    if (m_redactionMarked && source.isUsable()) {
+        // A mosaic reads a ring of capture pixels around its rectangle, outside every
+        // redaction: those whose ring meets a redaction that came, went or moved change.
+        const double perCapturePixel =
+            m_committedTarget.view.scale() * m_committedTarget.ratio *
+            std::max(source.canvasSize.width() / source.capture.width(),
+                     source.canvasSize.height() / source.capture.height());
+        const int ring = int(std::ceil(Redaction::ringWidth * perCapturePixel)) + 2;
+        const QRegion moved = m_repaint;
+        for (qsizetype row = 0; row < records.size(); ++row) {
+            const Annotation &record = records.at(row);
+            if (record.type == DrawingTool::Redact && record.pixelate &&
+                moved.intersects(known.at(row).boundingRect().adjusted(-ring, -ring, ring, ring)))
+                m_repaint |= known.at(row);
+        }
+    }
+    ShapeRaster::renderRegion(m_committed, m_repaint, records, m_committedTarget, source, known);
+    m_committedDirty |= m_repaint;
+    m_repaint = {};
+    m_marked.clear();
+    m_redactionMarked = false;
 }
 
 void DrawingLayer::appendRows()
@@ -224,17 +534,27 @@ void DrawingLayer::appendRows()
     const RedactionSource source = redactionSource();
     for (qsizetype row = m_drawnRows; row < records.size(); ++row) {
         const Annotation &record = records.at(row);
+        if (!ShapeRaster::isDrawn(record.type))
+            continue;
         // The stroke just finished is already in the live picture, exactly as shown.
+        QRegion touched = ShapeRaster::footprint(record, m_committedTarget, source);
         if (m_live.holds(record, m_committedTarget)) {
             painter.resetTransform();
             m_live.drawOnto(painter);
+            touched |= m_live.bounds();
         } else {
             painter.setTransform(m_committedTarget.deviceTransform());
             ShapeRaster::paint(painter, record, 0, false, m_committedTarget, source);
         }
+        m_bounds.insert(record.id, touched);
+        m_committedDirty |= touched;
+        // A new redaction hides pixels that the mosaics beside it may have read.
+        if (record.type == DrawingTool::Redact) {
+            m_repaint |= touched;
+            m_redactionMarked = true;
+        }
     }
     m_drawnRows = int(records.size());
-    m_committedTextureStale = true;
 }
 
 void DrawingLayer::startBackgroundRender()
@@ -250,7 +570,7 @@ void DrawingLayer::startBackgroundRender()
     const RasterTarget target = m_target;
     const RedactionSource source = redactionSource();
     m_worker.setFuture(QtConcurrent::run(
-        [records, target, source] { return ShapeRaster::render(records, target, source); }));
+        [records, target, source] { return renderWithBounds(records, target, source); }));
 }
 
 void DrawingLayer::backgroundRenderDone()
@@ -259,10 +579,15 @@ void DrawingLayer::backgroundRenderDone()
         scheduleRender();
         return;
     }
-    m_committed = m_worker.result();
+    Rendered rendered = m_worker.result();
+    leaveSplit(false);
+    m_lastChanged = {};
+    m_committed = std::move(rendered.picture);
+    m_bounds = std::move(rendered.bounds);
     m_committedTarget = m_workerTarget;
     m_drawnRows = m_workerRows;
-    m_committedTextureStale = true;
+    m_committedResized = true;
+    m_committedDirty = {};
     scheduleRender();
     if (m_committedTarget == m_target)
         Q_EMIT settled();
@@ -276,28 +601,34 @@ QSGNode *DrawingLayer::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
         return nullptr;
     }
     if (!node) {
-        node = new LayerNode(window());
-        m_committedTextureStale = true;
-        // Every image node needs a texture, even one left out of the frame.
-        replaceTexture(window(), node->live, node->liveTexture, m_live.image());
-        m_liveTextureStale = false;
-    }
-    if (m_committedTextureStale) {
-        replaceTexture(window(), node->committed, node->committedTexture, m_committed);
-        m_committedTextureStale = false;
+        node = new LayerNode;
+        m_committedResized = true;
+        m_liveResized = true;
     }
     // A picture made for another view is shown moved and scaled to where it belongs now;
     // the two placements differ by a scale and a shift only.
     const QTransform pictureToItem = m_committedTarget.deviceTransform().inverted() *
                                      CanvasGeometry::canvasTransform(m_target.view);
-    node->committed->setRect(pictureToItem.mapRect(QRectF(QPointF(0, 0), m_committed.size())));
-    const bool hasLive = m_live.isShowing();
-    if (m_liveTextureStale && hasLive) {
-        replaceTexture(window(), node->live, node->liveTexture, m_live.image());
-        m_liveTextureStale = false;
+    node->committed.sync(window(), m_committed, m_committedDirty, m_committedResized,
+                         pictureToItem);
+    m_committedDirty = {};
+    m_committedResized = false;
+    if (isSplit()) {
+        node->changing.sync(window(), m_changing, m_changingDirty, m_splitResized, pictureToItem);
+        node->above.sync(window(), m_above, {}, m_splitResized, pictureToItem);
+        m_changingDirty = {};
+        m_splitResized = false;
     }
-    node->live->setRect(QRectF(0, 0, m_target.pixels.width() / m_target.ratio,
-                               m_target.pixels.height() / m_target.ratio));
+    node->changingGroup->setOpacity(isSplit() ? 1 : 0);
+    node->aboveGroup->setOpacity(isSplit() ? 1 : 0);
+    const bool hasLive = m_live.isShowing();
+    // Every image node needs a texture, even one left out of the frame.
+    if (hasLive || m_liveResized) {
+        node->live.sync(window(), m_live.image(), m_liveDirty, m_liveResized,
+                        QTransform::fromScale(1 / m_target.ratio, 1 / m_target.ratio));
+        m_liveDirty = {};
+        m_liveResized = false;
+    }
     // Nothing being drawn: the live picture is left out of the frame altogether.
     node->opacity->setOpacity(hasLive ? m_live.opacity() : 0);
     return node;

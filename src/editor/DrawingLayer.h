@@ -4,9 +4,12 @@
 #include "editor/render/ShapeRaster.h"
 
 #include <QFutureWatcher>
+#include <QHash>
 #include <QImage>
 #include <QPointer>
 #include <QQuickItem>
+#include <QRegion>
+#include <QSet>
 #include <QUuid>
 #include <QtQml/qqmlregistration.h>
 
@@ -17,18 +20,28 @@ class QPainter;
 /**
  * The transparent layer over the capture that shows the shape annotations (pen, box, line,
  * arrow, ellipse, highlighter, step, redaction) of an editor: committed records in list order, the
- * record being drawn on top; text and image records have views of their own. Fills the canvas area
- * in EditorView.qml and takes no input.
+ * record being drawn on top. Text and image records have views of their own under the layer;
+ * the layer clears what the records before one drew where its view is opaque, so the screen
+ * stacks them in the list's order as the export does. Fills the canvas area in EditorView.qml
+ * and takes no input.
  *
  * Drawing a stroke must not cost more per sample as the stroke or the list grows, and zoom
  * and pan must not wait for every record to be stroked again:
  * - The committed records live in one picture. A record appended at the end is drawn onto
- *   it alone (the stroke just finished is copied from the live picture). Removing or
- *   changing a drawn shape renders the picture again at once.
+ *   it alone (the stroke just finished is copied from the live picture). Removing,
+ *   inserting or changing a drawn shape (a Select drag, a restyle, Delete, Undo) renders
+ *   again only the pixels it covered and covers now, with every record that reaches them,
+ *   in order; a redaction adds the mosaics that read the pixels around it.
  * - After a zoom, pan or resize the old picture is shown moved and scaled to its new place
  *   while the exact one is rendered on a worker thread from a copy of the list.
  * - The record being drawn lives in a second picture (LiveStroke) that each pen sample
  *   extends by its new segment.
+ * - While one drawn shape changes again and again (a Select drag, from its second step on),
+ *   the records below it and those above it stay in pictures of their own and only it is
+ *   drawn again, between them, as long as it stays clear of the text and image views above
+ *   it. Any other change lays the three pictures back into one.
+ * - Each picture is shown as tiles, and only the tiles a change touched take new
+ *   textures, so a frame never uploads the whole canvas for a small change.
  */
 class DrawingLayer : public EditorCanvasItem
 {
@@ -64,8 +77,18 @@ private:
     void rowsAboutToBeRemoved(int first, int last);
     void rowsInserted(int first, int last);
     void rowsChanged(int first, int last);
-    bool anyShapeIn(int first, int last) const;
+    bool anyDrawnIn(int first, int last) const;
+    /// The drawn shape at `row` has changed or is about to go: what it covered, and (once
+    /// the change is made) what it covers then, are rendered again.
+    void markRow(int row, bool stays);
     void renderCommitted();
+    void enterSplit();
+    void repaintChanging();
+    /// Lays the split pictures back into one (or drops them, when `keep` is false).
+    void leaveSplit(bool keep = true);
+    bool isSplit() const { return !m_splitId.isNull(); }
+    void renderAll();
+    void repaintMarked();
     void appendRows();
     void startBackgroundRender();
     void backgroundRenderDone();
@@ -79,13 +102,41 @@ private:
     bool m_committedInvalid = true; // a drawn shape changed: render again at once
     int m_drawnRows = 0;            // rows [0, m_drawnRows) are in m_committed
     quint64 m_listVersion = 0;      // bumped by every change other than an append
-    bool m_committedTextureStale = true;
+    QRegion m_committedDirty;       // pixels of m_committed whose textures are out of date
+    bool m_committedResized = true;
+    QHash<QUuid, QRegion> m_bounds; // each drawn record's device pixels in m_committed
+    QRegion m_repaint;              // pixels of m_committed to render again
+    QSet<QUuid> m_marked;           // shapes whose new pixels join m_repaint
+    bool m_redactionMarked = false;
 
-    QFutureWatcher<QImage> m_worker;
+    // The split around one changing shape: m_committed holds the records below it, m_above
+    // those above it, m_changing the shape alone.
+    QUuid m_lastChanged; // the shape the newest change was of
+    QUuid m_splitId;
+    QUuid m_unsplit; // the shape whose drag met a view above it: drawn in place
+    bool m_wantSplit = false;
+    bool m_changingStale = false;
+    QImage m_changing;
+    QImage m_above;
+    QRegion m_changingPainted; // the pixels of m_changing the shape is in
+    QRegion m_changingDirty;
+    bool m_splitResized = true;
+
+    /** A picture rendered on the worker, with the pixels of each shape in it. */
+    struct Rendered
+    {
+        QImage picture;
+        QHash<QUuid, QRegion> bounds;
+    };
+    static Rendered renderWithBounds(const QList<Annotation> &records, const RasterTarget &target,
+                                     const RedactionSource &source);
+
+    QFutureWatcher<Rendered> m_worker;
     RasterTarget m_workerTarget;
     quint64 m_workerVersion = 0;
     int m_workerRows = 0;
 
     LiveStroke m_live;
-    bool m_liveTextureStale = true;
+    QRegion m_liveDirty;
+    bool m_liveResized = true;
 };

@@ -137,6 +137,172 @@ private Q_SLOTS:
         QVERIFY(isWhite(zoomed.pixel(500 - 310, 250)));
     }
 
+    // A drawn shape moved by a drag (shown at each step, then one step of the history)
+    // is drawn at its new place, between the records below and above it, and nowhere at
+    // its old one; later edits keep it so.
+    void aMovedRecordIsDrawnAtItsNewPlaceInItsOrder_data()
+    {
+        QTest::addColumn<int>("then");
+        QTest::newRow("the move alone") << 0;
+        QTest::newRow("then the record below restyled") << 1;
+        QTest::newRow("then a record added") << 2;
+        QTest::newRow("then the move undone") << 3;
+        QTest::newRow("then the move undone and redone") << 4;
+    }
+
+    void aMovedRecordIsDrawnAtItsNewPlaceInItsOrder()
+    {
+        QFETCH(int, then);
+        LayerWindow w;
+        QVERIFY(w.f.ready && w.exposed);
+        AnnotationDocument &d = *w.f.state->document();
+        const Annotation below = record(DrawingTool::Line, {{100, 100}, {100, 400}}, Qt::blue);
+        const Annotation moving = record(DrawingTool::Ellipse, {{50, 120}, {350, 180}}, Qt::red);
+        const Annotation above = record(DrawingTool::Line, {{200, 100}, {200, 400}}, Qt::blue);
+        d.add(below);
+        d.add(moving);
+        d.add(above);
+        w.grab();
+
+        // A frame at each step of the drag, 100 down in all.
+        for (int step = 1; step <= 4; ++step) {
+            Annotation shown = moving;
+            shown.points = {{50, 120 + 25.0 * step}, {350, 180 + 25.0 * step}};
+            d.show(shown);
+            w.grab();
+        }
+        d.finishShowing(moving);
+        if (then == 1)
+            d.update(below.id, [](Annotation &a) { a.color = Qt::green; });
+        else if (then == 2)
+            d.add(record(DrawingTool::Line, {{300, 50}, {300, 60}}, Qt::blue));
+        else if (then >= 3)
+            d.undo();
+        if (then == 4)
+            d.redo();
+        const QImage image = w.grab();
+
+        const double top = then == 3 ? 120 : 220;
+        const double old = then == 3 ? 220 : 120;
+        QVERIFY(isRed(w.at(image, QPointF(50, top + 30)))); // its left end
+        QVERIFY(isRed(w.at(image, QPointF(150, top + 58))));
+        // Over the record below it, under the one above it.
+        QVERIFY(isRed(w.at(image, QPointF(100, top + 30 - 22.4))));
+        QVERIFY(isBlue(w.at(image, QPointF(200, top))));
+        // Gone from where it was.
+        QVERIFY(isWhite(w.at(image, QPointF(150, old + 1))));
+        QVERIFY(isWhite(w.at(image, QPointF(250, old + 1))));
+        const QRgb lower = w.at(image, QPointF(100, 390));
+        QVERIFY(then == 1 ? qGreen(lower) > 100 && qRed(lower) < 80 && qBlue(lower) < 80
+                          : isBlue(lower));
+    }
+
+    // What the layer shows after changes drawn in place is what it shows when the same
+    // records are drawn all at once.
+    void changesInPlaceMatchAWholeRender_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::newRow("a box moved") << 0;
+        QTest::newRow("a redaction moved off a mosaic's side") << 1;
+        QTest::newRow("a redaction added beside a mosaic") << 2;
+        QTest::newRow("a stroke deleted, a step renumbered") << 3;
+        QTest::newRow("a highlighter restyled under a box") << 4;
+        QTest::newRow("an ellipse and a slanted arrow moved") << 5;
+        QTest::newRow("a box dragged in steps under a later text plate") << 6;
+        QTest::newRow("the same, then another record restyled") << 7;
+    }
+
+    void changesInPlaceMatchAWholeRender()
+    {
+        QFETCH(int, change);
+        LayerWindow w;
+        QVERIFY(w.f.ready && w.exposed);
+        AnnotationDocument &d = *w.f.state->document();
+        // The mosaic's left side lies on the capture's dark quarter (top-left), where the
+        // solid redaction beside it hides part of what the mosaic reads.
+        const QPointF corner(w.f.state->viewport()->viewSize().width() / 2,
+                             w.f.state->viewport()->viewSize().height() / 2);
+        Annotation mosaic = record(
+            DrawingTool::Redact, {corner + QPointF(1, -60), corner + QPointF(60, -20)}, Qt::black);
+        mosaic.pixelate = true;
+        Annotation highlighter = record(DrawingTool::Highlighter,
+                                        {{60, 60}, {300, 300}, {60, 300}, {300, 60}}, Qt::yellow);
+        const Annotation box = record(DrawingTool::Rectangle, {{100, 100}, {250, 250}}, Qt::red);
+        const Annotation stroke = record(DrawingTool::Pen, {{50, 420}, {600, 430}}, Qt::blue);
+        const Annotation step1 = record(DrawingTool::Step, {{650, 100}}, Qt::red);
+        const Annotation step2 = record(DrawingTool::Step, {{700, 100}}, Qt::blue);
+        const Annotation solid =
+            record(DrawingTool::Redact, {corner + QPointF(-40, -70), corner + QPointF(-0.5, -10)},
+                   Qt::red);
+        const Annotation ellipse =
+            record(DrawingTool::Ellipse, {{120, 320}, {420, 480}}, QColor(0, 160, 0));
+        const Annotation arrow = record(DrawingTool::Arrow, {{20, 480}, {600, 30}}, Qt::magenta);
+        for (const Annotation &a : {highlighter, box, mosaic, stroke, step1, step2, ellipse, arrow})
+            d.add(a);
+        // A plate over the box's path, added after it.
+        d.add(textRecord({150, 130}, QStringLiteral("Over"), Qt::darkBlue, true));
+        if (change == 1)
+            d.add(solid);
+        w.grab();
+
+        if (change == 0) {
+            Annotation moved = box;
+            moved.points = {{160, 130}, {330, 330}};
+            d.show(moved);
+            d.finishShowing(box);
+        } else if (change == 1) {
+            Annotation moved = solid;
+            moved.points = {corner + QPointF(200, 100), corner + QPointF(240, 130)};
+            d.show(moved);
+            d.finishShowing(solid);
+        } else if (change == 2) {
+            d.add(solid);
+        } else if (change == 3) {
+            d.remove(stroke.id);
+            d.remove(step1.id);
+        } else if (change == 4) {
+            d.update(highlighter.id, [](Annotation &a) { a.color = Qt::green; });
+        } else if (change >= 6) {
+            for (int step = 1; step <= 5; ++step) {
+                Annotation moved = box;
+                moved.points = {box.points.first() + QPointF(15 * step, 9 * step),
+                                box.points.last() + QPointF(15 * step, 9 * step)};
+                d.show(moved);
+                w.grab();
+            }
+            d.finishShowing(box);
+            if (change == 7)
+                d.update(ellipse.id, [](Annotation &a) { a.color = Qt::cyan; });
+        } else {
+            for (const Annotation &a : {ellipse, arrow}) {
+                Annotation moved = a;
+                moved.points = {a.points.first() + QPointF(37, -21),
+                                a.points.last() + QPointF(37, -21)};
+                d.show(moved);
+                w.grab();
+                d.finishShowing(a);
+            }
+        }
+        const QImage shown = w.grab();
+
+        LayerWindow fresh;
+        QVERIFY(fresh.f.ready && fresh.exposed);
+        for (const Annotation &a : d.list())
+            fresh.f.state->document()->add(a);
+        const QImage whole = fresh.grab();
+        QCOMPARE(shown.size(), whole.size());
+        int differing = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb a = shown.pixel(x, y), b = whole.pixel(x, y);
+                if (std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))}) > 2)
+                    ++differing;
+            }
+        }
+        QCOMPARE(differing, 0);
+    }
+
     void theRecordBeingDrawnLiesOverTheCommittedOnes()
     {
         LayerWindow w;

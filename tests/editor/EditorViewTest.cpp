@@ -52,6 +52,68 @@ private Q_SLOTS:
         QCOMPARE(e.state->viewport()->canvasScale(), 1.0);
     }
 
+    // The window stacks the records in the list's order, as the saved picture does: a text
+    // or image added later lies over an earlier shape, a shape added later over it.
+    void recordsStackInTheirOrder_data()
+    {
+        QTest::addColumn<int>("under");
+        QTest::addColumn<int>("view");
+        QTest::newRow("a highlighter under a later text plate")
+            << int(DrawingTool::Highlighter) << int(DrawingTool::Text);
+        QTest::newRow("a pen stroke under a later image")
+            << int(DrawingTool::Pen) << int(DrawingTool::DroppedImage);
+    }
+
+    void recordsStackInTheirOrder()
+    {
+        QFETCH(int, under);
+        QFETCH(int, view);
+        OpenEditor e;
+        QVERIFY(e.ready);
+        AnnotationDocument &d = *e.state->document();
+        Annotation stroke = Annotation::create(DrawingTool(under), {100, 150}, QColor(255, 200, 0));
+        stroke.points.append({400, 150});
+        d.add(stroke);
+        const QColor viewColour(20, 60, 200);
+        Annotation shown;
+        if (DrawingTool(view) == DrawingTool::Text) {
+            shown = textRecord({200, 120}, QStringLiteral("Plate"), viewColour, true);
+        } else {
+            QImage image(100, 60, QImage::Format_RGB32);
+            image.fill(viewColour);
+            shown = Annotation::create(DrawingTool::DroppedImage, {250, 150}, viewColour);
+            shown.imagePayload = image;
+        }
+        d.add(shown);
+        Annotation box = Annotation::create(DrawingTool::Rectangle, {150, 100}, Qt::red);
+        box.points.append({240, 200});
+        d.add(box);
+        // Inside the text's plate or the image, on the stroke, off the glyphs.
+        const QPointF onBoth =
+            DrawingTool(view) == DrawingTool::Text ? QPointF(204, 150) : QPointF(290, 150);
+
+        QImage grabbed;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                grabbed = e.window->grabWindow();
+                const QColor c = grabbed.pixelColor(e.onCanvas(onBoth));
+                return std::abs(c.red() - viewColour.red()) <= 6 &&
+                       std::abs(c.green() - viewColour.green()) <= 6 &&
+                       std::abs(c.blue() - viewColour.blue()) <= 6;
+            },
+            5000));
+        const QColor crossing = grabbed.pixelColor(e.onCanvas({240, 150}));
+        QVERIFY2(crossing.red() > 220 && crossing.green() < 40 && crossing.blue() < 40,
+                 qPrintable(crossing.name()));
+        // The stroke is there beside it.
+        const QColor stroked = grabbed.pixelColor(e.onCanvas({120, 150}));
+        const QColor bare = grabbed.pixelColor(e.onCanvas({120, 250}));
+        QVERIFY2(std::abs(stroked.red() - bare.red()) + std::abs(stroked.green() - bare.green()) +
+                         std::abs(stroked.blue() - bare.blue()) >
+                     60,
+                 qPrintable(stroked.name() + bare.name()));
+    }
+
     void toolKeysOnAnyLayout_data()
     {
         QTest::addColumn<uint>("keyCode");

@@ -8,7 +8,10 @@
 
 #include <QHash>
 #include <QPainter>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentMap>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -56,6 +59,7 @@ struct Prepared
 {
     ExportRenderer::Canvas canvas;
     QHash<int, TextBox> texts; // by row
+    QList<QRectF> extents;     // by row: what each may touch, in image points
 };
 
 QPointF imagePoint(QPointF p, double sx, double sy)
@@ -134,31 +138,53 @@ Result<Prepared> prepare(QSize capturePixels, double density, QSizeF viewSize,
     const QImage reference(1, 1, QImage::Format_RGB32);
 
     Bounds b{0, 0, width, height, std::isfinite(c.sx) && std::isfinite(c.sy)};
+    prepared.extents.reserve(annotations.size());
     for (int row = 0; row < annotations.size() && b.allFinite; ++row) {
         const Annotation &a = annotations.at(row);
+        // The record's own extent, then the canvas's.
+        Bounds own{std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity(),
+                   -std::numeric_limits<double>::infinity(),
+                   -std::numeric_limits<double>::infinity()};
+        const auto extend = [&own](const QRectF &r) {
+            own.minX = std::min(own.minX, r.left());
+            own.minY = std::min(own.minY, r.top());
+            own.maxX = std::max(own.maxX, r.right());
+            own.maxY = std::max(own.maxY, r.bottom());
+        };
         auto text = measureText(a, c, reference);
         if (!text.ok())
             return Result<Prepared>::failure(text.error());
         if (text.value()) {
             b.add(text.value()->box);
+            extend(text.value()->box.normalized());
             prepared.texts.insert(row, *text.value());
-            continue;
-        }
-        if (hasImage(a)) {
+        } else if (hasImage(a)) {
             b.add(imageRect(a, c.sx, c.sy));
-            continue;
+            extend(imageRect(a, c.sx, c.sy).normalized());
+        } else {
+            const double r = c.sx * ShapePaths::outerReach(a);
+            // Twice the reach: a box's mitred corners reach further than half its width.
+            const double corner = 2 * r + 1;
+            for (const QPointF &q : a.points) {
+                const QPointF p = imagePoint(q, c.sx, c.sy);
+                b.add(p, r);
+                extend(QRectF(p.x() - corner, p.y() - corner, 2 * corner, 2 * corner));
+            }
+            // The wings of an arrowhead reach beside and behind the tip.
+            if (a.type == DrawingTool::Arrow && a.points.size() >= 2) {
+                const auto [wingA, wingB] =
+                    ShapePaths::arrowWings(imagePoint(a.points.first(), c.sx, c.sy),
+                                           imagePoint(a.points.last(), c.sx, c.sy),
+                                           c.sx * ShapePaths::arrowHeadLength(a.lineWidth));
+                b.add(wingA, r);
+                b.add(wingB, r);
+                for (const QPointF &wing : {wingA, wingB})
+                    extend(QRectF(wing.x() - corner, wing.y() - corner, 2 * corner, 2 * corner));
+            }
         }
-        const double r = c.sx * ShapePaths::outerReach(a);
-        for (const QPointF &q : a.points)
-            b.add(imagePoint(q, c.sx, c.sy), r);
-        // The wings of an arrowhead reach beside and behind the tip.
-        if (a.type == DrawingTool::Arrow && a.points.size() >= 2) {
-            const auto [wingA, wingB] = ShapePaths::arrowWings(
-                imagePoint(a.points.first(), c.sx, c.sy), imagePoint(a.points.last(), c.sx, c.sy),
-                c.sx * ShapePaths::arrowHeadLength(a.lineWidth));
-            b.add(wingA, r);
-            b.add(wingB, r);
-        }
+        prepared.extents.append(
+            own.minX <= own.maxX ? QRectF(QPointF(own.minX, own.minY), QPointF(own.maxX, own.maxY))
+                                 : QRectF());
     }
 
     // A margin on each crossed side, then whole pixels outward: the capture keeps a
@@ -200,6 +226,55 @@ void drawText(QPainter &painter, const Annotation &a, const TextBox &text, doubl
     painter.setPen(textColor);
     TextMetrics::draw(painter, text.textRect.topLeft(), text.font, *a.textPayload);
     painter.restore();
+}
+
+/** Rows of the picture drawn by one worker. */
+struct Stripe
+{
+    int top = 0;
+    int height = 0;
+};
+
+/// Stripes are at least this many rows, and at most this many are drawn at once.
+constexpr int minimumStripe = 256;
+constexpr int maximumStripes = 8;
+
+// Draws the annotations that reach into `part`, the rows of the picture from `top` on.
+void drawAnnotations(QImage &part, int top, const Prepared &prepared,
+                     const QList<Annotation> &annotations, const RedactionSource &source)
+{
+    const ExportRenderer::Canvas &c = prepared.canvas;
+    QPainter painter(&part);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                           QPainter::TextAntialiasing);
+    // From here on, image points.
+    const QTransform toPart(c.density, 0, 0, c.density, -c.pixels.left(), -c.pixels.top() - top);
+    painter.setTransform(toPart);
+    const QTransform pointMap = QTransform::fromScale(c.sx, c.sy);
+    const QRectF partRect(part.rect());
+    for (int row = 0; row < annotations.size(); ++row) {
+        const Annotation &a = annotations.at(row);
+        const QRectF extent = prepared.extents.value(row);
+        if (!toPart.mapRect(extent).adjusted(-2, -2, 2, 2).intersects(partRect))
+            continue;
+        if (a.type == DrawingTool::Redact) {
+            // Whole capture pixels, never blended with what lies under them.
+            const QRect pixels = Redaction::capturePixels(a, source);
+            const QImage cells =
+                a.pixelate ? Redaction::mosaic(source.capture, pixels, source.hidden) : QImage();
+            Redaction::cover(painter, a, pixels.translated(-c.pixels.topLeft() - QPoint(0, top)),
+                             cells);
+        } else if (const auto text = prepared.texts.constFind(row);
+                   text != prepared.texts.constEnd()) {
+            drawText(painter, a, *text, c.sx);
+        } else if (hasImage(a)) {
+            painter.drawImage(imageRect(a, c.sx, c.sy), *a.imagePayload,
+                              QRectF(a.imagePayload->rect()));
+        } else if (ShapePaths::isShape(a.type) &&
+                   a.points.size() >= (ShapePaths::isPlacedByClick(a.type) ? 1 : 2)) {
+            ShapePaths::drawShape(painter, a, ShapePaths::ShapeTarget::image, pointMap, c.sx);
+        }
+    }
 }
 
 } // namespace
@@ -264,7 +339,6 @@ Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annota
     if (!prepared.ok())
         return Result<QImage>::failure(prepared.error());
     const Canvas &c = prepared.value().canvas;
-    const QHash<int, TextBox> &texts = prepared.value().texts;
 
     QImage picture(c.pixels.size(), QImage::Format_RGB32);
     if (picture.isNull())
@@ -279,35 +353,33 @@ Result<QImage> render(const QImage &capture, QSizeF viewSize, const QList<Annota
         painter.fillRect(picture.rect(), SystemColors::underPageBackground());
     // Pixel for pixel: a whole-pixel offset and no scaling.
     painter.drawImage(QRectF(captureRect), capture, QRectF(capture.rect()));
+    painter.end();
 
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
-                           QPainter::TextAntialiasing);
-    // From here on, image points.
-    painter.setTransform(QTransform(c.density, 0, 0, c.density, -c.pixels.left(), -c.pixels.top()));
-    const QTransform pointMap = QTransform::fromScale(c.sx, c.sy);
     RedactionSource source;
     source.capture = capture;
     source.canvasSize = viewSize;
     source.hidden = Redaction::hiddenRects(annotations, source);
-    for (int row = 0; row < annotations.size(); ++row) {
-        const Annotation &a = annotations.at(row);
-        if (a.type == DrawingTool::Redact) {
-            // Whole capture pixels, never blended with what lies under them.
-            const QRect pixels = Redaction::capturePixels(a, source);
-            const QImage cells =
-                a.pixelate ? Redaction::mosaic(capture, pixels, source.hidden) : QImage();
-            Redaction::cover(painter, a, pixels.translated(-c.pixels.topLeft()), cells);
-        } else if (const auto text = texts.constFind(row); text != texts.constEnd()) {
-            drawText(painter, a, *text, c.sx);
-        } else if (hasImage(a)) {
-            painter.drawImage(imageRect(a, c.sx, c.sy), *a.imagePayload,
-                              QRectF(a.imagePayload->rect()));
-        } else if (ShapePaths::isShape(a.type) &&
-                   a.points.size() >= (ShapePaths::isPlacedByClick(a.type) ? 1 : 2)) {
-            ShapePaths::drawShape(painter, a, ShapePaths::ShapeTarget::image, pointMap, c.sx);
-        }
+    // The annotations are drawn in horizontal stripes, one per core, each stripe by itself
+    // in list order: a stripe holds whole rows of pixels, so no two share one, and a pixel
+    // comes out as drawing the whole picture at once would make it.
+    const int stripeCount = std::clamp(
+        std::min(QThread::idealThreadCount(), picture.height() / minimumStripe), 1, maximumStripes);
+    QList<Stripe> stripes;
+    uchar *const bits = picture.bits(); // detached once, here, before the workers write
+    for (int i = 0; i < stripeCount; ++i) {
+        const int top = picture.height() * i / stripeCount;
+        const int bottom = picture.height() * (i + 1) / stripeCount;
+        stripes.append({top, bottom - top});
     }
-    painter.end();
+    const auto drawStripe = [&](Stripe &stripe) {
+        QImage part(bits + qsizetype(stripe.top) * picture.bytesPerLine(), picture.width(),
+                    stripe.height, picture.bytesPerLine(), picture.format());
+        drawAnnotations(part, stripe.top, prepared.value(), annotations, source);
+    };
+    if (stripes.size() == 1)
+        drawStripe(stripes.first());
+    else
+        QtConcurrent::blockingMap(stripes, drawStripe);
     if (crop) {
         const QRect cut = cropCut(c, *crop);
         if (cut.isEmpty())

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QList>
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 #include <QTransform>
 #include <QUuid>
@@ -26,18 +27,41 @@ struct RasterTarget
     QTransform deviceTransform() const;
 };
 
-/** The shape records as the drawing layer shows them, rendered into pictures. */
+/**
+ * The shape records as the drawing layer shows them, rendered into pictures. Text and image
+ * records have views of their own under the layer: where one is opaque, what the records
+ * before it drew is cleared, so it shows above them and below the records after it, in the
+ * order the export draws.
+ */
 namespace ShapeRaster {
+
+/// Whether records of `type` take part in the pictures: shapes, and text and images.
+bool isDrawn(DrawingTool type);
 
 /// A transparent picture of `target` with every shape of `records`, in order; redactions
 /// hide what they cover of `source`'s capture.
 QImage render(const QList<Annotation> &records, const RasterTarget &target,
               const RedactionSource &source = {});
-/// Strokes `annotation` from point `fromPoint` on, onto `painter` set up with the target's
-/// device transform; `opaque` strokes at full opacity. Returns the device rectangle it may
-/// have touched (empty for a record that is no shape).
+/// Strokes `annotation` (or clears under a text or image) from point `fromPoint` on, onto `painter`
+/// set up with the target's device transform; `opaque` strokes at full opacity. Returns the device
+/// rectangle it may have touched (empty for a record that is no shape).
 QRect paint(QPainter &painter, const Annotation &annotation, qsizetype fromPoint, bool opaque,
             const RasterTarget &target, const RedactionSource &source = {});
+/// The device rectangle that `paint` may touch for the whole of `annotation` (empty for a
+/// record that is no shape).
+QRect bounds(const Annotation &annotation, const RasterTarget &target,
+             const RedactionSource &source = {});
+/// The device pixels `paint` may touch for the whole of `annotation`, as rectangles along
+/// its outline (a box's four sides, pieces of a line or a stroke): a part of `bounds`, so
+/// that a change far from its outline need not draw it.
+QRegion footprint(const Annotation &annotation, const RasterTarget &target,
+                  const RedactionSource &source = {});
+/// Renders `region` of `picture` (made for `target`) again: cleared, then every shape of
+/// `records` that reaches into it, in order, clipped to it. The pixels inside come out as a
+/// whole render would make them. `known` may give each record's `footprint`, row by row.
+void renderRegion(QImage &picture, const QRegion &region, const QList<Annotation> &records,
+                  const RasterTarget &target, const RedactionSource &source = {},
+                  const QList<QRegion> &known = {});
 /// The device pixels a redaction covers on `target`: the capture pixels under it, grown by
 /// what smoothing of the capture on screen can carry past them (a capture pixel and one
 /// device pixel). Empty without a usable source.
@@ -58,8 +82,10 @@ public:
     /// The picture is for `target` from now on; a new size starts it empty.
     void retarget(const RasterTarget &target);
     /// Draws `drawing` (or clears the picture when none is drawn); false when nothing
-    /// changed. A redaction being drawn hides what it covers of `source`.
-    bool update(const std::optional<Annotation> &drawing, const RedactionSource &source = {});
+    /// changed. `changed` receives the device pixels that did. A redaction being drawn
+    /// hides what it covers of `source`.
+    bool update(const std::optional<Annotation> &drawing, const RedactionSource &source = {},
+                QRegion *changed = nullptr);
     /// The next update draws from scratch.
     void invalidate() { m_invalid = true; }
 
@@ -70,6 +96,8 @@ public:
     bool holds(const Annotation &record, const RasterTarget &target) const;
     /// Puts the picture, at its opacity, onto `painter` (no transform set).
     void drawOnto(QPainter &painter) const;
+    /// The device pixels the picture holds a stroke in.
+    QRect bounds() const { return m_bounds; }
 
 private:
     RasterTarget m_target;
