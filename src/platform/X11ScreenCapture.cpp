@@ -184,9 +184,7 @@ Result<QImage> X11ScreenCapture::capture(const CaptureDisplay &display, QSize pi
 Result<QImage> X11ScreenCapture::grab(Connection *c, const QRect &rect)
 {
     const size_t bytes = size_t(rect.width()) * size_t(rect.height()) * 4;
-    QImage image(rect.size(), QImage::Format_RGB32);
-    if (image.isNull())
-        return Result<QImage>::failure(QStringLiteral("out of memory for the capture"));
+    QImage image;
 
     bool done = false;
     if (c->hasShm && c->ensureSegment(bytes)) {
@@ -198,12 +196,7 @@ Result<QImage> X11ScreenCapture::grab(Connection *c, const QRect &rect)
                               XCB_IMAGE_FORMAT_Z_PIXMAP, c->segment.id, 0),
             &error));
         if (reply && !error) {
-            // Z pixmaps of depth 24 and 32 have 32-bit pixels and rows padded to 32 bits:
-            // exactly QImage's RGB32 layout on a little-endian server.
-            for (int y = 0; y < rect.height(); ++y) {
-                std::memcpy(image.scanLine(y), c->segment.data + size_t(y) * rect.width() * 4,
-                            size_t(rect.width()) * 4);
-            }
+            image = opaqueImage(c->segment.data, rect.size());
             done = true;
         } else {
             // The server refused the segment; drop to plain requests from now on.
@@ -228,12 +221,28 @@ Result<QImage> X11ScreenCapture::grab(Connection *c, const QRect &rect)
         const uint8_t *data = xcb_get_image_data(reply.get());
         if (size_t(xcb_get_image_data_length(reply.get())) < bytes)
             return Result<QImage>::failure(QStringLiteral("the X server sent a short image"));
-        for (int y = 0; y < rect.height(); ++y) {
-            std::memcpy(image.scanLine(y), data + size_t(y) * rect.width() * 4,
-                        size_t(rect.width()) * 4);
-        }
+        image = opaqueImage(data, rect.size());
     }
+    if (image.isNull())
+        return Result<QImage>::failure(QStringLiteral("out of memory for the capture"));
+    return image;
+}
 
+QImage X11ScreenCapture::opaqueImage(const uint8_t *pixels, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    // Z pixmaps of depth 24 and 32 have 32-bit pixels and rows padded to 32 bits: QImage's
+    // RGB32 layout on a little-endian server, but for the top byte. A row is set while it
+    // is still in the cache, so this costs about what the copy alone costs.
+    const size_t rowBytes = size_t(size.width()) * 4;
+    for (int y = 0; y < size.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        std::memcpy(row, pixels + size_t(y) * rowBytes, rowBytes);
+        for (int x = 0; x < size.width(); ++x)
+            row[x] |= 0xff000000u;
+    }
     return image;
 }
 
