@@ -82,9 +82,13 @@ AppDelegate::AppDelegate(std::unique_ptr<ScreenCapture> capture,
         PermissionBootstrap::compiledBuildId(), [this] { setupGlobalShortcut(); });
     connect(&m_screenshotManager, &ScreenshotManager::regionSelectionReady, this,
             &AppDelegate::openRegionOverlay);
-    m_regionOverlay = std::make_unique<RegionOverlayWindows>([this](const QVariantMap &properties) {
-        return makeView(QStringLiteral("region/RegionOverlay.qml"), properties);
-    });
+    m_regionOverlay = std::make_unique<RegionOverlayWindows>(
+        [this](const QVariantMap &properties) {
+            return makeView(QStringLiteral("region/RegionOverlay.qml"), properties);
+        },
+        currentDisplaySession() == DisplaySession::Wayland
+            ? RegionOverlayWindows::Placement::FullScreen
+            : RegionOverlayWindows::Placement::Unmanaged);
 }
 
 AppDelegate::~AppDelegate()

@@ -20,8 +20,9 @@ void showInView(QQuickView *view, RegionSelection *selection, const QImage &pict
 
 } // namespace
 
-RegionOverlayWindows::RegionOverlayWindows(const ViewFactory &makeView, QObject *parent)
-    : QObject(parent), m_makeView(makeView),
+RegionOverlayWindows::RegionOverlayWindows(const ViewFactory &makeView, Placement placement,
+                                           QObject *parent)
+    : QObject(parent), m_makeView(makeView), m_placement(placement),
       m_idle(std::make_unique<RegionSelection>(DesktopGeometry(), DesktopPicture(), QList<QRect>()))
 {}
 
@@ -67,9 +68,11 @@ QQuickView *RegionOverlayWindows::windowFor(const QRect &geometry)
                                    {QStringLiteral("screenRect"), QVariant::fromValue(geometry)},
                                    {QStringLiteral("picture"), QVariant::fromValue(QImage())}});
     view->setTitle(QStringLiteral("Orrinvale Region"));
-    // Unmanaged: it covers panels and docks at once, with no window manager placing it.
-    view->setFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                   Qt::X11BypassWindowManagerHint | Qt::Tool);
+    // Unmanaged, it covers panels and docks at once, with no window manager placing it.
+    Qt::WindowFlags flags = Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    if (m_placement == Placement::Unmanaged)
+        flags |= Qt::X11BypassWindowManagerHint;
+    view->setFlags(flags);
     for (QScreen *qscreen : QGuiApplication::screens()) {
         if (qscreen->geometry() == geometry)
             view->setScreen(qscreen);
@@ -107,6 +110,10 @@ void RegionOverlayWindows::open(std::unique_ptr<RegionSelection> selection)
     if (!m_keyboardWindow && !m_shown.isEmpty())
         m_keyboardWindow = m_shown.first();
     for (QQuickView *view : std::as_const(m_shown)) {
+        if (m_placement == Placement::FullScreen) {
+            view->showFullScreen();
+            continue;
+        }
         view->show();
         // Mapped again, an unmanaged window keeps its old place in the stacking order.
         view->raise();
@@ -121,7 +128,8 @@ void RegionOverlayWindows::onFrameSwapped(QQuickView *view)
         view->requestActivate();
         // An unmanaged window gets no focus from the window manager: it takes the keyboard
         // itself once it is on the screen.
-        view->setKeyboardGrabEnabled(true);
+        if (m_placement == Placement::Unmanaged)
+            view->setKeyboardGrabEnabled(true);
     }
     if (!m_shown.isEmpty() && m_shown.first() == view)
         Q_EMIT firstFrameShown();

@@ -14,8 +14,8 @@ class RegionSelection;
 /**
  * The region overlay's windows: one frameless, always-on-top window over each screen,
  * showing that screen's part of the frozen picture, all sharing one RegionSelection. The
- * keyboard is grabbed by the one under the pointer, so Enter, Escape and the arrows reach
- * the overlay whichever window had the focus.
+ * one under the pointer takes the keyboard, so Enter, Escape and the arrows reach the
+ * overlay whichever window had the focus.
  *
  * AppDelegate keeps one for the whole run. Its windows are made once, ahead of the first
  * request, and only hidden between requests: opening the overlay then hands them the new
@@ -30,7 +30,19 @@ public:
     /// Makes a view of the overlay's QML with these initial properties.
     using ViewFactory = std::function<QQuickView *(const QVariantMap &properties)>;
 
-    explicit RegionOverlayWindows(const ViewFactory &makeView, QObject *parent = nullptr);
+    /// How the windows come on the screen.
+    enum class Placement {
+        /// Unmanaged, over panels and docks at once, taking the keyboard by a grab: X11.
+        Unmanaged,
+        /// Full-screen windows that the compositor places, raises and gives the keyboard:
+        /// XWayland, where an unmanaged window gets no keys (the compositor sends them only
+        /// to the window it focuses, and a grab inside XWayland does not change that).
+        FullScreen
+    };
+
+    explicit RegionOverlayWindows(const ViewFactory &makeView,
+                                  Placement placement = Placement::Unmanaged,
+                                  QObject *parent = nullptr);
     ~RegionOverlayWindows() override;
 
     /// Makes the hidden window of each screen that has none yet and lets go of those of
@@ -65,6 +77,7 @@ private:
     void onFrameSwapped(QQuickView *view);
 
     ViewFactory m_makeView;
+    Placement m_placement;
     // What hidden windows show, so that no window refers to a selection that is gone.
     std::unique_ptr<RegionSelection> m_idle;
     std::unique_ptr<RegionSelection> m_selection;

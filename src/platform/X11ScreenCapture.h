@@ -3,6 +3,7 @@
 #include "ScreenCapture.h"
 
 #include <QByteArray>
+#include <QImage>
 
 #include <memory>
 
@@ -24,6 +25,12 @@ public:
     Result<QList<QImage>> captureAreas(const QList<QRect> &nativeRects) override;
     Result<QRect> windowUnderPointer() override;
     QList<QRect> visibleWindows() override;
+
+    /// The pixels of a Z pixmap of depth 24 or 32 (32-bit pixels, rows without padding) as
+    /// an RGB32 image of `size`. The server sends the unused top byte of a depth-24 pixel as
+    /// zero; RGB32 wants it at 0xff, and a zero there makes the pixel transparent wherever
+    /// Qt copies it onto a picture with alpha (the loupe's cells, a capture with gaps).
+    static QImage opaqueImage(const uint8_t *pixels, QSize size);
 
 private:
     struct Connection;

@@ -324,7 +324,7 @@ class WaylandRegionAndWindowTest(WaylandTestCase):
     """The region overlay over the portal's picture of the whole desktop, and window capture,
     which only the portal's interactive request could do there. The headless compositor has
     no input devices: the drag and the clicks are XTEST's inside XWayland, where the
-    overlay's windows are."""
+    overlay's windows are. Keys come from wtype, through the compositor, as a user's do."""
 
     def saved_capture(self):
         """The newest capture as PNG bytes, saved by the command line into the session."""
@@ -348,11 +348,16 @@ class WaylandRegionAndWindowTest(WaylandTestCase):
         wait_until(lambda: session.get_property("CaptureCount") == 1, 90,
                    "the first capture through the portal")
 
+        # Escape, typed on a keyboard of the compositor's (wtype's virtual one), reaches the
+        # overlay: sway gives it the keyboard as it would any window that opens.
+        self.assertEqual(session.tool(session.binary, "--region"), "")
+        wait_until(lambda: session.x_shown("Orrinvale Region"), 90, "the region overlay")
+        session.tool("wtype", "-k", "Escape")
+        wait_until(lambda: not session.x_shown("Orrinvale Region"), 30, "Escape to close it")
+        self.assertEqual(session.get_property("CaptureCount"), 1)
+
         self.open_overlay_and_drag()
-        # No keyboard exists on the headless output (nothing would take the overlay's Enter):
-        # a double click inside the selection accepts it.
-        session.tool("xdotool", "mousemove", "400", "380", "sleep", "0.3", "click", "--repeat",
-                     "2", "--delay", "80", "1")
+        session.tool("wtype", "-k", "Return")
         wait_until(lambda: session.get_property("CaptureCount") == 2, 60,
                    "the region on the stack")
         wait_until(lambda: not session.x_shown("Orrinvale Region"), 30, "the overlay to close")

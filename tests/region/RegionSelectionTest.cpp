@@ -145,6 +145,57 @@ private Q_SLOTS:
         QCOMPARE(f.selection.colourName(), QString());
     }
 
+    // The loupe's patch is the picture's pixels around the pointer, every row and column of
+    // it, on a screen at scale 1 and on one at scale 2; what lies off the picture is black.
+    void patchIsThePictureAroundThePointer_data()
+    {
+        QTest::addColumn<QPointF>("pointer");
+        QTest::addColumn<QPoint>("centre"); // the pointer's pixel in its part's image
+
+        QTest::newRow("scale 1") << QPointF(60.5, 40.5) << QPoint(60, 40);
+        QTest::newRow("scale 1, fraction") << QPointF(60.9, 40.1) << QPoint(60, 40);
+        QTest::newRow("scale 2") << QPointF(250.25, 20.75) << QPoint(100, 41);
+        QTest::newRow("top-left corner") << QPointF(2, 3) << QPoint(2, 3);
+        QTest::newRow("right edge of scale 2") << QPointF(299.9, 49.9) << QPoint(199, 99);
+    }
+    void patchIsThePictureAroundThePointer()
+    {
+        QFETCH(QPointF, pointer);
+        QFETCH(QPoint, centre);
+        const auto distinct = [](int width, int height, int salt) {
+            QImage image(width, height, QImage::Format_RGB32);
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x)
+                    image.setPixel(x, y, qRgb((x * 7 + salt) % 256, (y * 11) % 256, 128 + salt));
+            }
+            return image;
+        };
+        const QImage a = distinct(200, 100, 0);
+        const QImage b = distinct(200, 100, 50);
+        RegionSelection selection(
+            twoScreens(), DesktopPicture{{{QRect(0, 0, 200, 100), a}, {QRect(200, 0, 100, 50), b}}},
+            {});
+        const QImage &image = pointer.x() < 200 ? a : b;
+
+        selection.move(pointer);
+
+        const QImage patch = selection.patch();
+        const int radius = RegionSelection::PatchRadius;
+        QCOMPARE(patch.size(), QSize(2 * radius + 1, 2 * radius + 1));
+        for (int y = 0; y < patch.height(); ++y) {
+            for (int x = 0; x < patch.width(); ++x) {
+                const QPoint source = centre + QPoint(x - radius, y - radius);
+                const QColor wanted =
+                    image.rect().contains(source) ? image.pixelColor(source) : QColor(Qt::black);
+                if (patch.pixelColor(x, y) != wanted)
+                    QFAIL(qPrintable(QStringLiteral("patch (%1, %2): %3, wanted %4")
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(patch.pixelColor(x, y).name(), wanted.name())));
+            }
+        }
+    }
+
     // A click off the selection takes the topmost window there; on the selection it keeps
     // it. Double click and Enter accept once; Escape after that does nothing.
     void windowsClicksAndEndings()
