@@ -18,8 +18,8 @@ struct RecognisedLine
 
 /**
  * Finds the lines of text in a picture. TesseractRecogniser is the real one; tests give
- * their own, so nothing but the program itself needs Tesseract. Called on a worker thread,
- * one call at a time.
+ * their own, so nothing but the program itself needs Tesseract. Called on worker threads,
+ * several calls at once (one for each band TextCopy reads at the same time).
  */
 class TextRecogniser
 {
