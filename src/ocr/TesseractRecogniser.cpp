@@ -107,7 +107,8 @@ TesseractRecogniser::recognise(const QImage &picture, const QStringList &languag
             if (found.isEmpty() ||
                 !line->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
                 continue;
-            lines.append({found, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1))});
+            lines.append({found, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)),
+                          int(line->Confidence(tesseract::RIL_TEXTLINE))});
         } while (line->Next(tesseract::RIL_TEXTLINE));
     }
     giveBack(std::move(engine), languages);

@@ -67,10 +67,15 @@ Lines readBand(TextRecogniser &recogniser, const QImage &grey, const TextBand &b
         const QRect box = line.box;
         // Whole pixels down (QPoint's division would round).
         const int by = band.scale;
-        placed.append({line.text, QRect(QPoint(band.area.left() + box.left() / by,
-                                               band.area.top() + box.top() / by),
-                                        QPoint(band.area.left() + box.right() / by,
-                                               band.area.top() + box.bottom() / by))});
+        const QRect at(
+            QPoint(band.area.left() + box.left() / by, band.area.top() + box.top() / by),
+            QPoint(band.area.left() + box.right() / by, band.area.top() + box.bottom() / by));
+        // Enlarged, the tiny text of a thumbnail or a picture on the screen is read as words
+        // that are not there; so is the odd icon or pattern, though with little confidence.
+        if (at.height() < TextCopy::MinimumLineHeight ||
+            line.confidence < TextCopy::MinimumConfidence)
+            continue;
+        placed.append({line.text, at, line.confidence});
     }
     return placed;
 }

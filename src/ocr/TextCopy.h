@@ -37,11 +37,19 @@ public:
              QObject *parent = nullptr);
     ~TextCopy() override;
 
+    /// Lines less tall than this, in the picture's own pixels, are dropped: no text that
+    /// small can be read (a thumbnail's, a photo's grain).
+    static constexpr int MinimumLineHeight = 6;
+    /// Lines the recogniser is less sure of than this (of 100) are dropped: what it reads in
+    /// an icon or a pattern. Screen text is read at 80 and more.
+    static constexpr int MinimumConfidence = 40;
+
     /// How many bands of a picture are read at once: one engine to a core, at most two.
     static int engineCount();
     /// The lines of `picture` read in `languages`, placed in its pixels: its bands
     /// (TextBands) read on `engines` threads at once (the calling one among them); the whole
-    /// picture in one piece when no band holds text.
+    /// picture in one piece when no band holds text. Lines too small or too doubtful to be
+    /// text are left out.
     static Result<QList<RecognisedLine>> readLines(TextRecogniser &recogniser,
                                                    const QImage &picture,
                                                    const QStringList &languages, int engines);

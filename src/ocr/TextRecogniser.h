@@ -9,11 +9,13 @@
 
 class QImage;
 
-/** One line of text a recogniser found, and where it lies in the picture it was given. */
+/** One line of text a recogniser found, where it lies in the picture it was given, and how
+ * sure the recogniser is of it (0 to 100). */
 struct RecognisedLine
 {
     QString text;
     QRect box;
+    int confidence = 100;
 };
 
 /**

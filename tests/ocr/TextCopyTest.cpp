@@ -5,6 +5,7 @@
 #include "fakes/FakeTextRecogniser.h"
 #include "fakes/StdoutCapture.h"
 #include "ocr/ReadingOrder.h"
+#include "ocr/TesseractRecogniser.h"
 #include "ocr/TextLanguages.h"
 
 #include <QFont>
@@ -165,6 +166,56 @@ private Q_SLOTS:
         QVERIFY2(lefts.last() > 220 && lefts.last() < 420,
                  "the right column's band starts between the columns");
         QCOMPARE(ReadingOrder::join(lines.value()), QString("word\tword"));
+    }
+
+    // Lines too small to be text, or read with too little confidence, are left out. A blank
+    // picture is read whole at twice its size, so heights here are twice the kept ones.
+    void linesTooSmallOrDoubtfulAreDropped_data()
+    {
+        QTest::addColumn<int>("readHeight");
+        QTest::addColumn<int>("confidence");
+        QTest::addColumn<bool>("kept");
+
+        QTest::newRow("as small as may be read") << 12 << 90 << true;
+        QTest::newRow("smaller") << 10 << 90 << false;
+        QTest::newRow("doubtful") << 40 << 39 << false;
+        QTest::newRow("sure enough") << 40 << 40 << true;
+    }
+
+    void linesTooSmallOrDoubtfulAreDropped()
+    {
+        QFETCH(int, readHeight);
+        QFETCH(int, confidence);
+        QFETCH(bool, kept);
+        QImage picture(320, 120, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        FakeTextRecogniser recogniser;
+        recogniser.answer(QList<RecognisedLine>{{"word", {40, 20, 200, readHeight}, confidence}});
+
+        const auto lines = TextCopy::readLines(recogniser, picture, {"eng"}, 2);
+
+        QVERIFY(lines.ok());
+        QCOMPARE(recogniser.calls(), 1);
+        QCOMPARE(lines.value().size(), kept ? 1 : 0);
+        if (kept)
+            QCOMPARE(lines.value().at(0).box, QRect(20, 10, 100, readHeight / 2));
+    }
+
+    // A capture of a screen whose only text is that of the stack's thumbnail (the earlier
+    // capture, about a fifth of its size, its letters four pixels high) has no text to
+    // read: enlarged, Tesseract read "oar te earn" in it.
+    void aThumbnailsTinyTextIsNoText()
+    {
+        if (!TextLanguages::installedIn(TextLanguages::dataFolder()).contains("eng"))
+            QSKIP("no English language data");
+        const QImage picture(QFINDTESTDATA("data/thumbnail-only-capture.png"));
+        QVERIFY(!picture.isNull());
+        TesseractRecogniser recogniser(TextLanguages::dataFolder());
+
+        const auto lines = TextCopy::readLines(recogniser, picture, {"eng"}, 2);
+
+        QVERIFY2(lines.ok(), qPrintable(lines.error()));
+        QCOMPARE(ReadingOrder::join(lines.value()), QString());
     }
 
     // Refused before any reading: each says why in one line, and the clipboard stays.
