@@ -115,7 +115,7 @@ ColumnLayout {
                 CheckBox {
                     required property string modelData
                     objectName: "textLanguage_" + modelData
-                    text: TextLanguages.displayName(modelData)
+                    text: textLanguages.displayName(modelData)
                     checked: textLanguages.chosen.indexOf(modelData) >= 0
                     onToggled: {
                         textLanguages.setChosen(modelData, checked);
