@@ -5,6 +5,8 @@
 // request to the text on the clipboard, for the first request (the engines load their
 // language data) and the ones after it (ORRINVALE_BENCH_RUNS of them, 5 unless set). The
 // baseline beside each figure reads the whole picture enlarged in one piece on one engine.
+// Beside the clock time: the processor time of the request (all its threads) and the load
+// average, since a busy machine stretches the clock time and not the work.
 
 #include "ocr/ReadingOrder.h"
 #include "ocr/RecognitionThreads.h"
@@ -18,13 +20,16 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFontDatabase>
 #include <QMimeData>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
+#include <time.h>
 #include <vector>
 
 namespace {
@@ -68,6 +73,23 @@ int distance(const QString &a, const QString &b)
         std::swap(previous, current);
     }
     return previous[size_t(b.size())];
+}
+
+/// The processor time of all this program's threads, in milliseconds: on a busy machine the
+/// time on the clock says more about the others than about the work done here.
+double processorMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+/// The load average of the last minute, as the kernel reports it.
+QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(u' ', 0, 0)
+                                          : QStringLiteral("unknown");
 }
 
 QString simplified(QString text)
@@ -194,10 +216,13 @@ int main(int argc, char **argv)
     const int runs = qEnvironmentVariableIsSet("ORRINVALE_BENCH_RUNS")
                          ? std::max(2, qEnvironmentVariableIntValue("ORRINVALE_BENCH_RUNS")) + 1
                          : 6;
-    std::vector<double> bandedTimes, wholeTimes;
+    std::vector<double> bandedTimes, wholeTimes, bandedWork, wholeWork;
+    std::printf("load average before: %s on %d cores\n", qPrintable(loadAverage()),
+                QThread::idealThreadCount());
     for (int run = 0; run < runs; ++run) {
         QEventLoop loop;
         QElapsedTimer timer;
+        double work = processorMs();
         timer.start();
         bool copied = false;
         copy.copyTextOfImage(picture, &loop, [&](const Result<QString> &text) {
@@ -207,18 +232,22 @@ int main(int argc, char **argv)
         });
         loop.exec();
         const double bandedMs = timer.nsecsElapsed() / 1e6;
+        if (run > 0)
+            bandedWork.push_back(processorMs() - work);
         if (run == 0)
             std::printf("request to clipboard, first (%d engines set up) %8.1f ms%s\n", engines,
                         bandedMs, copied ? "" : "  (nothing copied)");
         else
             bandedTimes.push_back(bandedMs);
 
+        work = processorMs();
         timer.start();
         const auto lines = readWhole(recogniser);
         auto *data = new QMimeData;
         data->setText(lines.ok() ? ReadingOrder::join(lines.value()) : QString());
         clipboard.setMimeData(data);
         wholeTimes.push_back(timer.nsecsElapsed() / 1e6);
+        wholeWork.push_back(processorMs() - work);
         if (run > 0)
             std::printf("request to clipboard, again %8.1f ms   baseline %8.1f ms\n", bandedMs,
                         wholeTimes.back());
@@ -232,6 +261,10 @@ int main(int argc, char **argv)
     };
     std::printf("bands on %d engines: %s\n", engines, qPrintable(summary(bandedTimes)));
     std::printf("baseline, whole on one: %s\n", qPrintable(summary(wholeTimes)));
+    std::printf("processor time, bands on %d engines: %s\n", engines,
+                qPrintable(summary(bandedWork)));
+    std::printf("processor time, baseline: %s\n", qPrintable(summary(wholeWork)));
+    std::printf("load average after: %s\n", qPrintable(loadAverage()));
     std::printf("engines kept idle: %d\n", fresh->idleEngines());
     return 0;
 }
