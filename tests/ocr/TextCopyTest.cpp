@@ -208,7 +208,8 @@ private Q_SLOTS:
     {
         if (!TextLanguages::installedIn(TextLanguages::dataFolder()).contains("eng"))
             QSKIP("no English language data");
-        const QImage picture(QFINDTESTDATA("data/thumbnail-only-capture.png"));
+        const QImage picture(
+            QStringLiteral(ORRINVALE_TESTS_DIR "/ocr/data/thumbnail-only-capture.png"));
         QVERIFY(!picture.isNull());
         TesseractRecogniser recogniser(TextLanguages::dataFolder());
 
