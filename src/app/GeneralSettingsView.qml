@@ -111,6 +111,7 @@ ColumnLayout {
         // stays inside the window however many are installed.
         ScrollView {
             id: languageScroll
+            objectName: "textLanguageScroll"
             Layout.fillWidth: true
             Layout.preferredHeight: Math.min(languageFlow.implicitHeight, 3 * 26 + 2 * 2)
             contentWidth: availableWidth
