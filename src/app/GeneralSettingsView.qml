@@ -97,7 +97,8 @@ ColumnLayout {
         font.pixelSize: 11
     }
 
-    // The languages Copy Text reads: those whose language data is installed.
+    // The languages Copy Text reads: those whose language data is installed; the boxes
+    // flow across the row.
     RowLayout {
         Layout.fillWidth: true
         spacing: 6
@@ -107,29 +108,43 @@ ColumnLayout {
             topPadding: 6
             text: "Text:"
         }
-        Flow {
-            objectName: "textLanguages"
+        // At most three rows of boxes show; more languages scroll, so that the whole tab
+        // stays inside the window however many are installed.
+        ScrollView {
+            id: languageScroll
+            objectName: "textLanguageScroll"
             Layout.fillWidth: true
-            spacing: 2
+            Layout.preferredHeight: Math.min(languageFlow.implicitHeight, 3 * 26 + 2 * 2)
+            contentWidth: availableWidth
+            contentHeight: languageFlow.implicitHeight
+            clip: true
+            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
 
-            Repeater {
-                model: textLanguages.installed
-                CheckBox {
-                    required property string modelData
-                    objectName: "textLanguage_" + modelData
-                    text: TextLanguages.displayName(modelData)
-                    checked: textLanguages.chosen.indexOf(modelData) >= 0
-                    onToggled: {
-                        textLanguages.setChosen(modelData, checked);
-                        checked = Qt.binding(() => textLanguages.chosen.indexOf(modelData) >= 0);
+            Flow {
+                id: languageFlow
+                objectName: "textLanguages"
+                width: languageScroll.availableWidth
+                spacing: 2
+
+                Repeater {
+                    model: textLanguages.installed
+                    CheckBox {
+                        required property string modelData
+                        objectName: "textLanguage_" + modelData
+                        text: textLanguages.displayName(modelData)
+                        checked: textLanguages.chosen.indexOf(modelData) >= 0
+                        onToggled: {
+                            textLanguages.setChosen(modelData, checked);
+                            checked = Qt.binding(() => textLanguages.chosen.indexOf(modelData) >= 0);
+                        }
                     }
                 }
-            }
-            Label {
-                visible: textLanguages.installed.length === 0
-                topPadding: 6
-                text: "No language data: install tesseract-ocr-eng"
-                color: "#c62828"
+                Label {
+                    visible: textLanguages.installed.length === 0
+                    topPadding: 6
+                    text: "No language data: install tesseract-ocr-eng"
+                    color: "#c62828"
+                }
             }
         }
     }

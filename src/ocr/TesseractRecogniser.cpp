@@ -20,39 +20,61 @@ struct TextDeleter
 TesseractRecogniser::TesseractRecogniser(QString dataFolder) : m_dataFolder(std::move(dataFolder))
 {}
 
-TesseractRecogniser::~TesseractRecogniser()
+TesseractRecogniser::~TesseractRecogniser() = default;
+
+void TesseractRecogniser::EngineDeleter::operator()(tesseract::TessBaseAPI *engine) const
 {
-    if (m_engine)
-        m_engine->End();
+    engine->End();
+    delete engine;
 }
 
-Result<tesseract::TessBaseAPI *> TesseractRecogniser::engineFor(const QStringList &languages)
+int TesseractRecogniser::idleEngines() const
 {
-    if (m_engine && m_languages == languages)
-        return m_engine.get();
-    if (m_engine)
-        m_engine->End();
-    m_engine = std::make_unique<tesseract::TessBaseAPI>();
-    m_languages.clear();
+    QMutexLocker lock(&m_mutex);
+    return int(m_idle.size());
+}
+
+Result<TesseractRecogniser::Engine> TesseractRecogniser::take(const QStringList &languages)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_languages != languages) {
+            m_idle.clear();
+            m_languages = languages;
+        }
+        if (!m_idle.empty()) {
+            Engine engine = std::move(m_idle.back());
+            m_idle.pop_back();
+            return engine;
+        }
+    }
+    // Set up outside the lock: another thread's engine may be set up at the same time.
+    Engine engine(new tesseract::TessBaseAPI);
     const QByteArray folder = m_dataFolder.toLocal8Bit();
     const QByteArray names = languages.join(u'+').toUtf8();
     // Its complaints (a missing file, an estimated resolution) go nowhere: every failure is
     // answered by the line TextCopy writes.
     const std::vector<std::string> quiet = {"debug_file"};
     const std::vector<std::string> nowhere = {"/dev/null"};
-    if (m_engine->Init(folder.constData(), names.constData(), tesseract::OEM_LSTM_ONLY, nullptr, 0,
-                       &quiet, &nowhere, false) != 0) {
-        m_engine.reset();
-        return Result<tesseract::TessBaseAPI *>::failure(
+    if (engine->Init(folder.constData(), names.constData(), tesseract::OEM_LSTM_ONLY, nullptr, 0,
+                     &quiet, &nowhere, false) != 0) {
+        return Result<Engine>::failure(
             QStringLiteral("Tesseract could not load the language data %1 from %2")
                 .arg(languages.join(u'+'), m_dataFolder));
     }
-    m_engine->SetPageSegMode(tesseract::PSM_AUTO);
+    engine->SetPageSegMode(tesseract::PSM_AUTO);
     // The picture comes dark on light already: reading each doubtful line again inverted
     // would only cost time.
-    m_engine->SetVariable("tessedit_do_invert", "0");
-    m_languages = languages;
-    return m_engine.get();
+    engine->SetVariable("tessedit_do_invert", "0");
+    return engine;
+}
+
+void TesseractRecogniser::giveBack(Engine engine, const QStringList &languages)
+{
+    engine->Clear();
+    QMutexLocker lock(&m_mutex);
+    if (languages == m_languages)
+        m_idle.push_back(std::move(engine));
 }
 
 Result<QList<RecognisedLine>>
@@ -61,17 +83,17 @@ TesseractRecogniser::recognise(const QImage &picture, const QStringList &languag
     using Lines = Result<QList<RecognisedLine>>;
     if (picture.isNull() || picture.format() != QImage::Format_Grayscale8)
         return Lines::failure(QStringLiteral("the picture to read is not 8-bit grey"));
-    QMutexLocker lock(&m_mutex);
-    const auto engine = engineFor(languages);
-    if (!engine.ok())
-        return Lines::failure(engine.error());
-    tesseract::TessBaseAPI *api = engine.value();
+    Result<Engine> taken = take(languages);
+    if (!taken.ok())
+        return Lines::failure(taken.error());
+    Engine engine = std::move(taken.value());
+    tesseract::TessBaseAPI *api = engine.get();
 
     api->SetImage(picture.constBits(), picture.width(), picture.height(), 1,
                   int(picture.bytesPerLine()));
     api->SetSourceResolution(dotsPerInch);
     if (api->Recognize(nullptr) != 0) {
-        api->Clear();
+        giveBack(std::move(engine), languages);
         return Lines::failure(QStringLiteral("Tesseract could not read the picture"));
     }
     QList<RecognisedLine> lines;
@@ -85,9 +107,10 @@ TesseractRecogniser::recognise(const QImage &picture, const QStringList &languag
             if (found.isEmpty() ||
                 !line->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
                 continue;
-            lines.append({found, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1))});
+            lines.append({found, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)),
+                          int(line->Confidence(tesseract::RIL_TEXTLINE))});
         } while (line->Next(tesseract::RIL_TEXTLINE));
     }
-    api->Clear();
+    giveBack(std::move(engine), languages);
     return lines;
 }

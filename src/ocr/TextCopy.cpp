@@ -1,6 +1,7 @@
 #include "TextCopy.h"
 
 #include "ReadingOrder.h"
+#include "TextBands.h"
 #include "TextImagePreparation.h"
 #include "TextLanguages.h"
 #include "TextRecogniser.h"
@@ -12,6 +13,12 @@
 #include <QCoreApplication>
 #include <QMimeData>
 #include <QPointer>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 TextCopy::TextCopy(ScreenshotManager *manager, Clipboard *clipboard,
                    std::shared_ptr<TextRecogniser> recogniser, const TextLanguages *languages,
@@ -30,17 +37,96 @@ TextCopy::~TextCopy()
     m_worker.waitForDone();
 }
 
-Result<QString> TextCopy::read(TextRecogniser &recogniser, const QImage &picture,
-                               const QStringList &languages)
+int TextCopy::engineCount()
 {
-    const qreal ratio = picture.devicePixelRatio();
-    const int scale = TextImagePreparation::scaleFor(picture.size(), ratio);
-    const QImage prepared = TextImagePreparation::prepare(picture, scale);
-    if (prepared.isNull())
-        return Result<QString>::failure(QStringLiteral("there is no picture to read"));
+    return std::clamp(QThread::idealThreadCount(), 1, 2);
+}
+
+namespace {
+
+using Lines = Result<QList<RecognisedLine>>;
+
+/// One band of `grey` enlarged as it asks, read, and its lines placed in `grey`'s pixels.
+Lines readBand(TextRecogniser &recogniser, const QImage &grey, const TextBand &band,
+               const QStringList &languages, qreal ratio)
+{
+    QImage piece = grey.copy(band.area);
+    if (band.scale > 1) {
+        piece = piece.scaled(piece.size() * band.scale, Qt::IgnoreAspectRatio,
+                             Qt::SmoothTransformation);
+        if (piece.format() != QImage::Format_Grayscale8)
+            piece = piece.convertToFormat(QImage::Format_Grayscale8);
+    }
     // Screens draw 96 pixels to the inch at one pixel to a point.
-    const int dotsPerInch = int(96 * (ratio > 0 ? ratio : 1.0) * scale);
-    const auto lines = recogniser.recognise(prepared, languages, dotsPerInch);
+    const int dotsPerInch = int(96 * ratio * band.scale);
+    Lines lines = recogniser.recognise(piece, languages, dotsPerInch);
+    if (!lines.ok())
+        return lines;
+    QList<RecognisedLine> placed;
+    for (const RecognisedLine &line : lines.value()) {
+        const QRect box = line.box;
+        // Whole pixels down (QPoint's division would round).
+        const int by = band.scale;
+        const QRect at(
+            QPoint(band.area.left() + box.left() / by, band.area.top() + box.top() / by),
+            QPoint(band.area.left() + box.right() / by, band.area.top() + box.bottom() / by));
+        // Enlarged, the tiny text of a thumbnail or a picture on the screen is read as words
+        // that are not there; so is the odd icon or pattern, though with little confidence.
+        if (at.height() < TextCopy::MinimumLineHeight ||
+            line.confidence < TextCopy::MinimumConfidence)
+            continue;
+        placed.append({line.text, at, line.confidence});
+    }
+    return placed;
+}
+
+} // namespace
+
+Result<QList<RecognisedLine>> TextCopy::readLines(TextRecogniser &recogniser, const QImage &picture,
+                                                  const QStringList &languages, int engines)
+{
+    const qreal ratio = picture.devicePixelRatio() > 0 ? picture.devicePixelRatio() : 1.0;
+    const int scale = TextImagePreparation::scaleFor(picture.size(), ratio);
+    const QImage grey = TextImagePreparation::prepare(picture, 1);
+    if (grey.isNull())
+        return Lines::failure(QStringLiteral("there is no picture to read"));
+    engines = std::max(engines, 1);
+    QList<TextBand> bands = TextBands::find(grey, scale, engines * 2);
+    if (bands.isEmpty())
+        bands = {{grey.rect(), scale}};
+    // The largest first, so that the engines finish close together.
+    const auto work = [](const TextBand &band) {
+        return qint64(band.area.width()) * band.area.height() * band.scale * band.scale;
+    };
+    std::stable_sort(bands.begin(), bands.end(),
+                     [&](const TextBand &a, const TextBand &b) { return work(a) > work(b); });
+
+    std::vector<Lines> results(size_t(bands.size()), Lines(QList<RecognisedLine>()));
+    std::atomic<qsizetype> next = 0;
+    const auto readNext = [&] {
+        for (qsizetype at = next++; at < bands.size(); at = next++)
+            results[size_t(at)] = readBand(recogniser, grey, bands.at(at), languages, ratio);
+    };
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < std::min<qsizetype>(engines, bands.size()); ++i)
+        helpers.emplace_back(readNext);
+    readNext();
+    for (std::thread &helper : helpers)
+        helper.join();
+
+    QList<RecognisedLine> lines;
+    for (const Lines &band : results) {
+        if (!band.ok())
+            return band;
+        lines.append(band.value());
+    }
+    return lines;
+}
+
+Result<QString> TextCopy::read(TextRecogniser &recogniser, const QImage &picture,
+                               const QStringList &languages, int engines)
+{
+    const auto lines = readLines(recogniser, picture, languages, engines);
     if (!lines.ok())
         return Result<QString>::failure(lines.error());
     return ReadingOrder::join(lines.value());
@@ -90,7 +176,7 @@ void TextCopy::start(const QImage &picture, QObject *context, Done done, bool gu
     const QPointer<QObject> weakContext(context);
     m_worker.start([this, recogniser = m_recogniser, picture, languages, weakContext, done,
                     guarded] {
-        const Result<QString> text = read(*recogniser, picture, languages);
+        const Result<QString> text = read(*recogniser, picture, languages, engineCount());
         QMetaObject::invokeMethod(
             this,
             [this, text, weakContext, done, guarded] { finish(text, weakContext, done, guarded); },

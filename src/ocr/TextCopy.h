@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TextRecogniser.h"
 #include "platform/Result.h"
 
 #include <QImage>
@@ -12,16 +13,15 @@
 class Clipboard;
 class ScreenshotManager;
 class TextLanguages;
-class TextRecogniser;
 
 /**
  * "Copy Text": reads the text of a capture, or of a picture the editor hands over, and puts
  * it on the clipboard as plain text, lines in reading order. The picture is prepared
- * (TextImagePreparation) and read (TextRecogniser) on a worker thread of its own; the
- * clipboard is filled on the UI thread. Each request ends in one line: "Copied N characters
- * of text.", "No text found in the capture." (the clipboard keeps what it held) or why it
- * failed, naming the package to install when there is no language data. Made by
- * AppDelegate; the stack's menu, the editor, the command line and D-Bus use it.
+ * (TextImagePreparation), cut into bands (TextBands) and read (TextRecogniser) off the UI
+ * thread, two bands at once on two cores; the clipboard is filled on the UI thread. Each request
+ * ends in one line: "Copied N characters of text.", "No text found in the capture." (the clipboard
+ * keeps what it held) or why it failed, naming the package to install when there is no language
+ * data. Made by AppDelegate; the stack's menu, the editor, the command line and D-Bus use it.
  */
 class TextCopy : public QObject
 {
@@ -37,10 +37,25 @@ public:
              QObject *parent = nullptr);
     ~TextCopy() override;
 
-    /// The text of `picture` read in `languages`, lines in reading order: what the worker
-    /// does (the benchmark calls it too).
+    /// Lines less tall than this, in the picture's own pixels, are dropped: no text that
+    /// small can be read (a thumbnail's, a photo's grain).
+    static constexpr int MinimumLineHeight = 6;
+    /// Lines the recogniser is less sure of than this (of 100) are dropped: what it reads in
+    /// an icon or a pattern. Screen text is read at 80 and more.
+    static constexpr int MinimumConfidence = 40;
+
+    /// How many bands of a picture are read at once: one engine to a core, at most two.
+    static int engineCount();
+    /// The lines of `picture` read in `languages`, placed in its pixels: its bands
+    /// (TextBands) read on `engines` threads at once (the calling one among them); the whole
+    /// picture in one piece when no band holds text. Lines too small or too doubtful to be
+    /// text are left out.
+    static Result<QList<RecognisedLine>> readLines(TextRecogniser &recogniser,
+                                                   const QImage &picture,
+                                                   const QStringList &languages, int engines);
+    /// Those lines in reading order: what the worker does (the benchmark calls it too).
     static Result<QString> read(TextRecogniser &recogniser, const QImage &picture,
-                                const QStringList &languages);
+                                const QStringList &languages, int engines);
 
     void copyTextOfCapture(quint64 captureId, QObject *context = nullptr, Done done = nullptr);
     /// The same for the newest capture; fails with one line when the stack is empty.
@@ -60,7 +75,6 @@ private:
     Clipboard *m_clipboard;
     std::shared_ptr<TextRecogniser> m_recogniser;
     const TextLanguages *m_languages;
-    // One thread: the recogniser reads one picture at a time, and the captures keep the
-    // other core.
+    // One picture at a time; its bands spread over engineCount() threads from here.
     QThreadPool m_worker;
 };

@@ -9,17 +9,19 @@
 
 class QImage;
 
-/** One line of text a recogniser found, and where it lies in the picture it was given. */
+/** One line of text a recogniser found, where it lies in the picture it was given, and how
+ * sure the recogniser is of it (0 to 100). */
 struct RecognisedLine
 {
     QString text;
     QRect box;
+    int confidence = 100;
 };
 
 /**
  * Finds the lines of text in a picture. TesseractRecogniser is the real one; tests give
- * their own, so nothing but the program itself needs Tesseract. Called on a worker thread,
- * one call at a time.
+ * their own, so nothing but the program itself needs Tesseract. Called on worker threads,
+ * several calls at once (one for each band TextCopy reads at the same time).
  */
 class TextRecogniser
 {
