@@ -302,6 +302,10 @@ void CaptureStore::finishDecoding(quint64 id, quint64 generation, quint64 editsG
     }
     if (image.ok())
         remember(id, generation, editsGeneration, image.value());
+    // Drawing the edits left a few screen-sized holes in the heap: give them back, off this
+    // thread.
+    if (it->edits)
+        m_compressWorker.start([] { MemoryPolicy::releaseFreedMemory(); });
     else
         logDecodeFailure(id, image.error());
     for (const auto &[context, done] : waiting) {
