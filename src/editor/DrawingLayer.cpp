@@ -92,13 +92,9 @@ private:
 class LayerNode : public QSGNode
 {
 public:
-    LayerNode()
-        : committedGroup(new QSGNode), changingGroup(new QSGOpacityNode),
-          aboveGroup(new QSGOpacityNode), opacity(new QSGOpacityNode)
+    LayerNode() : committedGroup(new QSGNode), opacity(new QSGOpacityNode)
     {
         appendChildNode(committedGroup);
-        appendChildNode(changingGroup);
-        appendChildNode(aboveGroup);
         appendChildNode(opacity);
     }
     ~LayerNode() override
@@ -106,18 +102,12 @@ public:
         // The tiles' nodes go with their parents; their textures are the pictures' own.
         removeAllChildNodes();
         delete committedGroup;
-        delete changingGroup;
-        delete aboveGroup;
         delete opacity;
     }
 
     QSGNode *committedGroup;
-    QSGOpacityNode *changingGroup;
-    QSGOpacityNode *aboveGroup;
     QSGOpacityNode *opacity;
     TiledPicture committed{committedGroup};
-    TiledPicture changing{changingGroup};
-    TiledPicture above{aboveGroup};
     TiledPicture live{opacity};
 };
 
@@ -188,7 +178,7 @@ void DrawingLayer::scheduleRender()
 
 void DrawingLayer::invalidateCommitted()
 {
-    leaveSplit(false);
+    leaveSplit();
     m_lastChanged = {};
     m_committedInvalid = true;
     ++m_listVersion;
@@ -376,9 +366,9 @@ void DrawingLayer::enterSplit()
     const QList<Annotation> above = records.mid(row + 1);
     // Once per drag: the records below, cleared under the views above as well, and the
     // records above.
-    m_committed = ShapeRaster::render(records.mid(0, row), m_committedTarget, source);
+    m_below = ShapeRaster::render(records.mid(0, row), m_committedTarget, source);
     {
-        QPainter painter(&m_committed);
+        QPainter painter(&m_below);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setTransform(m_committedTarget.deviceTransform());
         for (const Annotation &record : above) {
@@ -387,14 +377,10 @@ void DrawingLayer::enterSplit()
         }
     }
     m_above = ShapeRaster::render(above, m_committedTarget, source);
-    m_changing = QImage(m_committedTarget.pixels, QImage::Format_ARGB32_Premultiplied);
-    m_changing.fill(Qt::transparent);
-    m_changingPainted = {};
-    m_changingDirty = {};
+    // The shape's old pixels are drawn again from the two pictures alone.
+    m_changingPainted = m_bounds.value(m_lastChanged);
     m_splitId = m_lastChanged;
     m_changingStale = true;
-    m_splitResized = true;
-    m_committedResized = true;
     // The split pictures hold every change so far.
     m_repaint = {};
     m_marked.clear();
@@ -411,7 +397,7 @@ void DrawingLayer::repaintChanging()
     const auto found = std::find_if(records.begin(), records.end(),
                                     [this](const Annotation &a) { return a.id == m_splitId; });
     if (found == records.end()) {
-        leaveSplit(false);
+        leaveSplit();
         m_committedInvalid = true;
         renderAll();
         return;
@@ -431,42 +417,36 @@ void DrawingLayer::repaintChanging()
             return;
         }
     }
-    QPainter painter(&m_changing);
+    // The pixels it left and the ones it takes: the records below, it, the records above.
+    const QRegion changed = m_changingPainted | now;
+    QPainter painter(&m_committed);
+    painter.setClipRegion(changed);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    for (const QRect &rect : m_changingPainted)
-        painter.fillRect(rect, Qt::transparent);
+    painter.drawImage(0, 0, m_below);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setTransform(m_committedTarget.deviceTransform());
     ShapeRaster::paint(painter, *found, 0, false, m_committedTarget, source);
-    m_changingDirty |= m_changingPainted | now;
+    painter.resetTransform();
+    painter.drawImage(0, 0, m_above);
+    m_committedDirty |= changed;
     m_changingPainted = now;
     m_bounds.insert(found->id, now);
 }
 
-void DrawingLayer::leaveSplit(bool keep)
+void DrawingLayer::leaveSplit()
 {
+    // The committed picture is already every record in order.
     m_wantSplit = false;
-    if (!isSplit())
-        return;
-    if (keep && !m_committed.isNull()) {
-        // Laid over each other, the three are the one picture of every record in order.
-        QPainter painter(&m_committed);
-        painter.drawImage(0, 0, m_changing);
-        painter.drawImage(0, 0, m_above);
-        m_committedResized = true;
-    }
     m_splitId = {};
-    m_changing = {};
+    m_below = {};
     m_above = {};
     m_changingPainted = {};
-    m_changingDirty = {};
-    update();
 }
 
 void DrawingLayer::renderAll()
 {
-    leaveSplit(false);
+    leaveSplit();
     // What is shown must never hold a removed or changed stroke: render now.
     const QList<Annotation> &records = editor()->document()->list();
     Rendered rendered = renderWithBounds(records, m_target, redactionSource());
@@ -580,7 +560,7 @@ void DrawingLayer::backgroundRenderDone()
         return;
     }
     Rendered rendered = m_worker.result();
-    leaveSplit(false);
+    leaveSplit();
     m_lastChanged = {};
     m_committed = std::move(rendered.picture);
     m_bounds = std::move(rendered.bounds);
@@ -613,14 +593,6 @@ QSGNode *DrawingLayer::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
                          pictureToItem);
     m_committedDirty = {};
     m_committedResized = false;
-    if (isSplit()) {
-        node->changing.sync(window(), m_changing, m_changingDirty, m_splitResized, pictureToItem);
-        node->above.sync(window(), m_above, {}, m_splitResized, pictureToItem);
-        m_changingDirty = {};
-        m_splitResized = false;
-    }
-    node->changingGroup->setOpacity(isSplit() ? 1 : 0);
-    node->aboveGroup->setOpacity(isSplit() ? 1 : 0);
     const bool hasLive = m_live.isShowing();
     // Every image node needs a texture, even one left out of the frame.
     if (hasLive || m_liveResized) {

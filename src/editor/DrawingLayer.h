@@ -37,9 +37,9 @@ class QPainter;
  * - The record being drawn lives in a second picture (LiveStroke) that each pen sample
  *   extends by its new segment.
  * - While one drawn shape changes again and again (a Select drag, from its second step on),
- *   the records below it and those above it stay in pictures of their own and only it is
- *   drawn again, between them, as long as it stays clear of the text and image views above
- *   it. Any other change lays the three pictures back into one.
+ *   the records below it and those above it are kept in pictures of their own, and the
+ *   pixels it leaves and takes are made from them and it alone, as long as it stays clear
+ *   of the text and image views above it.
  * - Each picture is shown as tiles, and only the tiles a change touched take new
  *   textures, so a frame never uploads the whole canvas for a small change.
  */
@@ -84,8 +84,7 @@ private:
     void renderCommitted();
     void enterSplit();
     void repaintChanging();
-    /// Lays the split pictures back into one (or drops them, when `keep` is false).
-    void leaveSplit(bool keep = true);
+    void leaveSplit();
     bool isSplit() const { return !m_splitId.isNull(); }
     void renderAll();
     void repaintMarked();
@@ -109,18 +108,16 @@ private:
     QSet<QUuid> m_marked;           // shapes whose new pixels join m_repaint
     bool m_redactionMarked = false;
 
-    // The split around one changing shape: m_committed holds the records below it, m_above
-    // those above it, m_changing the shape alone.
+    // The split around one changing shape: m_below holds the records below it (cleared under
+    // the views above it too), m_above those above it; m_committed stays every record.
     QUuid m_lastChanged; // the shape the newest change was of
     QUuid m_splitId;
     QUuid m_unsplit; // the shape whose drag met a view above it: drawn in place
     bool m_wantSplit = false;
     bool m_changingStale = false;
-    QImage m_changing;
+    QImage m_below;
     QImage m_above;
-    QRegion m_changingPainted; // the pixels of m_changing the shape is in
-    QRegion m_changingDirty;
-    bool m_splitResized = true;
+    QRegion m_changingPainted; // the pixels of m_committed the shape is in
 
     /** A picture rendered on the worker, with the pixels of each shape in it. */
     struct Rendered

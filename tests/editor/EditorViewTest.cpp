@@ -114,6 +114,43 @@ private Q_SLOTS:
                  qPrintable(stroked.name() + bare.name()));
     }
 
+    // A Select drag of a drawn shape, as the pointer makes it, shows the shape at its new
+    // place and nowhere at its old one, while it goes on and after it.
+    void aDraggedShapeIsShownWhereItWasMoved()
+    {
+        OpenEditor e;
+        QVERIFY(e.ready);
+        EditorState &s = *e.state;
+        Annotation highlighter =
+            Annotation::create(DrawingTool::Highlighter, {50, 300}, Qt::yellow);
+        highlighter.points.append({300, 300});
+        s.document()->add(highlighter);
+        Annotation ellipse = Annotation::create(DrawingTool::Ellipse, {300, 50}, Qt::red);
+        ellipse.points.append({500, 150});
+        s.document()->add(ellipse);
+        s.document()->add(Annotation::create(DrawingTool::Step, {100, 100}, Qt::red));
+        const auto redAt = [&](QPointF canvasPoint) {
+            const QColor c = e.window->grabWindow().pixelColor(e.onCanvas(canvasPoint));
+            return c.red() > 200 && c.green() < 60 && c.blue() < 60;
+        };
+        QVERIFY(QTest::qWaitFor([&] { return redAt({400, 50}); }, 5000));
+
+        s.tools()->setCurrentTool(DrawingTool::Pointer);
+        const auto inArea = [&](QPointF canvasPoint) {
+            return s.viewport()->canvasToView(canvasPoint);
+        };
+        s.pressCanvas(inArea({400, 50}));
+        for (int step = 1; step <= 6; ++step) {
+            s.moveCanvas(inArea({400, 50 + 5.0 * step}));
+            e.window->grabWindow();
+        }
+        const bool during = redAt({400, 80}) && !redAt({400, 50}) && !redAt({400, 60});
+        s.releaseCanvas(inArea({400, 80}));
+
+        QVERIFY(during);
+        QVERIFY(QTest::qWaitFor([&] { return redAt({400, 80}) && !redAt({400, 50}); }, 5000));
+    }
+
     void toolKeysOnAnyLayout_data()
     {
         QTest::addColumn<uint>("keyCode");
