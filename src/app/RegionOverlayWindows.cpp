@@ -1,5 +1,6 @@
 #include "RegionOverlayWindows.h"
 
+#include "platform/MemoryPolicy.h"
 #include "region/RegionSelection.h"
 
 #include <QCursor>
@@ -7,6 +8,7 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QScreen>
+#include <QThreadPool>
 
 namespace {
 
@@ -24,7 +26,11 @@ RegionOverlayWindows::RegionOverlayWindows(const ViewFactory &makeView, Placemen
                                            QObject *parent)
     : QObject(parent), m_makeView(makeView), m_placement(placement),
       m_idle(std::make_unique<RegionSelection>(DesktopGeometry(), DesktopPicture(), QList<QRect>()))
-{}
+{
+    m_release.setSingleShot(true);
+    m_release.setInterval(ReleaseDelay);
+    connect(&m_release, &QTimer::timeout, this, &RegionOverlayWindows::releasePictures);
+}
 
 RegionOverlayWindows::~RegionOverlayWindows()
 {
@@ -90,6 +96,7 @@ QQuickView *RegionOverlayWindows::windowFor(const QRect &geometry)
 void RegionOverlayWindows::open(std::unique_ptr<RegionSelection> selection)
 {
     close();
+    m_release.stop();
     m_selection = std::move(selection);
     const QPoint pointer = QCursor::pos();
     // The crosshair and the loupe start where the pointer is, not at the desktop's corner.
@@ -148,6 +155,22 @@ void RegionOverlayWindows::close()
     m_awaitingFrame.clear();
     m_keyboardWindow = nullptr;
     m_selection.release()->deleteLater();
+    m_release.start();
     // Screens may have come or gone while it was open.
     QMetaObject::invokeMethod(this, &RegionOverlayWindows::prepare, Qt::QueuedConnection);
+}
+
+void RegionOverlayWindows::releasePictures()
+{
+    // A hidden window is not rendered, so its scene graph still holds the texture made
+    // from the last picture (with the software renderer, the picture's own pixels). A grab
+    // renders it offscreen, which brings the scene graph up to date with the empty picture
+    // and so drops the texture; the grabbed image itself is of no use.
+    for (const ScreenWindow &screen : std::as_const(m_screens)) {
+        if (!m_shown.contains(screen.view))
+            screen.view->grabWindow();
+    }
+    // A screen-sized block is just under glibc's largest mmap threshold, so once one has
+    // been freed the next ones come from the heap, and freed there they would stay resident.
+    QThreadPool::globalInstance()->start([] { MemoryPolicy::releaseFreedMemory(); });
 }

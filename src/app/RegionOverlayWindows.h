@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QRect>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <functional>
@@ -20,7 +21,8 @@ class RegionSelection;
  * AppDelegate keeps one for the whole run. Its windows are made once, ahead of the first
  * request, and only hidden between requests: opening the overlay then hands them the new
  * picture and shows them, which is what lets it appear at once on a large screen. While
- * hidden they show an empty selection and no picture.
+ * hidden they show an empty selection and no picture, and a few seconds after closing they
+ * hold none either (at 3840x2160 its texture is 32 MiB).
  */
 class RegionOverlayWindows : public QObject
 {
@@ -51,8 +53,14 @@ public:
     /// Shows `selection`'s picture over every screen, in place of an overlay still open.
     void open(std::unique_ptr<RegionSelection> selection);
     /// Hides the windows. The selection is deleted once the event that closed it is over,
-    /// so this may be called from its own signals.
+    /// so this may be called from its own signals. The hidden windows let go of the picture
+    /// ReleaseDelay later, unless opened again by then.
     void close();
+    /// Makes the hidden windows let go of the last picture they showed now.
+    void releasePictures();
+
+    /// How long hidden windows keep the picture's texture, for a request that follows soon.
+    static constexpr int ReleaseDelay = 5000;
 
     bool isOpen() const { return m_selection != nullptr; }
     /// The open overlay's selection; null while closed.
@@ -87,4 +95,5 @@ private:
     // the keyboard once it has.
     QList<QQuickView *> m_awaitingFrame;
     QQuickView *m_keyboardWindow = nullptr;
+    QTimer m_release;
 };

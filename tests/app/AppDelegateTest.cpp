@@ -192,7 +192,8 @@ private Q_SLOTS:
     }
 
     // Each request shows the same windows again with its own picture and selection; once
-    // it ends they are hidden and hold neither, and its selection is gone.
+    // it ends they are hidden and hold neither, its selection is gone, and once they have
+    // let go of it nothing holds the picture.
     void theOverlaysWindowsAreMadeOnceAndHiddenBetweenUses()
     {
         QFETCH(QString, ending);
@@ -208,6 +209,11 @@ private Q_SLOTS:
         QCOMPARE(first.size(), QGuiApplication::screens().size());
         QCOMPARE(delegate->regionOverlayWindows()->allWindows(), first);
         QPointer<RegionSelection> old = delegate->regionOverlay()->selection();
+        // Drawn once, so that the window's scene graph has made its texture of it.
+        QVERIFY(QTest::qWaitForWindowExposed(first.first()));
+        first.first()->grabWindow();
+        QImage pictureSeen = first.first()->rootObject()->property("picture").value<QImage>();
+        QVERIFY(!pictureSeen.isNull());
 
         if (ending == QLatin1String("again")) {
             select();
@@ -232,6 +238,9 @@ private Q_SLOTS:
             auto *shown = view->rootObject()->property("selection").value<RegionSelection *>();
             QVERIFY(shown && !shown->hasSelection() && shown->picture().isEmpty());
         }
+        // Nothing holds the picture's pixels once the hidden windows have let go of it.
+        delegate->regionOverlayWindows()->releasePictures();
+        QVERIFY(pictureSeen.isDetached());
 
         select();
         QVERIFY(QTest::qWaitFor([&] { return delegate->regionOverlay() != nullptr; }, 10000));

@@ -333,6 +333,15 @@ class WaylandRegionAndWindowTest(WaylandTestCase):
         self.session.tool(self.session.binary, "--save", str(path))
         return path.read_bytes()
 
+    def type_key(self, key):
+        """Presses `key` on a keyboard of the compositor's, once sway has given the overlay
+        the keyboard. wtype's keyboard exists only while it runs: it waits half a second
+        first, as a real keyboard would be there before the key is pressed (XWayland drops a
+        key that comes with the keyboard it was pressed on)."""
+        wait_until(lambda: self.session.focused_window() == "Orrinvale Region", 30,
+                   "sway to give the overlay the keyboard")
+        self.session.tool("wtype", "-s", "500", "-k", key)
+
     def open_overlay_and_drag(self):
         session = self.session
         self.assertEqual(session.tool(session.binary, "--region"), "")
@@ -352,12 +361,12 @@ class WaylandRegionAndWindowTest(WaylandTestCase):
         # overlay: sway gives it the keyboard as it would any window that opens.
         self.assertEqual(session.tool(session.binary, "--region"), "")
         wait_until(lambda: session.x_shown("Orrinvale Region"), 90, "the region overlay")
-        session.tool("wtype", "-k", "Escape")
+        self.type_key("Escape")
         wait_until(lambda: not session.x_shown("Orrinvale Region"), 30, "Escape to close it")
         self.assertEqual(session.get_property("CaptureCount"), 1)
 
         self.open_overlay_and_drag()
-        session.tool("wtype", "-k", "Return")
+        self.type_key("Return")
         wait_until(lambda: session.get_property("CaptureCount") == 2, 60,
                    "the region on the stack")
         wait_until(lambda: not session.x_shown("Orrinvale Region"), 30, "the overlay to close")

@@ -232,6 +232,22 @@ class WaylandSession:
         sock = str(next(self.runtime.glob("sway-ipc.*.sock")))
         return self.tool("swaymsg", "-s", sock, *args)
 
+    def focused_window(self):
+        """The title of the window sway gives the keyboard, or None."""
+        import json
+
+        def walk(node):
+            if node.get("focused"):
+                return node
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                found = walk(child)
+                if found:
+                    return found
+            return None
+
+        node = walk(json.loads(self.swaymsg("-t", "get_tree")))
+        return node.get("name") if node and node.get("type") == "con" else None
+
     # -- D-Bus ----------------------------------------------------------------------------
 
     def gdbus_call(self, destination, path, method, *args, timeout=60):
