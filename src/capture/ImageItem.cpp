@@ -21,6 +21,16 @@ void ImageItem::setImage(const QImage &image)
     Q_EMIT paintedRectChanged();
 }
 
+void ImageItem::setBlended(bool blended)
+{
+    if (blended == m_blended)
+        return;
+    m_blended = blended;
+    m_textureDirty = true;
+    update();
+    Q_EMIT blendedChanged();
+}
+
 QRectF ImageItem::paintedRect() const
 {
     if (m_image.isNull() || width() <= 0 || height() <= 0)
@@ -53,7 +63,11 @@ QSGNode *ImageItem::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
         m_textureDirty = true;
     }
     if (m_textureDirty) {
-        node->setTexture(window()->createTextureFromImage(m_image));
+        node->setTexture(
+            m_blended ? window()->createTextureFromImage(
+                            m_image.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                            QQuickWindow::TextureHasAlphaChannel)
+                      : window()->createTextureFromImage(m_image));
         m_textureDirty = false;
     }
     node->setFiltering(smooth() ? QSGTexture::Linear : QSGTexture::Nearest);

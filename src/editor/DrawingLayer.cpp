@@ -19,8 +19,11 @@
 
 namespace {
 
-/// The side of a picture's tiles, in device pixels.
-constexpr int tileSide = 256;
+/// The side of the committed picture's tiles, in device pixels.
+constexpr int committedTileSide = 256;
+/// The live picture changes a little at every pen sample, and the whole of each tile it
+/// touched is composed again on screen: its tiles are small.
+constexpr int liveTileSide = 64;
 /// A change of more rows than this renders the whole picture again.
 constexpr int manyRows = 64;
 
@@ -31,7 +34,7 @@ constexpr int manyRows = 64;
 class TiledPicture
 {
 public:
-    explicit TiledPicture(QSGNode *parent) : m_parent(parent) {}
+    TiledPicture(QSGNode *parent, int side) : m_parent(parent), m_side(side) {}
 
     /// Shows `image` placed by `pictureToItem`; the tiles meeting `dirty` take new textures,
     /// and all of them when `resized` (the image is another one).
@@ -71,11 +74,11 @@ private:
         }
         m_tiles.clear();
         m_size = size;
-        for (int y = 0; y < size.height(); y += tileSide) {
-            for (int x = 0; x < size.width(); x += tileSide) {
+        for (int y = 0; y < size.height(); y += m_side) {
+            for (int x = 0; x < size.width(); x += m_side) {
                 Tile tile;
-                tile.rect = QRect(x, y, std::min(tileSide, size.width() - x),
-                                  std::min(tileSide, size.height() - y));
+                tile.rect = QRect(x, y, std::min(m_side, size.width() - x),
+                                  std::min(m_side, size.height() - y));
                 tile.node = window->createImageNode();
                 tile.node->setOwnsTexture(false);
                 m_tiles.push_back(std::move(tile));
@@ -84,6 +87,7 @@ private:
     }
 
     QSGNode *m_parent;
+    int m_side;
     QSize m_size;
     std::vector<Tile> m_tiles;
 };
@@ -107,8 +111,8 @@ public:
 
     QSGNode *committedGroup;
     QSGOpacityNode *opacity;
-    TiledPicture committed{committedGroup};
-    TiledPicture live{opacity};
+    TiledPicture committed{committedGroup, committedTileSide};
+    TiledPicture live{opacity, liveTileSide};
 };
 
 } // namespace

@@ -36,13 +36,18 @@ Item {
     ImageItem {
         anchors.fill: parent
         image: gesture.displayImage
+        // A canvas may hold many pictures: see ImageItem.blended.
+        blended: true
     }
 
     Rectangle {
         anchors.fill: parent
         color: "transparent"
         border.width: 2
-        border.color: view.showsSelection ? SystemColors.systemBlue : "transparent"
+        border.color: SystemColors.systemBlue
+        // Only while selected: a canvas holds many pictures, and a node that draws nothing
+        // still costs every frame.
+        visible: view.showsSelection
     }
 
     // Moving: a press selects, a drag moves; positions are the window's, so the travel is

@@ -59,6 +59,9 @@ Item {
         radius: view.textHasBackground ? 8 * box.dragScale : 0
         color: view.textHasBackground ? view.color : "transparent"
         antialiasing: true
+        // Hidden, it still gives the box its size; a canvas holds many boxes, and each node
+        // that draws nothing still costs every frame.
+        visible: view.textHasBackground
     }
 
     Text {
@@ -90,8 +93,9 @@ Item {
         radius: frame.radius
         color: "transparent"
         border.width: 2
-        border.color: view.showsSelection ? SystemColors.systemBlue : "transparent"
+        border.color: SystemColors.systemBlue
         antialiasing: true
+        visible: view.showsSelection
     }
 
     // The box drag. While editing it only keeps clicks on the inset from reaching the
