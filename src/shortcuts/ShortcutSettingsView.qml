@@ -26,12 +26,14 @@ Item {
     // Two columns of equal width between the margins.
     readonly property real columnWidth: (width - 2 * 16 - 24) / 2
 
+    // 240 high, or as high as the rows need with a larger font.
     width: 380
-    height: 240
+    height: implicitHeight
     implicitWidth: 380
-    implicitHeight: 240
+    implicitHeight: Math.max(240, rows.implicitHeight + 2 * 16)
 
     ColumnLayout {
+        id: rows
         anchors.fill: parent
         anchors.margins: 16
         spacing: 4
