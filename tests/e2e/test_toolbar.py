@@ -77,7 +77,7 @@ class ToolbarFitTest(EditorTestCase):
         names = [c["name"] for c in first + second]
         for expected in ("toolPan", "insertButton", "undoButton", "redoButton", "clearButton",
                          "revertButton", "zoomReadout", "copyButton", "copyTextButton",
-                         "cancelButton", "saveButton", "swatch0", "colorWell", "toolCrop"):
+                         "cancelButton", "saveButton", "swatch0", "colorWell", "moreTools"):
             self.assertIn(expected, names, what)
         for row in (first, second):
             for control in row:
