@@ -33,6 +33,7 @@ Page {
         // The keys, centred; where a larger font makes them taller than the tab, they scroll.
         Flickable {
             id: shortcutsTab
+            objectName: "shortcutsTab"
             clip: true
             contentWidth: width
             contentHeight: Math.max(height, shortcuts.height)
