@@ -82,6 +82,8 @@ class ToolbarFitTest(EditorTestCase):
         for row in (first, second):
             for control in row:
                 self.assertGreater(control["width"], 0, (what, control))
+                # Its label or text is whole, not cut and not spilling over a neighbour.
+                self.assertTrue(control.get("contentFits", True), (what, control))
                 self.assertGreaterEqual(control["x"], 0, (what, control))
                 self.assertLessEqual(control["x"] + control["width"], width, (what, control))
                 self.assertGreaterEqual(control["y"], 0, (what, control))
