@@ -32,7 +32,8 @@ public:
     /// Quick Layouts: a nested layout's own minimum; an item that fills the width, its
     /// Layout.minimumWidth (0 unless set); any other item is held at its preferred width
     /// (Layout.preferredWidth, else its implicit width). Layout margins are added. A
-    /// RowLayout itself: its visible children's minima and the spacing between them.
+    /// RowLayout itself: its visible children's minima and the spacing between them; a
+    /// ColumnLayout, the widest of them.
     static qreal minimumOf(const QQuickItem *item);
 
 Q_SIGNALS:
