@@ -380,8 +380,16 @@ void AppDelegate::followEditorMinimumWidth()
         return;
     const int width = editorMinimumWidth(m_editorWindow);
     m_editorWindow->setMinimumWidth(width);
-    if (m_editorWindow->width() < width)
-        m_editorWindow->resize(width, m_editorWindow->height());
+    if (m_editorWindow->width() >= width)
+        return;
+    // Wider, and moved left as far as it takes to stay on its screen.
+    m_editorWindow->resize(width, m_editorWindow->height());
+    if (const QScreen *screen = m_editorWindow->screen()) {
+        const QRect available = screen->availableGeometry();
+        if (m_editorWindow->x() + width > available.x() + available.width())
+            m_editorWindow->setX(
+                std::max(available.x(), available.x() + available.width() - width));
+    }
 }
 
 void AppDelegate::showCaptureMenu(quint64 captureId)
