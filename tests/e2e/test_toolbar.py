@@ -111,6 +111,19 @@ class ToolbarFitTest(EditorTestCase):
         # The stack stays out of the way of the pixels looked at.
         d.call("ToggleStack")
         d.wait_for_property("StackVisible", False)
+        # Once the window has taken the width its toolbar asks for, it is on the screen.
+        previous = []
+
+        def settled():
+            now = (d.geometry(self.editor.id), d.size_hints(self.editor.id)["minimum size"])
+            same = previous == [now]
+            previous[:] = [now]
+            return now if same and now[0][2] >= now[1][0] else None
+
+        (x, _, width, _), _ = wait_until(settled, 20, "the editor's width to settle",
+                                         interval=0.5)
+        self.assertGreaterEqual(x, 0)
+        self.assertLessEqual(x + width, d.width)
         self.assert_every_tools_row_fits("first size")
 
         minimum = self.make_narrowest()
@@ -158,6 +171,14 @@ class LargerFontToolbarFitTest(ToolbarFitTest):
 
 class MuchLargerFontToolbarFitTest(ToolbarFitTest):
     font_scale = 1.25
+
+
+class HugeFontToolbarFitTest(ToolbarFitTest):
+    # The toolbar is wider than the window opens (1336 points): it widens, and moves left
+    # to stay on the screen.
+    font_scale = 2
+    first_size = None
+    desktop_options = {"width": 1600, "height": 1000}
 
 
 if __name__ == "__main__":
