@@ -34,7 +34,24 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
+
+// The editor window's minimum width: 850 points, or what its toolbar needs if that is more,
+// though never more than the screen has (there the last controls give way).
+int editorMinimumWidth(const QQuickView *window)
+{
+    constexpr int designed = 850;
+    const QQuickItem *content = window->rootObject();
+    if (!content)
+        return designed;
+    int needed = int(std::ceil(content->property("minimumContentWidth").toReal()));
+    if (const QScreen *screen = window->screen())
+        needed = std::min(needed, screen->availableGeometry().width());
+    return std::max(designed, needed);
+}
 
 const QString qmlRoot = QStringLiteral("qrc:/qt/qml/Orrinvale/");
 
@@ -342,15 +359,37 @@ void AppDelegate::openEditor(int index)
     });
 
     window->setTitle(QStringLiteral("Screenshot Editor"));
-    window->resize(1000, 750);
-    // The toolbar's two rows and a usable canvas need this much.
-    window->setMinimumSize(QSize(850, 600));
+    // The toolbar's two rows and a usable canvas need this much, and the toolbar more with a
+    // larger font: the window follows it.
+    window->setMinimumSize(QSize(editorMinimumWidth(window), 600));
+    window->resize(std::max(1000, window->minimumWidth()), 750);
+    connect(window->rootObject(), SIGNAL(minimumContentWidthChanged()), this,
+            SLOT(followEditorMinimumWidth()));
     if (QScreen *screen = QGuiApplication::primaryScreen())
-        window->setPosition(screen->availableGeometry().center() - QPoint(500, 375));
+        window->setPosition(screen->availableGeometry().center() -
+                            QPoint(window->width() / 2, window->height() / 2));
     m_editorWindow = window;
     window->show();
     window->raise();
     window->requestActivate();
+}
+
+void AppDelegate::followEditorMinimumWidth()
+{
+    if (!m_editorWindow)
+        return;
+    const int width = editorMinimumWidth(m_editorWindow);
+    m_editorWindow->setMinimumWidth(width);
+    if (m_editorWindow->width() >= width)
+        return;
+    // Wider, and moved left as far as it takes to stay on its screen.
+    m_editorWindow->resize(width, m_editorWindow->height());
+    if (const QScreen *screen = m_editorWindow->screen()) {
+        const QRect available = screen->availableGeometry();
+        if (m_editorWindow->x() + width > available.x() + available.width())
+            m_editorWindow->setX(
+                std::max(available.x(), available.x() + available.width() - width));
+    }
 }
 
 void AppDelegate::showCaptureMenu(quint64 captureId)

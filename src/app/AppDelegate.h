@@ -93,6 +93,10 @@ public Q_SLOTS:
 Q_SIGNALS:
     void quitRequested();
 
+private Q_SLOTS:
+    /// The editor window's minimum width, again, after its toolbar changed.
+    void followEditorMinimumWidth();
+
 private:
     void bootstrapPermissions();
     void setupOverlayWindow();

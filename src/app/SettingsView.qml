@@ -30,8 +30,21 @@ Page {
         anchors.fill: parent
         currentIndex: tabs.currentIndex
 
-        Item {
+        // The keys, centred; where a larger font makes them taller than the tab, they scroll.
+        Flickable {
+            id: shortcutsTab
+            objectName: "shortcutsTab"
+            clip: true
+            contentWidth: width
+            contentHeight: Math.max(height, shortcuts.height)
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar {
+                policy: shortcutsTab.contentHeight > shortcutsTab.height ? ScrollBar.AlwaysOn
+                                                                         : ScrollBar.AlwaysOff
+            }
+
             ShortcutSettingsView {
+                id: shortcuts
                 anchors.centerIn: parent
                 preferences: root.preferences
             }

@@ -9,6 +9,19 @@
 
 namespace {
 
+// Whether what `item` shows is whole in its rectangle, for the kinds that can tell: a
+// control's content within its padding, a text within its width. Unset for other items.
+QJsonValue contentFits(const QQuickItem *item)
+{
+    const QVariant available = item->property("availableWidth");
+    const QVariant content = item->property("implicitContentWidth");
+    if (available.isValid() && content.isValid())
+        return available.toReal() + 0.5 >= content.toReal();
+    if (item->inherits("QQuickText"))
+        return item->property("contentWidth").toReal() <= item->width() + 0.5;
+    return QJsonValue(QJsonValue::Undefined);
+}
+
 void describeItems(QQuickItem *item, const QString &path, QJsonArray &out)
 {
     QString childPath = path;
@@ -16,13 +29,16 @@ void describeItems(QQuickItem *item, const QString &path, QJsonArray &out)
         childPath =
             path.isEmpty() ? item->objectName() : path + QLatin1Char('/') + item->objectName();
         const QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-        out.append(QJsonObject{{QStringLiteral("name"), item->objectName()},
-                               {QStringLiteral("path"), childPath},
-                               {QStringLiteral("x"), rect.x()},
-                               {QStringLiteral("y"), rect.y()},
-                               {QStringLiteral("width"), rect.width()},
-                               {QStringLiteral("height"), rect.height()},
-                               {QStringLiteral("visible"), item->isVisible()}});
+        QJsonObject described{{QStringLiteral("name"), item->objectName()},
+                              {QStringLiteral("path"), childPath},
+                              {QStringLiteral("x"), rect.x()},
+                              {QStringLiteral("y"), rect.y()},
+                              {QStringLiteral("width"), rect.width()},
+                              {QStringLiteral("height"), rect.height()},
+                              {QStringLiteral("visible"), item->isVisible()}};
+        if (const QJsonValue fits = contentFits(item); !fits.isUndefined())
+            described.insert(QStringLiteral("contentFits"), fits);
+        out.append(described);
     }
     for (QQuickItem *child : item->childItems())
         describeItems(child, childPath, out);

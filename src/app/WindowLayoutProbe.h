@@ -22,7 +22,8 @@ public:
 
     /// JSON for the shown window titled `title`: its size, and for every item with an
     /// object name its name, the names of its named ancestors ("toolbar/saveButton"), its
-    /// rectangle in window coordinates, and whether it is visible. "{}" for no such window.
+    /// rectangle in window coordinates, whether it is visible, and for a control or a text
+    /// whether its content is whole in it ("contentFits"). "{}" for no such window.
     static QString describe(const QString &title);
 
 public Q_SLOTS:

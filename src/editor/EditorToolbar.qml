@@ -4,22 +4,31 @@ import QtQuick.Layouts
 import QtQuick.Shapes
 import Orrinvale
 
-// The editor's toolbar, 85 points high. First row: the tools, Undo, Redo, Clear, Revert to
-// Original, the zoom, Copy, Copy Text, Cancel and "Save Edits"; a divider; second row: the
-// colour swatches with the colour well,
-// the highlighter, ellipse and step tools, and one place shared by the line widths (with the
-// stroked tools, and Select when a shape is selected) and the text style controls (with
-// the Text and Select tools).
+// The editor's toolbar, 85 points high with the usual fonts and taller with larger ones.
+// First row: the tools, Undo, Redo, Clear, Revert to Original, the zoom, Copy, Copy Text,
+// Cancel and "Save Edits"; a divider; second row: the colour swatches with the colour well,
+// the highlighter, ellipse, step, redact and crop tools, one place shared by the line widths
+// (with the stroked tools, and Select when a shape is selected), the redaction styles, Reset
+// Crop and the text style controls.
 // Every control forwards to the editor state; nothing here holds state of its own.
-// Each control is as wide as its label and padding. When the window is too narrow for the
-// first row, the flexible space gives its room first, then the zoom read-out down to its
-// text and the tool buttons down to half their side padding; no control is ever cut.
+// Each control is as wide as its label and padding. When the window is narrow, the flexible
+// space gives its room first, then the zoom read-out down to its text and the tool buttons
+// down to half their side padding. `minimumWidth` is the narrowest the band can then be with
+// every control whole; the window takes it as its own minimum, so with a larger system font
+// the window stays wider rather than cut the last buttons.
 Rectangle {
     id: root
     required property EditorState editor
+    // Both rows at their narrowest, with the margins.
+    readonly property real minimumWidth: Math.ceil(Math.max(firstRowMinimum.width,
+                                                            secondRowMinimum.width)) + 30
+    // The small print of the read-out: 11 pixels beside the usual 9-point system font, and
+    // as much larger as the system font is.
+    readonly property real captionPointSize: Qt.application.font.pointSize > 0
+                                             ? Qt.application.font.pointSize * 11 / 12 : 8.25
 
     color: SystemColors.windowBackground
-    implicitHeight: 85
+    implicitHeight: firstBand.height + 1 + secondBand.height
     // A saved editor takes nothing more.
     enabled: !editor.finished
 
@@ -40,10 +49,18 @@ Rectangle {
         anchors.fill: parent
 
         Item {
+            id: firstBand
             width: parent.width
-            height: 44
+            // 44 points, or more where its tallest control and 12 points of margin need it.
+            height: Math.max(44, firstRow.implicitHeight + 12)
+
+            RowMinimumWidth {
+                id: firstRowMinimum
+                row: firstRow
+            }
 
             RowLayout {
+                id: firstRow
                 anchors.fill: parent
                 anchors.leftMargin: 15
                 anchors.rightMargin: 15
@@ -247,18 +264,18 @@ Rectangle {
 
                 }
 
-                // 75 points wide; narrower only once the flexible space has nothing left,
-                // and never narrower than its text.
+                // 75 points wide (or as wide as a larger font makes its text); narrower only
+                // once the flexible space has nothing left, and never narrower than its text.
                 QQC.Label {
                     objectName: "zoomReadout"
                     Layout.fillWidth: true
-                    Layout.preferredWidth: 75
-                    Layout.maximumWidth: 75
+                    Layout.preferredWidth: Math.max(75, implicitWidth)
+                    Layout.maximumWidth: Math.max(75, implicitWidth)
                     Layout.minimumWidth: implicitWidth
                     horizontalAlignment: Text.AlignRight
                     text: root.editor.viewport.zoomReadout
                     color: SystemColors.secondaryText
-                    font.pixelSize: 11
+                    font.pointSize: root.captionPointSize
                 }
 
                 // Copy: the picture as "Save Edits" would make it, to the clipboard; the editor
@@ -398,10 +415,18 @@ Rectangle {
         }
 
         Item {
+            id: secondBand
             width: parent.width
-            height: 40
+            // 40 points, or more where its tallest control and 12 points of margin need it.
+            height: Math.max(40, secondRow.implicitHeight + 12)
+
+            RowMinimumWidth {
+                id: secondRowMinimum
+                row: secondRow
+            }
 
             RowLayout {
+                id: secondRow
                 anchors.fill: parent
                 anchors.leftMargin: 15
                 anchors.rightMargin: 15
@@ -448,98 +473,111 @@ Rectangle {
                     }
                 }
 
-                // The line widths (for the stroked tools, and Select with a shape
-                // selected) share their place with the text style controls.
-                Row {
-                    objectName: "lineWidthGroup"
-                    spacing: 4
-                    enabled: root.editor.showsLineWidths
-                    visible: enabled
+                // One place for the line widths, the redaction styles, Reset Crop and the
+                // text style controls, as wide as the widest of them: the row needs the same
+                // room whichever of them shows, so choosing a tool never changes how narrow
+                // the window may be.
+                Item {
+                    implicitWidth: Math.max(lineWidthGroup.implicitWidth,
+                                            redactStyleGroup.implicitWidth,
+                                            resetCropButton.implicitWidth,
+                                            textStyleGroup.implicitWidth)
+                    implicitHeight: Math.max(lineWidthGroup.implicitHeight,
+                                             redactStyleGroup.implicitHeight,
+                                             resetCropButton.implicitHeight,
+                                             textStyleGroup.implicitHeight)
 
-                    Repeater {
-                        model: root.editor.tools.lineWidths
-                        delegate: QQC.AbstractButton {
-                            id: widthButton
-                            required property double modelData
-                            readonly property bool chosen: root.editor.tools.lineWidth === modelData
-                            objectName: "lineWidth" + modelData
-                            focusPolicy: Qt.NoFocus
-                            implicitWidth: 28
-                            implicitHeight: 22
-                            Accessible.name: "Line width " + modelData
-                            onClicked: root.editor.tools.lineWidth = modelData
+                    // The line widths, for the stroked tools and Select with a shape selected.
+                    Row {
+                        id: lineWidthGroup
+                        objectName: "lineWidthGroup"
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 4
+                        enabled: root.editor.showsLineWidths
+                        visible: enabled
 
-                            background: Rectangle {
-                                radius: 4
-                                color: widthButton.chosen ? Qt.rgba(0.5, 0.5, 0.5, 0.35)
-                                                          : Qt.rgba(0.5, 0.5, 0.5, 0.12)
-                            }
-                            contentItem: Item {
-                                Rectangle {
-                                    anchors.centerIn: parent
-                                    width: 18
-                                    height: Math.min(widthButton.modelData, 12)
-                                    radius: height / 2
-                                    color: SystemColors.primaryText
+                        Repeater {
+                            model: root.editor.tools.lineWidths
+                            delegate: QQC.AbstractButton {
+                                id: widthButton
+                                required property double modelData
+                                readonly property bool chosen: root.editor.tools.lineWidth === modelData
+                                objectName: "lineWidth" + modelData
+                                focusPolicy: Qt.NoFocus
+                                implicitWidth: 28
+                                implicitHeight: 22
+                                Accessible.name: "Line width " + modelData
+                                onClicked: root.editor.tools.lineWidth = modelData
+
+                                background: Rectangle {
+                                    radius: 4
+                                    color: widthButton.chosen ? Qt.rgba(0.5, 0.5, 0.5, 0.35)
+                                                              : Qt.rgba(0.5, 0.5, 0.5, 0.12)
+                                }
+                                contentItem: Item {
+                                    Rectangle {
+                                        anchors.centerIn: parent
+                                        width: 18
+                                        height: Math.min(widthButton.modelData, 12)
+                                        radius: height / 2
+                                        color: SystemColors.primaryText
+                                    }
                                 }
                             }
                         }
                     }
-                }
 
-                // The redaction styles, in the same place.
-                Row {
-                    objectName: "redactStyleGroup"
-                    spacing: 4
-                    visible: root.editor.showsRedactStyles
+                    // The redaction styles, in the same place.
+                    Row {
+                        id: redactStyleGroup
+                        objectName: "redactStyleGroup"
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 4
+                        visible: root.editor.showsRedactStyles
 
-                    Repeater {
-                        model: ["Solid", "Pixelate"]
-                        delegate: ToolButton {
-                            required property string modelData
-                            required property int index
-                            objectName: "redact" + modelData
-                            title: modelData
-                            isSelected: root.editor.tools.redactPixelate === (index === 1)
-                            onClicked: root.editor.setRedactPixelate(index === 1)
+                        Repeater {
+                            model: ["Solid", "Pixelate"]
+                            delegate: ToolButton {
+                                required property string modelData
+                                required property int index
+                                objectName: "redact" + modelData
+                                title: modelData
+                                isSelected: root.editor.tools.redactPixelate === (index === 1)
+                                onClicked: root.editor.setRedactPixelate(index === 1)
+                            }
                         }
                     }
-                }
 
-                // With Crop, in the same place: back to the whole picture.
-                ToolbarButton {
-                    objectName: "resetCropButton"
-                    text: "Reset Crop"
-                    visible: root.editor.tools.currentTool === DrawingTool.Crop
-                    onClicked: root.editor.resetCrop()
-                }
+                    // With Crop, in the same place: back to the whole picture.
+                    ToolbarButton {
+                        id: resetCropButton
+                        objectName: "resetCropButton"
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: "Reset Crop"
+                        visible: root.editor.tools.currentTool === DrawingTool.Crop
+                        onClicked: root.editor.resetCrop()
+                    }
 
-                // The text style controls' place.
-                Row {
-                    objectName: "textStyleGroup"
-                    spacing: 15
-                    enabled: root.editor.tools.textStyleEnabled && !root.editor.showsLineWidths
-                             && !root.editor.showsRedactStyles
-                    opacity: enabled ? 1 : 0
-                    visible: !root.editor.showsLineWidths && !root.editor.showsRedactStyles
-                             && root.editor.tools.currentTool !== DrawingTool.Crop
+                    // The text style controls' place.
+                    Row {
+                        id: textStyleGroup
+                        objectName: "textStyleGroup"
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 15
+                        enabled: root.editor.tools.textStyleEnabled && !root.editor.showsLineWidths
+                                 && !root.editor.showsRedactStyles
+                        opacity: enabled ? 1 : 0
+                        visible: !root.editor.showsLineWidths && !root.editor.showsRedactStyles
+                                 && root.editor.tools.currentTool !== DrawingTool.Crop
 
-                    TextStyleControls {
-                        editor: root.editor
+                        TextStyleControls {
+                            editor: root.editor
+                        }
                     }
                 }
 
                 Item {
                     Layout.fillWidth: true
-                }
-
-                // An earlier editor's unsaved edits are shown: until the next edit.
-                QQC.Label {
-                    objectName: "draftNote"
-                    visible: root.editor.draftRestored
-                    text: "Unsaved edits restored"
-                    color: SystemColors.secondaryText
-                    font.pixelSize: 11
                 }
             }
         }

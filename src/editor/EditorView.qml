@@ -1,15 +1,20 @@
 import QtQuick
+import QtQuick.Controls as QQC
 import Orrinvale
 
 // The editor window's content: the toolbar band, a divider, and the canvas inset 30 points
 // with a soft shadow. In the canvas, back to front: the grey backdrop, the input layer, the
 // document (the capture with the text and image views, in canvas units, placed and scaled
-// by the editor) and the drawing layer of the shapes.
+// by the editor) and the drawing layer of the shapes. Above the canvas, the note of restored
+// edits.
 Rectangle {
     id: root
     required property EditorSession session
     required property Preferences preferences
     readonly property EditorState editor: editorState
+    // The narrowest the content may be with every toolbar control whole; the window takes it
+    // as its minimum width.
+    readonly property real minimumContentWidth: toolbar.minimumWidth
 
     color: SystemColors.windowBackground
 
@@ -23,7 +28,8 @@ Rectangle {
         id: toolbar
         objectName: "toolbar"
         anchors { left: parent.left; right: parent.right; top: parent.top }
-        height: 85
+        // 85 points; more where a larger font makes the controls taller.
+        height: implicitHeight
         editor: editorState
     }
 
@@ -39,6 +45,19 @@ Rectangle {
 
         CanvasShadow {
             anchors.fill: canvasArea
+        }
+
+        // An earlier editor's unsaved edits are shown, until the next edit: a line above the
+        // canvas's right end, where it takes no room from the toolbar's controls.
+        QQC.Label {
+            objectName: "draftNote"
+            anchors.right: canvasArea.right
+            anchors.verticalCenter: parent.top
+            anchors.verticalCenterOffset: canvasArea.anchors.margins / 2
+            visible: editorState.draftRestored
+            text: "Unsaved edits restored"
+            color: SystemColors.secondaryText
+            font.pointSize: toolbar.captionPointSize
         }
 
         Item {

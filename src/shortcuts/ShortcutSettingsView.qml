@@ -3,8 +3,8 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Orrinvale
 
-// The settings pane of the tool shortcuts: one row per tool, in two columns, every edit
-// stored at once.
+// The settings pane of the tool shortcuts: one row per tool, in two columns (one where a
+// larger font makes a row wider than half the pane), every edit stored at once.
 Item {
     id: root
 
@@ -23,15 +23,25 @@ Item {
         return root.preferences ? root.preferences.shortcut(tool) : "";
     }
 
-    // Two columns of equal width between the margins.
-    readonly property real columnWidth: (width - 2 * 16 - 24) / 2
+    // Two columns of equal width between the margins, or one as wide as they are.
+    readonly property real halfWidth: (width - 2 * 16 - 24) / 2
+    readonly property real widestRow: {
+        let widest = 0;
+        for (let i = 0; i < grid.children.length; ++i)
+            widest = Math.max(widest, grid.children[i].implicitWidth);
+        return widest;
+    }
+    readonly property bool twoColumns: widestRow <= halfWidth
+    readonly property real columnWidth: twoColumns ? halfWidth : width - 2 * 16
 
+    // 240 high, or as high as the rows need with a larger font.
     width: 380
-    height: 240
+    height: implicitHeight
     implicitWidth: 380
-    implicitHeight: 240
+    implicitHeight: Math.max(240, rows.implicitHeight + 2 * 16)
 
     ColumnLayout {
+        id: rows
         anchors.fill: parent
         anchors.margins: 16
         spacing: 4
@@ -45,9 +55,10 @@ Item {
 
         // Six rows a column, the first column the tools of the toolbar's first row.
         GridLayout {
+            id: grid
             Layout.fillWidth: true
             flow: GridLayout.TopToBottom
-            rows: 6
+            rows: root.twoColumns ? 6 : 11
             columnSpacing: 24
             rowSpacing: 4
 
