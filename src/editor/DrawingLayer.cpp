@@ -122,12 +122,15 @@ DrawingLayer::DrawingLayer(QQuickItem *parent) : EditorCanvasItem(parent)
     setFlag(ItemHasContents, true);
     connect(&m_worker, &QFutureWatcher<Rendered>::finished, this,
             &DrawingLayer::backgroundRenderDone);
+    connect(&m_splitWorker, &QFutureWatcher<SplitPictures>::finished, this,
+            &DrawingLayer::splitRenderDone);
 }
 
 DrawingLayer::~DrawingLayer()
 {
     // The worker holds copies only; its result is simply not wanted any more.
     m_worker.disconnect(this);
+    m_splitWorker.disconnect(this);
 }
 
 void DrawingLayer::editorReplaced(EditorState *old)
@@ -167,7 +170,7 @@ bool DrawingLayer::isSettled() const
     if (!editor() || !window())
         return true;
     const qreal ratio = window()->effectiveDevicePixelRatio();
-    return m_worker.isFinished() && !m_committedInvalid &&
+    return m_worker.isFinished() && m_splitPendingId.isNull() && !m_committedInvalid &&
            m_committedTarget.view == editor()->viewport()->view() &&
            m_committedTarget.ratio == ratio &&
            m_committedTarget.pixels ==
@@ -214,6 +217,19 @@ void DrawingLayer::markRow(int row, bool stays)
     // The mosaics around a redaction read the pixels it leaves and the ones it takes.
     if (record.type == DrawingTool::Redact)
         m_redactionMarked = true;
+}
+
+void DrawingLayer::markById(const QUuid &id)
+{
+    if (id.isNull() || m_committedInvalid)
+        return;
+    const QList<Annotation> &records = editor()->document()->list();
+    for (qsizetype row = 0; row < records.size() && row < m_drawnRows; ++row) {
+        if (records.at(row).id == id) {
+            markRow(int(row), true);
+            return;
+        }
+    }
 }
 
 void DrawingLayer::rowsAboutToBeRemoved(int first, int last)
@@ -271,19 +287,24 @@ void DrawingLayer::rowsChanged(int first, int last)
         scheduleRender();
         return;
     }
-    leaveSplit();
-    if (splittable && one->id == m_lastChanged && one->id != m_unsplit) {
+    // The same shape changing again keeps the pictures being made around it.
+    const bool again = splittable && one->id == m_lastChanged;
+    if (again && m_splitReadyId == one->id && m_splitTarget == m_committedTarget) {
         m_wantSplit = true;
         scheduleRender();
         return;
     }
+    if (!again)
+        leaveSplit();
     m_lastChanged = one ? one->id : QUuid();
-    if (m_lastChanged != m_unsplit)
-        m_unsplit = {};
     if (!m_committedInvalid) {
         for (int row = first; row <= std::min(last, m_drawnRows - 1); ++row)
             markRow(row, true);
     }
+    // A shape that has changed once is likely to change again (a drag, a resize): the
+    // pictures around it are made meanwhile, away from the frames.
+    if (splittable && m_splitPendingId != one->id && m_splitReadyId != one->id)
+        m_wantSplitRender = true;
     scheduleRender();
 }
 void DrawingLayer::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
@@ -317,6 +338,8 @@ void DrawingLayer::updatePolish()
     if (m_target.pixels.isEmpty())
         return;
     renderCommitted();
+    if (m_wantSplitRender)
+        startSplitRender();
     QRegion changed;
     if (m_live.update(editor()->document()->drawing(), redactionSource(), &changed))
         m_liveDirty |= changed;
@@ -357,38 +380,80 @@ void DrawingLayer::renderCommitted()
         startBackgroundRender();
 }
 
-void DrawingLayer::enterSplit()
+DrawingLayer::SplitPictures DrawingLayer::renderSplit(const QList<Annotation> &records,
+                                                      qsizetype row, const RasterTarget &target,
+                                                      const RedactionSource &source)
 {
-    m_wantSplit = false;
-    const QList<Annotation> &records = editor()->document()->list();
+    SplitPictures split;
+    split.below = ShapeRaster::render(records.mid(0, row), target, source);
+    split.above = ShapeRaster::render(records.mid(row + 1), target, source);
+    return split;
+}
+
+void DrawingLayer::startSplitRender()
+{
+    m_wantSplitRender = false;
+    if (m_lastChanged.isNull() || !(m_committedTarget == m_target))
+        return;
+    const QList<Annotation> records = editor()->document()->list();
     const auto found = std::find_if(records.begin(), records.end(),
                                     [this](const Annotation &a) { return a.id == m_lastChanged; });
     if (found == records.end())
         return;
     const qsizetype row = found - records.begin();
+    m_splitPendingId = m_lastChanged;
+    m_splitReadyId = {};
+    m_ready = {};
+    m_splitWorkerGeneration = ++m_splitGeneration;
+    m_splitTarget = m_committedTarget;
+    const RasterTarget target = m_committedTarget;
     const RedactionSource source = redactionSource();
-    const QList<Annotation> above = records.mid(row + 1);
-    // Once per drag: the records below, cleared under the views above as well, and the
-    // records above.
-    m_below = ShapeRaster::render(records.mid(0, row), m_committedTarget, source);
-    {
-        QPainter painter(&m_below);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setTransform(m_committedTarget.deviceTransform());
-        for (const Annotation &record : above) {
-            if (!ShapePaths::isShape(record.type))
-                ShapeRaster::paint(painter, record, 0, false, m_committedTarget, source);
-        }
+    m_splitWorker.setFuture(QtConcurrent::run(
+        [records, row, target, source] { return renderSplit(records, row, target, source); }));
+}
+
+void DrawingLayer::splitRenderDone()
+{
+    // Thrown away meanwhile, or a later one is on its way.
+    if (m_splitWorkerGeneration != m_splitGeneration || m_splitPendingId.isNull())
+        return;
+    if (!(m_splitTarget == m_committedTarget)) {
+        dropPendingSplit();
+        return;
     }
-    m_above = ShapeRaster::render(above, m_committedTarget, source);
+    m_ready = m_splitWorker.result();
+    m_splitReadyId = m_splitPendingId;
+    m_splitPendingId = {};
+}
+
+void DrawingLayer::dropPendingSplit()
+{
+    m_wantSplitRender = false;
+    m_splitPendingId = {};
+    m_splitReadyId = {};
+    m_ready = {};
+    ++m_splitGeneration;
+}
+
+void DrawingLayer::enterSplit()
+{
+    m_wantSplit = false;
+    if (m_lastChanged.isNull() || m_splitReadyId != m_lastChanged ||
+        !(m_splitTarget == m_committedTarget)) {
+        markById(m_lastChanged);
+        return;
+    }
+    // What waits to be drawn in place goes first, so that the picture and the bounds
+    // the split starts from are current.
+    repaintMarked();
+    m_below = std::move(m_ready.below);
+    m_above = std::move(m_ready.above);
+    m_ready = {};
+    m_splitReadyId = {};
     // The shape's old pixels are drawn again from the two pictures alone.
     m_changingPainted = m_bounds.value(m_lastChanged);
     m_splitId = m_lastChanged;
     m_changingStale = true;
-    // The split pictures hold every change so far.
-    m_repaint = {};
-    m_marked.clear();
-    m_redactionMarked = false;
     repaintChanging();
 }
 
@@ -408,21 +473,17 @@ void DrawingLayer::repaintChanging()
     }
     const RedactionSource source = redactionSource();
     const QRegion now = ShapeRaster::footprint(*found, m_committedTarget, source);
-    // Where a view above it is, the clearing under the view has to take the shape and the
-    // records below it together: that is drawn in place, and this drag stays so.
-    for (auto above = found + 1; above != records.end(); ++above) {
-        if (ShapePaths::isShape(above->type))
-            continue;
-        const auto held = m_bounds.constFind(above->id);
-        if (held != m_bounds.constEnd() && held->intersects(now)) {
-            m_unsplit = m_splitId;
-            leaveSplit();
-            markRow(int(found - records.begin()), true);
-            return;
-        }
-    }
     // The pixels it left and the ones it takes: the records below, it, the records above.
     const QRegion changed = m_changingPainted | now;
+    // Where a text or image view above it lies, the clearing under the view takes the
+    // shape and the records below it together, as the whole picture is made: there the
+    // records above are drawn one by one, in order, instead of from their picture.
+    const auto viewMet = std::any_of(found + 1, records.end(), [&](const Annotation &a) {
+        if (ShapePaths::isShape(a.type))
+            return false;
+        const auto held = m_bounds.constFind(a.id);
+        return held != m_bounds.constEnd() && held->intersects(changed);
+    });
     QPainter painter(&m_committed);
     painter.setClipRegion(changed);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -431,8 +492,16 @@ void DrawingLayer::repaintChanging()
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setTransform(m_committedTarget.deviceTransform());
     ShapeRaster::paint(painter, *found, 0, false, m_committedTarget, source);
-    painter.resetTransform();
-    painter.drawImage(0, 0, m_above);
+    if (viewMet) {
+        for (auto above = found + 1; above != records.end(); ++above) {
+            const auto held = m_bounds.constFind(above->id);
+            if (held != m_bounds.constEnd() && held->intersects(changed))
+                ShapeRaster::paint(painter, *above, 0, false, m_committedTarget, source);
+        }
+    } else {
+        painter.resetTransform();
+        painter.drawImage(0, 0, m_above);
+    }
     m_committedDirty |= changed;
     m_changingPainted = now;
     m_bounds.insert(found->id, now);
@@ -440,9 +509,17 @@ void DrawingLayer::repaintChanging()
 
 void DrawingLayer::leaveSplit()
 {
-    // The committed picture is already every record in order.
+    // A change of the shape not drawn yet, by the split it was waiting for or by the split
+    // itself, is drawn in place instead; otherwise the committed picture is already every
+    // record in order.
+    const QUuid waiting = m_wantSplit                    ? m_lastChanged
+                          : isSplit() && m_changingStale ? m_splitId
+                                                         : QUuid();
     m_wantSplit = false;
+    m_changingStale = false;
     m_splitId = {};
+    markById(waiting);
+    dropPendingSplit();
     m_below = {};
     m_above = {};
     m_changingPainted = {};

@@ -36,10 +36,11 @@ class QPainter;
  *   while the exact one is rendered on a worker thread from a copy of the list.
  * - The record being drawn lives in a second picture (LiveStroke) that each pen sample
  *   extends by its new segment.
- * - While one drawn shape changes again and again (a Select drag, from its second step on),
- *   the records below it and those above it are kept in pictures of their own, and the
- *   pixels it leaves and takes are made from them and it alone, as long as it stays clear
- *   of the text and image views above it.
+ * - While one drawn shape changes again and again (a Select drag, a resize), the records
+ *   below it and those above it are kept in pictures of their own, made on a worker from
+ *   its first change on, and the pixels it leaves and takes are made from them and it
+ *   alone; where a text or image view above it is met, the records above are drawn there
+ *   one by one instead, so that the clearing under the view comes out as a whole render's.
  * - Each picture is shown as tiles, and only the tiles a change touched take new
  *   textures, so a frame never uploads the whole canvas for a small change.
  */
@@ -81,7 +82,11 @@ private:
     /// The drawn shape at `row` has changed or is about to go: what it covered, and (once
     /// the change is made) what it covers then, are rendered again.
     void markRow(int row, bool stays);
+    void markById(const QUuid &id);
     void renderCommitted();
+    void startSplitRender();
+    void splitRenderDone();
+    void dropPendingSplit();
     void enterSplit();
     void repaintChanging();
     void leaveSplit();
@@ -108,16 +113,35 @@ private:
     QSet<QUuid> m_marked;           // shapes whose new pixels join m_repaint
     bool m_redactionMarked = false;
 
-    // The split around one changing shape: m_below holds the records below it (cleared under
-    // the views above it too), m_above those above it; m_committed stays every record.
+    // The split around one changing shape: m_below holds the records below it, m_above
+    // those above it; m_committed stays every record.
     QUuid m_lastChanged; // the shape the newest change was of
     QUuid m_splitId;
-    QUuid m_unsplit; // the shape whose drag met a view above it: drawn in place
     bool m_wantSplit = false;
     bool m_changingStale = false;
     QImage m_below;
     QImage m_above;
     QRegion m_changingPainted; // the pixels of m_committed the shape is in
+
+    /** The pictures below and above one shape, rendered on the worker. */
+    struct SplitPictures
+    {
+        QImage below;
+        QImage above;
+    };
+    static SplitPictures renderSplit(const QList<Annotation> &records, qsizetype row,
+                                     const RasterTarget &target, const RedactionSource &source);
+    // The split pictures are made on a worker from the shape's first change on, while the
+    // changes are drawn in place; from the first change after they have come, the split is
+    // used. Any change of another record, or of the view, throws them away.
+    bool m_wantSplitRender = false;
+    QUuid m_splitPendingId; // the shape the worker renders the pictures around
+    quint64 m_splitGeneration = 0;
+    quint64 m_splitWorkerGeneration = 0;
+    RasterTarget m_splitTarget;
+    QFutureWatcher<SplitPictures> m_splitWorker;
+    QUuid m_splitReadyId; // the shape m_readyBelow and m_readyAbove are around
+    SplitPictures m_ready;
 
     /** A picture rendered on the worker, with the pixels of each shape in it. */
     struct Rendered

@@ -210,6 +210,9 @@ private Q_SLOTS:
         QTest::newRow("an ellipse and a slanted arrow moved") << 5;
         QTest::newRow("a box dragged in steps under a later text plate") << 6;
         QTest::newRow("the same, then another record restyled") << 7;
+        // From the second step on, with the pictures around it made on the worker.
+        QTest::newRow("a box dragged under a later text plate, pictures ready") << 8;
+        QTest::newRow("an ellipse dragged clear of every view, pictures ready") << 9;
     }
 
     void changesInPlaceMatchAWholeRender()
@@ -263,14 +266,17 @@ private Q_SLOTS:
         } else if (change == 4) {
             d.update(highlighter.id, [](Annotation &a) { a.color = Qt::green; });
         } else if (change >= 6) {
+            const Annotation &dragged = change == 9 ? ellipse : box;
             for (int step = 1; step <= 5; ++step) {
-                Annotation moved = box;
-                moved.points = {box.points.first() + QPointF(15 * step, 9 * step),
-                                box.points.last() + QPointF(15 * step, 9 * step)};
+                Annotation moved = dragged;
+                moved.points = {dragged.points.first() + QPointF(15 * step, 9 * step),
+                                dragged.points.last() + QPointF(15 * step, 9 * step)};
                 d.show(moved);
                 w.grab();
+                if (change >= 8 && step == 1)
+                    QVERIFY(QTest::qWaitFor([&w] { return w.layer->isSettled(); }, 20000));
             }
-            d.finishShowing(box);
+            d.finishShowing(dragged);
             if (change == 7)
                 d.update(ellipse.id, [](Annotation &a) { a.color = Qt::cyan; });
         } else {

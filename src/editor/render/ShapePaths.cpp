@@ -55,10 +55,14 @@ void drawFreehand(QPainter &painter, const Annotation &annotation, QPen pen,
         mapped.append(pointMap.map(p));
     // Half the pen's width on the device, and a pixel for the antialiased edge.
     const double reach = pen.widthF() / 2 * std::sqrt(std::abs(device.determinant())) + 2;
-    const QRectF onDevice =
+    QRectF onDevice =
         device.mapRect(mapped.boundingRect())
             .adjusted(-reach, -reach, reach, reach)
             .intersected(QRectF(0, 0, painter.device()->width(), painter.device()->height()));
+    // Redrawing a few changed pixels, the layer need only hold those.
+    if (painter.hasClipping())
+        onDevice =
+            onDevice.intersected(device.mapRect(painter.clipBoundingRect()).adjusted(-1, -1, 1, 1));
     const QRect bounds = onDevice.toAlignedRect();
     if (bounds.isEmpty())
         return;
