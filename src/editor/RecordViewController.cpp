@@ -2,6 +2,8 @@
 
 #include "EditorState.h"
 
+#include <utility>
+
 RecordViewController::RecordViewController(QObject *parent) : QObject(parent) {}
 
 void RecordViewController::setEditor(EditorState *editor)
@@ -28,6 +30,7 @@ const Annotation *RecordViewController::record() const
 
 void RecordViewController::writeBack(const std::function<void(Annotation &)> &change)
 {
+    restoreShown();
     const QUuid id = QUuid::fromString(m_annotationId);
     if (m_editor && !m_editor->isFinished() && !id.isNull())
         m_editor->document()->update(id, change);
@@ -56,4 +59,31 @@ void RecordViewController::showDrag()
         m_dragScale = m_drag.scale();
         Q_EMIT dragScaleChanged();
     }
+    // The drawing layer clears what the records before this one drew where the record is:
+    // shown where its view goes, they stay under the view all along the drag.
+    if (m_drag.active() == RecordDrag::Kind::None) {
+        restoreShown();
+        return;
+    }
+    const Annotation *current = record();
+    if (!current || !m_editor || m_editor->isFinished())
+        return;
+    if (!m_shownFrom)
+        m_shownFrom = *current;
+    Annotation shown = *m_shownFrom;
+    if (!shown.points.isEmpty())
+        shown.points.first() = m_drag.position();
+    shown.imageScale = m_drag.scale();
+    if (!(shown == *current))
+        m_editor->document()->show(shown);
+}
+
+void RecordViewController::restoreShown()
+{
+    if (!m_shownFrom)
+        return;
+    const Annotation from = *std::exchange(m_shownFrom, std::nullopt);
+    const Annotation *current = record();
+    if (current && m_editor && !m_editor->isFinished() && !(from == *current))
+        m_editor->document()->show(from);
 }

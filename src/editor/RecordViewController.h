@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/document/Annotation.h"
 #include "editor/tools/RecordDrag.h"
 
 #include <QObject>
@@ -9,9 +10,9 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <functional>
+#include <optional>
 
 class EditorState;
-struct Annotation;
 
 /**
  * What the view of one text or image record shares with the others: the editor and the
@@ -55,13 +56,18 @@ protected:
     void writeTextBack(const QString &text);
     /// Asks the editor to select the record (only the select tool selects).
     void selectRecord();
-    /// Announces where the drag shows the record now.
+    /// Announces where the drag shows the record now, and shows the record there in the
+    /// document while the drag lasts (no step: the ended drag is written back as one).
     void showDrag();
 
     RecordDrag m_drag;
 
 private:
+    void restoreShown();
+
     QPointer<EditorState> m_editor;
+    // The record as it was when the drag began, while the document shows it dragged.
+    std::optional<Annotation> m_shownFrom;
     QString m_annotationId;
     QPointF m_dragPos{0, 0}; // as last announced
     double m_dragScale = 1;

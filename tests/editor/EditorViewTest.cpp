@@ -1,11 +1,13 @@
 #include "capture/CaptureSaver.h"
 #include "capture/ClipboardCopy.h"
 #include "editor/CanvasInputLayer.h"
+#include "editor/DroppedImageGesture.h"
 #include "editor/EditorSession.h"
 #include "editor/EditorState.h"
 #include "editor/EditorWindowFixture.h"
 #include "fakes/FakeFileChooser.h"
 #include "platform/Preferences.h"
+#include "text/TextBoxController.h"
 
 #include <QDir>
 #include <QNativeGestureEvent>
@@ -15,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
+
+#include <functional>
 
 namespace {
 
@@ -54,6 +58,81 @@ private Q_SLOTS:
 
     // The window stacks the records in the list's order, as the saved picture does: a text
     // or image added later lies over an earlier shape, a shape added later over it.
+    // While a text plate or an image is dragged, the shapes drawn before it stay under it
+    // at each step of the way; the ended drag is one step of the history.
+    void aDraggedViewStaysOverTheShapesBeforeIt_data()
+    {
+        QTest::addColumn<int>("view");
+        QTest::newRow("a text plate") << int(DrawingTool::Text);
+        QTest::newRow("an image") << int(DrawingTool::DroppedImage);
+    }
+
+    void aDraggedViewStaysOverTheShapesBeforeIt()
+    {
+        QFETCH(int, view);
+        OpenEditor e;
+        QVERIFY(e.ready);
+        AnnotationDocument &d = *e.state->document();
+        Annotation line = Annotation::create(DrawingTool::Line, {60, 310}, Qt::red);
+        line.points.append({500, 310});
+        line.lineWidth = 12;
+        d.add(line);
+        const QColor viewColour(20, 60, 200);
+        Annotation shown;
+        // Where the view is looked at after a drag of 200 down: on the line, inside the
+        // plate's inset or the image.
+        QPointF looked;
+        if (DrawingTool(view) == DrawingTool::Text) {
+            shown = textRecord({100, 100}, QStringLiteral("Plate"), viewColour, true);
+            looked = {104, 310};
+        } else {
+            QImage image(100, 60, QImage::Format_RGB32);
+            image.fill(viewColour);
+            shown = Annotation::create(DrawingTool::DroppedImage, {150, 110}, viewColour);
+            shown.imagePayload = image;
+            looked = {150, 310};
+        }
+        d.add(shown);
+        const auto viewColourAt = [&](QPointF canvasPoint) {
+            const QColor c = e.window->grabWindow().pixelColor(e.onCanvas(canvasPoint));
+            return std::abs(c.red() - viewColour.red()) <= 6 &&
+                   std::abs(c.green() - viewColour.green()) <= 6 &&
+                   std::abs(c.blue() - viewColour.blue()) <= 6;
+        };
+        QVERIFY(QTest::qWaitFor([&] { return viewColourAt(looked - QPointF(0, 200)); }, 5000));
+
+        QList<RecordViewController *> controllers;
+        const std::function<void(QQuickItem *)> collect = [&](QQuickItem *item) {
+            controllers += item->findChildren<RecordViewController *>(Qt::FindDirectChildrenOnly);
+            for (QQuickItem *child : item->childItems())
+                collect(child);
+        };
+        collect(e.window->contentItem());
+        const auto found = std::find_if(controllers.begin(), controllers.end(), [&](auto *c) {
+            return QUuid::fromString(c->annotationId()) == shown.id;
+        });
+        QVERIFY(found != controllers.end());
+        auto *text = qobject_cast<TextBoxController *>(*found);
+        auto *image = qobject_cast<DroppedImageGesture *>(*found);
+        QVERIFY(text || image);
+        const double zoom = e.state->viewport()->canvasScale();
+        e.state->tools()->setCurrentTool(DrawingTool::Pointer);
+        for (int step = 1; step <= 4; ++step) {
+            const QPointF travel(0, 50 * step * zoom);
+            text ? text->moveChanged(travel) : image->moveChanged(travel, zoom);
+            QVERIFY2(QTest::qWaitFor(
+                         [&] { return viewColourAt(looked - QPointF(0, 200 - 50 * step)); }, 5000),
+                     qPrintable(QStringLiteral("step %1").arg(step)));
+        }
+        text ? text->moveEnded(QPointF(0, 200 * zoom)) : image->moveEnded();
+        QCOMPARE(d.find(shown.id)->points.first(), shown.points.first() + QPointF(0, 200));
+
+        e.state->undo();
+        QCOMPARE(d.find(shown.id)->points.first(), shown.points.first());
+        e.state->redo();
+        QCOMPARE(d.find(shown.id)->points.first(), shown.points.first() + QPointF(0, 200));
+    }
+
     void recordsStackInTheirOrder_data()
     {
         QTest::addColumn<int>("under");

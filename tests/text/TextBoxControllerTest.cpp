@@ -108,7 +108,7 @@ private Q_SLOTS:
         QCOMPARE(b.f.state->document()->selection(), std::optional(b.id));
     }
 
-    void moveIsInCanvasPointsAndStoredOnRelease_data()
+    void moveIsInCanvasPointsAndOneStep_data()
     {
         QTest::addColumn<double>("zoom");
         QTest::addColumn<QPointF>("travel");
@@ -119,7 +119,7 @@ private Q_SLOTS:
         QTest::newRow("zoom 0.5") << 0.5 << QPointF(10, 10) << QPointF(20, 20);
     }
 
-    void moveIsInCanvasPointsAndStoredOnRelease()
+    void moveIsInCanvasPointsAndOneStep()
     {
         QFETCH(double, zoom);
         QFETCH(QPointF, travel);
@@ -131,10 +131,15 @@ private Q_SLOTS:
         b.box->moveChanged({});
         b.box->moveChanged(travel);
 
+        // Shown where the box is while the move lasts, stored as one step on release.
         QCOMPARE(b.box->dragPos(), QPointF(100, 100) + moved);
-        QCOMPARE(b.record().points.first(), QPointF(100, 100));
+        QCOMPARE(b.record().points.first(), QPointF(100, 100) + moved);
 
         b.box->moveEnded(travel);
+        QCOMPARE(b.record().points.first(), QPointF(100, 100) + moved);
+        b.f.state->undo();
+        QCOMPARE(b.record().points.first(), QPointF(100, 100));
+        b.f.state->redo();
         QCOMPARE(b.record().points.first(), QPointF(100, 100) + moved);
         // The next move starts where this one ended.
         b.box->moveChanged(travel);
@@ -166,12 +171,15 @@ private Q_SLOTS:
         b.box->scaleChanged(travel);
 
         QCOMPARE(b.box->dragScale(), scale);
-        QCOMPARE(b.record().imageScale, 1.0); // stored only at the end
+        QCOMPARE(b.record().imageScale, scale); // shown so while the drag lasts
         // The text is set at the scaled size: it grows or shrinks with the scale.
         QVERIFY(std::abs(b.box->idealSize().width() / width - scale) < 0.1 * scale);
 
         b.box->scaleEnded(travel);
         QCOMPARE(b.record().imageScale, scale);
+        b.f.state->undo(); // one step
+        QCOMPARE(b.record().imageScale, 1.0);
+        b.f.state->redo();
         b.box->scaleChanged({});
         QCOMPARE(b.box->dragScale(), scale); // the next drag starts from there
     }
