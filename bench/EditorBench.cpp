@@ -207,8 +207,8 @@ std::vector<double> dragRecord(QQuickWindow *window, EditorState &editor, Drawin
     }
     frames.push_back(timed(window, [&] { editor.releaseCanvas(grip); }));
     // The press must have taken the record meant, not one lying over its grip.
-    const auto moved = std::find_if(list.begin(), list.end(),
-                                    [&id](const Annotation &a) { return a.id == id; });
+    const auto moved =
+        std::find_if(list.begin(), list.end(), [&id](const Annotation &a) { return a.id == id; });
     if (moved == list.end() || moved->points == before) {
         std::printf("  the drag did not move the record\n");
         return {};

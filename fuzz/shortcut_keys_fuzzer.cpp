@@ -120,12 +120,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int qtKey = input.ConsumeIntegral<int>();
     Qt::KeyboardModifiers expected = press.modifiers;
     switch (qtKey) {
-    case Qt::Key_Shift: expected ^= Qt::ShiftModifier; break;
-    case Qt::Key_Control: expected ^= Qt::ControlModifier; break;
-    case Qt::Key_Alt: expected ^= Qt::AltModifier; break;
-    case Qt::Key_Meta: expected ^= Qt::MetaModifier; break;
-    case Qt::Key_AltGr: expected ^= Qt::GroupSwitchModifier; break;
-    default: break;
+    case Qt::Key_Shift:
+        expected ^= Qt::ShiftModifier;
+        break;
+    case Qt::Key_Control:
+        expected ^= Qt::ControlModifier;
+        break;
+    case Qt::Key_Alt:
+        expected ^= Qt::AltModifier;
+        break;
+    case Qt::Key_Meta:
+        expected ^= Qt::MetaModifier;
+        break;
+    case Qt::Key_AltGr:
+        expected ^= Qt::GroupSwitchModifier;
+        break;
+    default:
+        break;
     }
     const QKeyEvent event(QEvent::KeyPress, qtKey, press.modifiers, code, 0, 0, press.text);
     const ShortcutKeyPress fromEvent = ShortcutKeyPress::fromEvent(event, nullptr);

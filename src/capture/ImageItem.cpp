@@ -63,11 +63,11 @@ QSGNode *ImageItem::updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *)
         m_textureDirty = true;
     }
     if (m_textureDirty) {
-        node->setTexture(
-            m_blended ? window()->createTextureFromImage(
-                            m_image.convertToFormat(QImage::Format_ARGB32_Premultiplied),
-                            QQuickWindow::TextureHasAlphaChannel)
-                      : window()->createTextureFromImage(m_image));
+        node->setTexture(m_blended
+                             ? window()->createTextureFromImage(
+                                   m_image.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                                   QQuickWindow::TextureHasAlphaChannel)
+                             : window()->createTextureFromImage(m_image));
         m_textureDirty = false;
     }
     node->setFiltering(smooth() ? QSGTexture::Linear : QSGTexture::Nearest);
