@@ -1,6 +1,7 @@
 // Another program's window for the end-to-end tests that drags a file out the way a file
 // manager does: a press on it starts a drag of the file's URL (text/uri-list). The outcome
-// of each drag is written to standard output: "dropped copy" or "dropped none".
+// of each drag is written to standard output: "dragging" once the drag is under way (the
+// pointer is grabbed), then "dropped copy" or "dropped none".
 //
 //   e2e_drag_source FILE TITLE X Y WIDTH HEIGHT
 
@@ -9,6 +10,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -31,6 +33,12 @@ protected:
         mime->setUrls({QUrl::fromLocalFile(m_file)});
         auto *drag = new QDrag(this);
         drag->setMimeData(mime);
+        // Runs in the drag's own event loop, so a test moves the pointer only once the
+        // drag holds it; a release that came before would leave the drag waiting.
+        QTimer::singleShot(0, this, [] {
+            std::printf("dragging\n");
+            std::fflush(stdout);
+        });
         const Qt::DropAction action = drag->exec(Qt::CopyAction);
         std::printf("dropped %s\n", action == Qt::CopyAction ? "copy" : "none");
         std::fflush(stdout);

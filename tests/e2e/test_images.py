@@ -5,9 +5,11 @@ dropped, and a drag of something that is no image is refused."""
 
 import os
 import subprocess
+import time
 
 import test_editor
-from desktop import Image, colour_close, wait_until
+from desktop import TIME_SCALE, Image, colour_close, wait_until
+from test_stack import drag_argv
 
 DRAG_SOURCE = os.environ.get("ORRINVALE_DRAG_SOURCE")
 DRAG_SOURCE_TITLE = "E2E Drag Source"
@@ -41,6 +43,29 @@ class ImagesTest(test_editor.EditorTestCase):
         if child in self.desktop._children:
             self.desktop._stop(child.popen)
             self.desktop._children.remove(child)
+
+    def drag_from_source(self, source, start, end):
+        """Presses on the drag source until its drag is under way, then moves to `end` and
+        releases there: a loaded machine may take its time to start the drag, and a release
+        the drag never saw would leave it hanging."""
+        d = self.desktop
+        press = drag_argv(start, end)
+        down = press.index("mousedown")
+
+        pressed = []
+
+        def dragging():
+            if "dragging" in source.log.read_text(errors="replace"):
+                return True
+            # A press that has had no answer in 10 s did not reach the window: once more.
+            if not pressed or time.monotonic() - pressed[-1] > 10 * TIME_SCALE:
+                d.tool("xdotool", "mouseup", "1")
+                d.tool(*press[:down + 2])
+                pressed.append(time.monotonic())
+            return False
+
+        wait_until(dragging, 60, "the drag source to start its drag", interval=0.1)
+        d.tool("xdotool", *press[down + 2:], timeout=60)
 
     def assert_picture_at(self, centre, what):
         """The picture's two halves around `centre`, a point of the canvas area."""
@@ -95,7 +120,7 @@ class ImagesTest(test_editor.EditorTestCase):
             source = self.spawn("drag-source", [DRAG_SOURCE, path, DRAG_SOURCE_TITLE,
                                                 "0", "300", "120", "120"])
             window = d.wait_for_window(DRAG_SOURCE_TITLE, wm_class=None)
-            self.drag_between(window.centre, self.at(300, 200))
+            self.drag_from_source(source, window.centre, self.at(300, 200))
             wait_until(lambda: outcome in source.log.read_text(errors="replace"), 30,
                        "the drag's outcome: " + outcome)
             self.stop(source)
