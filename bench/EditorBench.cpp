@@ -2,7 +2,8 @@
 // in the real editor view (1000 x 750) on the X display in $DISPLAY: the drawing layer as
 // built, and for comparison a layer that redraws every record at every frame.
 // Each sample is followed by one frame rendered at once, and the time from the sample to
-// the end of that frame is its frame time.
+// the end of that frame is its frame time; the UI thread's processor time beside it tells
+// work from waiting (for the X server, or for the painter's helper threads).
 
 #include "BenchCapture.h"
 #include "capture/ScreenshotManager.h"
@@ -14,6 +15,7 @@
 #include "platform/ScreenCapture.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QQmlEngine>
@@ -28,7 +30,9 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <functional>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -82,8 +86,26 @@ private:
 struct Figures
 {
     std::vector<double> frames; // in sample order
+    std::vector<double> cpu;    // the UI thread's processor time of each frame
     std::vector<int> strokeLength;
 };
+
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+/// The processor time the whole machine has lost to other guests of its host, in ms.
+double stolenMs()
+{
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = stat.readLine().simplified().split(' ');
+    return fields.size() > 8 ? fields.at(8).toDouble() * 1000.0 / double(sysconf(_SC_CLK_TCK)) : 0;
+}
 
 double percentile(std::vector<double> values, double p)
 {
@@ -147,13 +169,17 @@ void frame(QQuickWindow *window)
     QCoreApplication::sendEvent(window, &request);
 }
 
+double lastCpu = 0;
+
 double timed(QQuickWindow *window, const std::function<void()> &change)
 {
     QElapsedTimer timer;
+    const double cpuBefore = threadCpuMs();
     timer.start();
     change();
     frame(window);
     const double ms = timer.nsecsElapsed() / 1e6;
+    lastCpu = threadCpuMs() - cpuBefore;
     QCoreApplication::processEvents(); // whatever else was posted, outside the timing
     return ms;
 }
@@ -173,6 +199,7 @@ Figures drawStroke(QQuickWindow *window, EditorState &editor, int every)
     const QSizeF area = editor.viewport()->areaSize();
     editor.tools()->setCurrentTool(DrawingTool::Pen);
     figures.frames.push_back(timed(window, [&] { editor.pressCanvas(strokePoint(0, area)); }));
+    figures.cpu.push_back(lastCpu);
     figures.strokeLength.push_back(1);
     for (int i = 1; i < strokeSamples; ++i) {
         if (i % every != 0) {
@@ -180,6 +207,7 @@ Figures drawStroke(QQuickWindow *window, EditorState &editor, int every)
             continue;
         }
         figures.frames.push_back(timed(window, [&] { editor.moveCanvas(strokePoint(i, area)); }));
+        figures.cpu.push_back(lastCpu);
         figures.strokeLength.push_back(i + 1);
     }
     return figures;
@@ -236,6 +264,22 @@ void report(const char *what, const Figures &figures)
                 figures.frames.size(), percentile(figures.frames, 0.5),
                 percentile(figures.frames, 0.99),
                 *std::max_element(figures.frames.begin(), figures.frames.end()));
+    std::vector<size_t> order(figures.frames.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return figures.frames[a] > figures.frames[b]; });
+    const auto over = std::count_if(figures.frames.begin(), figures.frames.end(),
+                                    [](double ms) { return ms >= 16; });
+    std::printf("  frames of 16 ms or more: %td; the slowest:", over);
+    const size_t shown = std::min<size_t>(3, order.size());
+    for (size_t k = 0; k < shown; ++k)
+        std::printf(" %.1f ms (%.1f ms of processor time, sample %d)%s", figures.frames[order[k]],
+                    figures.cpu[order[k]], figures.strokeLength[order[k]],
+                    k + 1 < shown ? "," : "");
+    std::printf("\n  the UI thread's processor time per frame: median %.2f ms, worst %.2f ms\n",
+                percentile(figures.cpu, 0.5),
+                *std::max_element(figures.cpu.begin(), figures.cpu.end()));
     std::printf("  median by stroke length:");
     for (int bucket = 0; bucket < 5; ++bucket) {
         std::vector<double> part;
@@ -294,8 +338,13 @@ int main(int argc, char **argv)
         }
         committedAnnotations(*editor);
         frame(view.get());
+        const double stolenBefore = stolenMs();
+        const Figures drawn = drawStroke(view.get(), *editor, 1);
+        const double stolen = stolenMs() - stolenBefore;
         report("drawing layer (committed cached, stroke grown per sample), every sample a frame:",
-               drawStroke(view.get(), *editor, 1));
+               drawn);
+        std::printf("  processor time the host took from this machine meanwhile: %.0f ms\n",
+                    stolen);
         std::printf("  release (stroke joins the committed picture): %.2f ms\n",
                     timed(view.get(), [&] {
                         editor->releaseCanvas(

@@ -54,7 +54,10 @@ public:
             // A node joins the tree only with its texture.
             if (!tile.node->parent())
                 m_parent->appendChildNode(tile.node);
-            tile.node->setRect(pictureToItem.mapRect(QRectF(tile.rect)));
+            // The software renderer repaints a node whose rect is set, even to the same one.
+            const QRectF placed = pictureToItem.mapRect(QRectF(tile.rect));
+            if (placed != tile.node->rect())
+                tile.node->setRect(placed);
         }
     }
 

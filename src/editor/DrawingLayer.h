@@ -42,7 +42,8 @@ class QPainter;
  *   alone; where a text or image view above it is met, the records above are drawn there
  *   one by one instead, so that the clearing under the view comes out as a whole render's.
  * - Each picture is shown as tiles, and only the tiles a change touched take new
- *   textures, so a frame never uploads the whole canvas for a small change.
+ *   textures or are placed again, so a frame neither uploads nor repaints the whole canvas
+ *   for a small change.
  */
 class DrawingLayer : public EditorCanvasItem
 {
