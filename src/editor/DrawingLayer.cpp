@@ -10,6 +10,7 @@
 #include <QSGImageNode>
 #include <QSGOpacityNode>
 #include <QSGTexture>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -26,6 +27,15 @@ constexpr int committedTileSide = 256;
 constexpr int liveTileSide = 64;
 /// A change of more rows than this renders the whole picture again.
 constexpr int manyRows = 64;
+
+/// The layers' renders run here, not on the global pool: Qt's painter splits a large fill
+/// or blend of the UI thread over the global pool's threads and waits for them all, so a
+/// long render there would hold up the frame that is being painted.
+QThreadPool *renderPool()
+{
+    static QThreadPool pool;
+    return &pool;
+}
 
 /**
  * A picture shown as tiles, each an image node with a texture of its own: a change takes
@@ -411,8 +421,9 @@ void DrawingLayer::startSplitRender()
     m_splitTarget = m_committedTarget;
     const RasterTarget target = m_committedTarget;
     const RedactionSource source = redactionSource();
-    m_splitWorker.setFuture(QtConcurrent::run(
-        [records, row, target, source] { return renderSplit(records, row, target, source); }));
+    m_splitWorker.setFuture(QtConcurrent::run(renderPool(), [records, row, target, source] {
+        return renderSplit(records, row, target, source);
+    }));
 }
 
 void DrawingLayer::splitRenderDone()
@@ -633,8 +644,9 @@ void DrawingLayer::startBackgroundRender()
     m_workerRows = int(records.size());
     const RasterTarget target = m_target;
     const RedactionSource source = redactionSource();
-    m_worker.setFuture(QtConcurrent::run(
-        [records, target, source] { return renderWithBounds(records, target, source); }));
+    m_worker.setFuture(QtConcurrent::run(renderPool(), [records, target, source] {
+        return renderWithBounds(records, target, source);
+    }));
 }
 
 void DrawingLayer::backgroundRenderDone()
