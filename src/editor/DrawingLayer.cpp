@@ -5,7 +5,9 @@
 #include "editor/render/ShapePaths.h"
 #include "editor/render/ShapeRaster.h"
 
+#include <QCoreApplication>
 #include <QPainter>
+#include <QPointer>
 #include <QQuickWindow>
 #include <QSGImageNode>
 #include <QSGOpacityNode>
@@ -33,8 +35,11 @@ constexpr int manyRows = 64;
 /// long render there would hold up the frame that is being painted.
 QThreadPool *renderPool()
 {
-    static QThreadPool pool;
-    return &pool;
+    // The application owns it, so its threads end while Qt's per-thread data still exists.
+    static QPointer<QThreadPool> pool;
+    if (!pool)
+        pool = new QThreadPool(QCoreApplication::instance());
+    return pool;
 }
 
 /**
