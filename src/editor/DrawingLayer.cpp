@@ -42,6 +42,13 @@ QThreadPool *renderPool()
     return pool;
 }
 
+/// A shape whose changes may be drawn from the pictures below and above it: a redaction
+/// changes the mosaics beside it, a text or image the clearing under it.
+bool isSplittable(DrawingTool type)
+{
+    return ShapePaths::isShape(type) && type != DrawingTool::Redact;
+}
+
 /**
  * A picture shown as tiles, each an image node with a texture of its own: a change takes
  * new textures for the tiles it touched alone.
@@ -174,6 +181,8 @@ void DrawingLayer::editorReplaced(EditorState *old)
         connect(list, &QAbstractItemModel::layoutChanged, this, &DrawingLayer::invalidateCommitted);
         connect(editor()->document(), &AnnotationDocument::drawingChanged, this,
                 &DrawingLayer::scheduleRender);
+        connect(editor()->document(), &AnnotationDocument::selectionChanged, this,
+                &DrawingLayer::selectionChanged);
         connect(editor()->viewport(), &CanvasViewport::placementChanged, this,
                 &DrawingLayer::scheduleRender);
         connect(editor()->viewport(), &CanvasViewport::viewSizeChanged, this,
@@ -298,8 +307,7 @@ void DrawingLayer::rowsChanged(int first, int last)
         first == last && first < m_drawnRows && !m_committedInvalid ? &records.at(first) : nullptr;
     // A redaction changes the mosaics beside it, a text or image the clearing under it: those
     // are drawn in place. So is a change while the picture is made for another view.
-    const bool splittable = one && ShapePaths::isShape(one->type) &&
-                            one->type != DrawingTool::Redact && m_committedTarget == m_target;
+    const bool splittable = one && isSplittable(one->type) && m_committedTarget == m_target;
     if (splittable && one->id == m_splitId) {
         m_changingStale = true;
         scheduleRender();
@@ -325,6 +333,28 @@ void DrawingLayer::rowsChanged(int first, int last)
         m_wantSplitRender = true;
     scheduleRender();
 }
+void DrawingLayer::selectionChanged()
+{
+    // A shape just picked is likely to be dragged or reshaped next: the pictures around it
+    // are made now, so that its first change may already use them.
+    const Annotation *selected = editor()->document()->selectedRecord();
+    if (!selected || m_committedInvalid || !isSplittable(selected->type) ||
+        selected->id == m_splitId || selected->id == m_splitPendingId ||
+        selected->id == m_splitReadyId)
+        return;
+    const QList<Annotation> &records = editor()->document()->list();
+    const auto row =
+        std::find_if(records.begin(), records.end(),
+                     [selected](const Annotation &a) { return a.id == selected->id; }) -
+        records.begin();
+    if (row >= m_drawnRows)
+        return;
+    leaveSplit();
+    m_lastChanged = selected->id;
+    m_wantSplitRender = true;
+    scheduleRender();
+}
+
 void DrawingLayer::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
 {
     QQuickItem::geometryChange(newGeometry, oldGeometry);

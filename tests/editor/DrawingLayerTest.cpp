@@ -213,6 +213,8 @@ private Q_SLOTS:
         // From the second step on, with the pictures around it made on the worker.
         QTest::newRow("a box dragged under a later text plate, pictures ready") << 8;
         QTest::newRow("an ellipse dragged clear of every view, pictures ready") << 9;
+        // Made when the box is selected: its first change already comes from them.
+        QTest::newRow("a box selected, then dragged under a later text plate") << 10;
     }
 
     void changesInPlaceMatchAWholeRender()
@@ -267,13 +269,18 @@ private Q_SLOTS:
             d.update(highlighter.id, [](Annotation &a) { a.color = Qt::green; });
         } else if (change >= 6) {
             const Annotation &dragged = change == 9 ? ellipse : box;
+            if (change == 10) {
+                d.select(box.id);
+                w.grab();
+                QVERIFY(QTest::qWaitFor([&w] { return w.layer->isSettled(); }, 20000));
+            }
             for (int step = 1; step <= 5; ++step) {
                 Annotation moved = dragged;
                 moved.points = {dragged.points.first() + QPointF(15 * step, 9 * step),
                                 dragged.points.last() + QPointF(15 * step, 9 * step)};
                 d.show(moved);
                 w.grab();
-                if (change >= 8 && step == 1)
+                if ((change == 8 || change == 9) && step == 1)
                     QVERIFY(QTest::qWaitFor([&w] { return w.layer->isSettled(); }, 20000));
             }
             d.finishShowing(dragged);
