@@ -239,8 +239,10 @@ std::optional<QImage> decode(const QByteArray &bytes)
 
 bool looksReadable(const Source &source)
 {
+    // A PNG chunk that claims more than the file holds is refused before Qt's reader would
+    // allocate what it claims.
     if (!source.isFile()) {
-        if (!fitsByteCap(source.data))
+        if (!fitsByteCap(source.data) || !PngDecoder::chunksFitInFile(source.data))
             return false;
         QBuffer buffer;
         buffer.setData(source.data);
@@ -254,7 +256,8 @@ bool looksReadable(const Source &source)
     if (!openRegularFile(source.url, descriptor, size))
         return false;
     QFile file;
-    if (!file.open(descriptor.fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+    if (!file.open(descriptor.fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) ||
+        !PngDecoder::headerChunksFitInFile(file))
         return false;
     QImageReader reader(&file);
     return isAcceptable(reader);

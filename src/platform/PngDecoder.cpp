@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 
 #include <QBuffer>
+#include <QIODevice>
 #include <QImageReader>
 #include <QtEndian>
 
@@ -262,6 +263,30 @@ bool chunksFitInFile(const QByteArray &bytes)
         pos += ChunkOverhead + length;
     }
     return true; // cut between chunks: Qt's reader says so without allocating
+}
+
+bool headerChunksFitInFile(QIODevice &device)
+{
+    unsigned char head[8];
+    const qint64 size = device.size();
+    if (device.peek(reinterpret_cast<char *>(head), sizeof head) != qint64(sizeof head) ||
+        std::memcmp(head, Signature, sizeof Signature) != 0)
+        return true;
+    bool fits = true;
+    for (qint64 pos = sizeof Signature; size - pos >= qint64(ChunkOverhead);) {
+        if (!device.seek(pos) ||
+            device.read(reinterpret_cast<char *>(head), sizeof head) != qint64(sizeof head))
+            break; // the reader finds the file cut short by itself
+        const quint32 length = qFromBigEndian<quint32>(head);
+        if (length > quint64(size - pos) - ChunkOverhead) {
+            fits = false;
+            break;
+        }
+        if (isType(head + 4, "IDAT") || isType(head + 4, "IEND"))
+            break;
+        pos += qint64(ChunkOverhead) + length;
+    }
+    return device.seek(0) && fits;
 }
 
 Result<QImage> decode(const QByteArray &bytes)

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QImage>
 
+class QIODevice;
+
 #include <optional>
 
 /**
@@ -25,6 +27,9 @@ Result<QImage> decode(const QByteArray &bytes);
 /// False for a PNG file with a chunk that claims to run past the file's end. Qt's reader
 /// (libpng) would first allocate what such a chunk claims, up to 2 GiB for a few bytes.
 bool chunksFitInFile(const QByteArray &bytes);
+/// The same for the chunks before the pixels (what a reader takes for the header) of a PNG
+/// file read from `device`, which is left at its start. True for anything but a PNG.
+bool headerChunksFitInFile(QIODevice &device);
 
 /// The fast path alone: nothing when the file is not of its kind or is damaged (the caller
 /// then asks Qt, which says what is wrong). Public for tests and benchmarks.
