@@ -333,6 +333,7 @@ void DrawingLayer::rowsChanged(int first, int last)
         m_wantSplitRender = true;
     scheduleRender();
 }
+
 void DrawingLayer::selectionChanged()
 {
     // A shape just picked is likely to be dragged or reshaped next: the pictures around it

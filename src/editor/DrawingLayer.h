@@ -38,9 +38,10 @@ class QPainter;
  *   extends by its new segment.
  * - While one drawn shape changes again and again (a Select drag, a resize), the records
  *   below it and those above it are kept in pictures of their own, made on a worker from
- *   the moment it is selected or first changes, and the pixels it leaves and takes are made from
- * them and it alone; where a text or image view above it is met, the records above are drawn there
- *   one by one instead, so that the clearing under the view comes out as a whole render's.
+ *   the moment it is selected or first changes, and the pixels it leaves and takes are
+ *   made from them and it alone; where a text or image view above it is met, the records
+ *   above are drawn there one by one instead, so that the clearing under the view comes
+ *   out as a whole render's.
  * - Each picture is shown as tiles, and only the tiles a change touched take new
  *   textures or are placed again, so a frame neither uploads nor repaints the whole canvas
  *   for a small change.

@@ -32,6 +32,25 @@ bool isType(const unsigned char *type, const char (&name)[5])
     return std::memcmp(type, name, 4) == 0;
 }
 
+/// Walks a PNG file's chunks after the signature, reading each one's length and type with
+/// `readHead(pos, head)`: false when one claims more than the file's `size` bytes hold.
+/// Stops at IEND, or at the first IDAT when only the chunks before the pixels matter.
+template <typename ReadHead> bool chunksFit(qint64 size, bool beforePixelsOnly, ReadHead readHead)
+{
+    unsigned char head[8];
+    for (qint64 pos = sizeof Signature; size - pos >= qint64(ChunkOverhead);) {
+        if (!readHead(pos, head))
+            return true; // cut short: Qt's reader says so without allocating
+        const quint32 length = qFromBigEndian<quint32>(head);
+        if (length > quint64(size - pos) - ChunkOverhead)
+            return false;
+        if (isType(head + 4, "IEND") || (beforePixelsOnly && isType(head + 4, "IDAT")))
+            return true;
+        pos += qint64(ChunkOverhead) + length;
+    }
+    return true; // cut between chunks: Qt's reader says so without allocating
+}
+
 struct Header
 {
     quint32 width = 0;
@@ -251,41 +270,24 @@ std::optional<QImage> decodeCommon(const QByteArray &bytes)
 bool chunksFitInFile(const QByteArray &bytes)
 {
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const size_t size = size_t(bytes.size());
-    if (size < sizeof Signature || std::memcmp(data, Signature, sizeof Signature) != 0)
+    const qint64 size = bytes.size();
+    if (size < qint64(sizeof Signature) || std::memcmp(data, Signature, sizeof Signature) != 0)
         return true;
-    for (size_t pos = sizeof Signature; size - pos >= ChunkOverhead;) {
-        const quint32 length = qFromBigEndian<quint32>(data + pos);
-        if (length > size - pos - ChunkOverhead)
-            return false;
-        if (isType(data + pos + 4, "IEND"))
-            return true;
-        pos += ChunkOverhead + length;
-    }
-    return true; // cut between chunks: Qt's reader says so without allocating
+    return chunksFit(size, false, [data](qint64 pos, unsigned char *head) {
+        std::memcpy(head, data + pos, 8);
+        return true;
+    });
 }
 
 bool headerChunksFitInFile(QIODevice &device)
 {
     unsigned char head[8];
-    const qint64 size = device.size();
     if (device.peek(reinterpret_cast<char *>(head), sizeof head) != qint64(sizeof head) ||
         std::memcmp(head, Signature, sizeof Signature) != 0)
         return true;
-    bool fits = true;
-    for (qint64 pos = sizeof Signature; size - pos >= qint64(ChunkOverhead);) {
-        if (!device.seek(pos) ||
-            device.read(reinterpret_cast<char *>(head), sizeof head) != qint64(sizeof head))
-            break; // the reader finds the file cut short by itself
-        const quint32 length = qFromBigEndian<quint32>(head);
-        if (length > quint64(size - pos) - ChunkOverhead) {
-            fits = false;
-            break;
-        }
-        if (isType(head + 4, "IDAT") || isType(head + 4, "IEND"))
-            break;
-        pos += qint64(ChunkOverhead) + length;
-    }
+    const bool fits = chunksFit(device.size(), true, [&device](qint64 pos, unsigned char *out) {
+        return device.seek(pos) && device.read(reinterpret_cast<char *>(out), 8) == 8;
+    });
     return device.seek(0) && fits;
 }
 

@@ -5,9 +5,9 @@
 #include <QByteArray>
 #include <QImage>
 
-class QIODevice;
-
 #include <optional>
+
+class QIODevice;
 
 /**
  * Reads PNG files, quickly for the kind screenshot tools write. 8-bit RGB and RGBA images

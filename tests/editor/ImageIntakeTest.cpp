@@ -65,14 +65,6 @@ QByteArray pngDeclaring(quint32 width, quint32 height)
     return png;
 }
 
-// A PNG with a text chunk after its header that claims about 1.5 GB, far past the file's end.
-QByteArray pngWithAnOverlongChunk()
-{
-    const QByteArray png = encoded(QImage(1, 1, QImage::Format_RGB32), "png");
-    // The header chunk ends at 33: signature 8, length and type 8, data 13, checksum 4.
-    return png.left(33) + QByteArray::fromHex("5d000025") + "tEXt" + png.mid(33);
-}
-
 // A JPEG of `image` whose EXIF says: turn it a quarter clockwise to show it.
 QByteArray jpegTurnedClockwise(const QImage &image)
 {
@@ -139,7 +131,6 @@ private Q_SLOTS:
         const QByteArray png = encoded(halves({300, 200}, Qt::red, Qt::blue), "png");
         QVERIFY(writeFile(path("truncated.png"), png.left(png.size() / 2)));
         QVERIFY(writeFile(path("huge-header.png"), pngDeclaring(60000, 60000)));
-        QVERIFY(writeFile(path("overlong-chunk.png"), pngWithAnOverlongChunk()));
         QVERIFY(writeFile(path("picture.svg"),
                           "<svg xmlns='http://www.w3.org/2000/svg' width='100000' "
                           "height='100000'><rect width='10' height='10'/></svg>"));
@@ -171,9 +162,6 @@ private Q_SLOTS:
         QTest::newRow("text file") << file("notes.txt") << QByteArray();
         QTest::newRow("truncated PNG") << file("truncated.png") << QByteArray();
         QTest::newRow("60000x60000 PNG header") << file("huge-header.png") << QByteArray();
-        QTest::newRow("PNG file with a chunk past its end")
-            << file("overlong-chunk.png") << QByteArray();
-        QTest::newRow("PNG data with a chunk past its end") << QUrl() << pngWithAnOverlongChunk();
         QTest::newRow("SVG file") << file("picture.svg") << QByteArray();
         QTest::newRow("60000x60000 PNG data") << QUrl() << pngDeclaring(60000, 60000);
         QTest::newRow("image data past the size cap") << QUrl() << oversizedData();
